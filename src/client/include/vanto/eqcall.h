@@ -1,0 +1,63 @@
+// EqCall: get, set, name lists and subscriptions over the network.
+#pragma once
+
+#include <functional>
+#include <future>
+#include <memory>
+
+#include "vanto/eqadr.h"
+#include "vanto/eqdata.h"
+
+namespace vanto {
+
+// Options of set_option / get_option.
+enum EqOption : int {
+  EQ_RETRY = 1,     // set_option: the next call should try the server again
+                    // (forget the cached route of this address)
+  EQ_HOSTNAME = 2,  // get_option: out receives the serving host's name (STRING)
+  EQ_TIMEOUT = 3,   // set_option: in holds the call time-out in ms (INT)
+};
+
+// Performs calls. Each call is synchronous and returns out->error(). One
+// EqCall must be used by one thread at a time; many EqCall objects may be used
+// from many threads at once.
+//
+// Routing: an address "vanto://host:port/F/D/L/P" goes to that server; any
+// other address is resolved through the name service at VANTO_ENS
+// ("host:port"; unset: localhost and the default port), cached per process.
+// No answer in time (default 2000 ms) or no server gives unavail_serv (100);
+// an unknown facility or device gives no_ens_entry (119).
+class EqCall {
+ public:
+  EqCall();
+  ~EqCall();
+  EqCall(const EqCall&) = delete;
+  EqCall& operator=(const EqCall&) = delete;
+
+  // Reads the channel; in carries request arguments (e.g. DATA_IIII crop or
+  // DATA_TTII history interval) or is empty.
+  int get(EqAdr* adr, EqData* in, EqData* out);
+  // Writes in into the channel.
+  int set(EqAdr* adr, EqData* in, EqData* out);
+  // Lists names below the first '*' of the address: devices of the facility
+  // (DATA_A_USTR, the name in each record's text), locations of a device, or
+  // properties of a location ("NAME description").
+  int names(EqAdr* adr, EqData* out);
+  int set_option(EqAdr* adr, EqData* in, EqData* out, int option);
+  int get_option(EqAdr* adr, EqData* in, EqData* out, int option);
+
+  // Subscribes to the address. The future becomes ready when the server has
+  // accepted the subscription, or holds an ErrorCode (119 for an unknown
+  // address, 100 when no server answers). callback then runs on a library
+  // thread for every update until this EqCall is destroyed.
+  std::future<void> subscribe(const EqAdr& adr, std::function<void(const EqData&)> callback);
+
+  // Default port of the name service and of vantoserver.
+  static constexpr int kDefaultPort = 5600;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vanto
