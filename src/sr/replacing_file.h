@@ -1,0 +1,39 @@
+// A new file that replaces its target only when it was written completely.
+#pragma once
+
+#include <string>
+
+namespace vantosr {
+
+// Creates a temporary file beside target (same directory, so the final
+// rename is atomic). commit() renames it onto target; a file that is never
+// committed is removed, so a failed or partial write never replaces a good
+// file.
+class ReplacingFile {
+ public:
+  explicit ReplacingFile(const std::string& target);
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  bool is_open() const { return fd_ >= 0; }
+  // Open for reading and writing, so a shared lock can be taken on it.
+  int fd() const { return fd_; }
+  // Writes all of text; false (and error()) on a failure.
+  bool write(const std::string& text);
+  // Flushes, closes and renames onto the target; false (and error()) on a
+  // failure, the target then being untouched.
+  bool commit();
+  const std::string& error() const { return error_; }
+
+ private:
+  void discard();
+
+  std::string target_;
+  std::string temp_path_;
+  int fd_ = -1;
+  bool failed_ = false;
+  std::string error_;
+};
+
+}  // namespace vantosr

@@ -1,0 +1,160 @@
+#include "sr_mode.h"
+
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sr_cell.h"
+#include "time_format.h"
+#include "vantoutil.h"
+
+namespace vantosr {
+
+namespace {
+
+std::vector<std::string> error_messages(const SR& engine) {
+  return {engine.get_error_list().begin(), engine.get_error_list().end()};
+}
+
+bool is_open_failure(const std::string& message) {
+  return message == "file name not defined" || message == "doesn't sr file" ||
+         message.rfind("can't open file ", 0) == 0;
+}
+
+// Pause of -D after a value cell: below 1 ms counts as 1 ms; above 999 ms the
+// first pause lasts 999.999 ms and the delay becomes 999 ms.
+void pause_after_cell(long& delay) {
+  if (delay < 1) delay = 1;
+  std::chrono::microseconds pause(delay * 1000);
+  if (delay > 999) {
+    delay = 999;
+    pause = std::chrono::microseconds(999999);
+  }
+  std::this_thread::sleep_for(pause);
+}
+
+void put_cell(std::ostream& out, const std::string& cell, bool date_flag) {
+  if (date_flag) {
+    out << '\t' << cell;
+  } else {
+    out << cell << '\t';
+  }
+}
+
+// -r: differences between live values and file values.
+std::optional<int> compare_with_live(SR& engine, std::ostream& out) {
+  engine.set_actual(1);
+  if (engine.get_error()) {
+    for (const char* message : engine.get_error_list()) out << message << '\n';
+    return 1;
+  }
+  long differences = 0;
+  for (sr_data* entry : engine.get_list()) {
+    // Live texts show tabs as blanks; only the length of the live text counts.
+    for (char* c = entry->actual_; c && *c; ++c) {
+      if (*c == '\t') *c = ' ';
+    }
+    const char* live = entry->actual_ ? entry->actual_ : "";
+    if (std::strncmp(entry->value_, live, std::strlen(live)) != 0) ++differences;
+  }
+  out << "Differences between actual and " << "reference data : " << differences << '\n';
+  return std::nullopt;
+}
+
+void list_names(const SR& engine, std::ostream& out) {
+  for (const sr_data* entry : engine.get_list()) out << entry->name_ << "   ";
+  out << '\n';
+}
+
+void display_values(const SR& engine, const SrModeOptions& options, bool first_pass,
+                    std::ostream& out) {
+  if (options.header_flag && first_pass) {
+    if (options.date_flag) out << vantocli::time_head(options.form);
+    for (const sr_data* entry : engine.get_list()) {
+      put_cell(out, name_cell(entry->name_, options.width, options.tab_flag), options.date_flag);
+    }
+    out << '\n';
+  }
+  if (options.date_flag) out << vantocli::time_show(options.form, std::time(nullptr));
+  long delay = options.delay;
+  for (const sr_data* entry : engine.get_list()) {
+    put_cell(out, value_cell(entry->value_, options.width, options.tab_flag), options.date_flag);
+    if (options.delay_flag) {
+      out.flush();
+      pause_after_cell(delay);
+    }
+  }
+  out << '\n';
+}
+
+// -b: saves the live values into filename1. A snapshot that is not written,
+// or that holds file values in place of live ones, is reported; the result
+// is the status the process must end with after this pass (0 when clean).
+int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err) {
+  std::vector<std::string> read_failures;
+  if (!engine.get_actual()) {
+    engine.set_actual(1);
+    if (engine.get_error()) read_failures = error_messages(engine);
+  }
+  engine.sr_save(options.filename1.c_str());
+  const bool save_failed = engine.get_error() != 0;
+  std::vector<std::string> save_messages = error_messages(engine);
+  if (read_failures.empty() && !save_failed) return 0;
+
+  for (const std::string& message : read_failures) err << "vantoget: " << message << '\n';
+  for (const std::string& message : save_messages) err << "vantoget: " << message << '\n';
+  if (!read_failures.empty()) {
+    err << "vantoget: " << read_failures.size()
+        << " channel(s) could not be read; their file values were saved in their place\n";
+  }
+  if (save_failed && !engine.get_list().empty()) {
+    err << "vantoget: the live values were not saved to " << options.filename1 << '\n';
+  }
+  return 1;
+}
+
+}  // namespace
+
+std::optional<int> sr_mode_pass(const SrModeOptions& options, bool first_pass,
+                                std::ostream& out, std::ostream& err) {
+  SR engine(options.filename.c_str());
+  engine.fill_list();
+  if (engine.get_error()) {
+    err << "Cannot open file " << options.filename << '\n';
+    // Why a readable file was refused (damaged or beyond the limits).
+    for (const char* message : engine.get_error_list()) {
+      if (!is_open_failure(message)) err << "vantoget: " << message << '\n';
+    }
+    return 1;
+  }
+  const auto& entries = engine.get_list();
+  const long count = static_cast<long>(entries.size());
+
+  if (options.line_flag) {
+    if (options.line_number == 0 || options.line_number > count) {
+      out << "Number of properties in file: " << count << '\n';
+      return 0;
+    }
+    if (options.line_number > 0) out << entries[options.line_number - 1]->name_ << '\n';
+  }
+
+  if (options.reference_flag) {
+    if (auto status = compare_with_live(engine, out)) return status;
+  } else if (options.list_flag) {
+    list_names(engine, out);
+  } else {
+    display_values(engine, options, first_pass, out);
+  }
+
+  if (options.atoref_flag) {
+    out.flush();
+    if (int status = save_live_values(engine, options, err); status != 0) return status;
+  }
+  return std::nullopt;
+}
+
+}  // namespace vantosr
