@@ -1,0 +1,20 @@
+// vantozmq_subscribe <vanto_address>: subscribes to the address and prints
+// every update with the local time of reception until Ctrl-C.
+#include <atomic>
+#include <exception>
+#include <iostream>
+
+#include "subscribe.h"
+
+int main(int argc, char** argv) {
+  try {
+    vantosub::ReturnCode status = vantosub::success;
+    auto address = vantosub::parse_args(argc, argv, std::cerr, status);
+    if (!address) return status;
+    const std::atomic<bool> never_stop{false};  // Ctrl-C ends the process
+    return vantosub::run_subscription(*address, std::cout, std::cerr, never_stop);
+  } catch (const std::exception& e) {
+    std::cerr << "Error: " << e.what() << "\n";
+    return vantosub::unspecific_error;
+  }
+}

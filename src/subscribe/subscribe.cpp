@@ -1,0 +1,93 @@
+#include "subscribe.h"
+
+#include <chrono>
+#include <exception>
+#include <future>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+
+#include <vanto/eqcall.h>
+#include <vanto/errors.h>
+#include <vanto/timestamp.h>
+
+namespace vantosub {
+
+namespace {
+
+// Writes whole lines from any thread: the library's delivery thread and the
+// main thread never interleave within a line.
+class LineWriter {
+ public:
+  explicit LineWriter(std::ostream& out) : out_(out) {}
+  void write(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
+    out_.flush();
+  }
+
+ private:
+  std::ostream& out_;
+  std::mutex mutex_;
+};
+
+void sleep_until_stopped(const std::atomic<bool>& stop) {
+  while (!stop.load()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+}  // namespace
+
+std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::ostream& err,
+                                       ReturnCode& status) {
+  if (argc != 2) {
+    err << "Usage: " << (argc > 0 && argv[0] ? argv[0] : "vantozmq_subscribe")
+        << " <vanto_address>\n"
+        << "Subscribe to the given address with VANTO-over-ZeroMQ and print\n"
+        << "all received data packets.\n\n";
+    status = usage_error;
+    return std::nullopt;
+  }
+  vanto::EqAdr address(argv[1]);
+  if (address.facility().empty() || address.device().empty() || address.location().empty() ||
+      address.property().empty()) {
+    err << "Invalid VANTO address: " << argv[1] << "\n";
+    status = invalid_address;
+    return std::nullopt;
+  }
+  status = success;
+  return address;
+}
+
+std::string update_line(const std::string& local_time, const vanto::EqData& data) {
+  return local_time + " DATA_" + vanto::EqData::type_string(data.type()) + " " +
+         data.get_string() + "\n";
+}
+
+ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std::ostream& err,
+                            const std::atomic<bool>& stop) {
+  LineWriter writer(out);
+  try {
+    vanto::EqCall call;
+    writer.write("Subscribing to " + address.show_adr() + " ...\n");
+    std::future<void> established =
+        call.subscribe(address, [&writer](const vanto::EqData& data) {
+          const std::string now =
+              vanto::format_localtime(vanto::Timestamp::now(), "%Y-%m-%dT%H:%M:%S");
+          writer.write(update_line(now, data));
+        });
+    established.get();  // rethrows the failure of the subscription
+    writer.write("Subscription established successfully. Press Ctrl-C to stop.\n");
+    sleep_until_stopped(stop);
+    return success;
+  } catch (const vanto::ErrorCode& e) {
+    err << "Error " << e.code() << ", " << vanto::get_error_string(e.code()) << ": " << e.what()
+        << "\n";
+    return e.code() == vanto::no_ens_entry ? invalid_address : unspecific_error;
+  } catch (const std::exception& e) {
+    err << "Error: " << e.what() << "\n";
+    return unspecific_error;
+  }
+}
+
+}  // namespace vantosub
