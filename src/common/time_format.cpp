@@ -18,7 +18,11 @@ std::string local_strftime(const char* format, std::time_t now) {
   std::tm local{};
   localtime_r(&now, &local);
   char buf[100];
+  // format is always one of the fixed formats of time_show below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
   size_t n = std::strftime(buf, sizeof buf, format, &local);
+#pragma GCC diagnostic pop
   return std::string(buf, n);
 }
 }  // namespace

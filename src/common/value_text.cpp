@@ -18,3 +18,20 @@ std::string element_text(const vanto::EqData& data, int index) {
 }
 
 }  // namespace vantocli
+
+namespace vantocli {
+
+bool check_strarg_type(const vanto::EqData& data) {
+  switch (data.type()) {
+    case vanto::DATA_STRING:
+    case vanto::DATA_TEXT:
+    case vanto::DATA_SPECTRUM:
+    case vanto::DATA_IMAGE:
+    case vanto::DATA_A_USTR:
+    case vanto::DATA_A_XYZS:
+    case vanto::DATA_MDA_FLOAT: return true;
+    default: return false;
+  }
+}
+
+}  // namespace vantocli

@@ -18,3 +18,11 @@ std::string value_text_arg(const vanto::EqData& data);
 std::string element_text(const vanto::EqData& data, int index);
 
 }  // namespace vantocli
+
+namespace vantocli {
+
+// True for the types whose string argument is worth printing alone (-S):
+// STRING, TEXT, SPECTRUM, IMAGE, A_USTR, A_XYZS and MDA_FLOAT.
+bool check_strarg_type(const vanto::EqData& data);
+
+}  // namespace vantocli

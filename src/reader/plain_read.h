@@ -1,0 +1,22 @@
+// Reading a name without '*' and sorting its result into the tables.
+#pragma once
+
+#include <string>
+
+#include <vanto/eqdata.h>
+
+#include "reader_context.h"
+
+namespace vantoget {
+
+// True for results that belong into the array table: spectra, histories,
+// float arrays and anything with more than one element, except images,
+// IFFF, IIII and TEXT values.
+bool is_array_result(const vanto::EqData& result);
+
+// Reads name with the retried get and sorts the result. A failed read prints
+// the name and the error on ctx.err and ends the process with status 1; an
+// image is printed at once and ends the process.
+StageResult read_plain_name(ReaderContext& ctx, const std::string& name);
+
+}  // namespace vantoget

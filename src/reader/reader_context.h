@@ -1,0 +1,57 @@
+// The state one vantoget process works with: options, client objects, the
+// tables of the current iteration and the output streams. Every stage of the
+// run loop gets this record.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <vanto/eqadr.h>
+#include <vanto/eqcall.h>
+#include <vanto/eqdata.h>
+
+#include "channel_table.h"
+#include "options.h"
+
+namespace vantoget {
+
+// What a stage tells the run loop: std::nullopt goes on, a value is the exit
+// status the process ends with.
+using StageResult = std::optional<int>;
+
+struct ReaderContext {
+  ReaderContext(const ReaderOptions& opts, std::ostream& out_stream, std::ostream& err_stream)
+      : options(opts), out(out_stream), err(err_stream) {}
+
+  const ReaderOptions& options;
+  std::ostream& out;
+  std::ostream& err;
+
+  // Client objects kept for the whole process.
+  vanto::EqAdr address;
+  vanto::EqAdr address1;
+  vanto::EqData data;  // input of every read; empty unless a crop is asked for
+  vanto::EqData src;   // always empty; the input of the retry option call
+  vanto::EqData dst;   // result of reads and name lists
+  vanto::EqCall call;
+
+  // Device names of a single name's device wildcard, filled before the loop.
+  std::vector<std::string> devs;
+
+  // Tables of the current iteration.
+  ChannelTable spect;     // spectra, arrays, histories
+  ChannelTable nonspect;  // everything printed in one cell
+
+  // The first iteration prints the header line, the -t lines and the -a hint.
+  bool first_iteration = false;
+};
+
+// Ends a path whose stage is not there yet: a clear line and status 1.
+StageResult not_implemented(ReaderContext& ctx, const std::string& what);
+
+// Ends the process when a table has no room left.
+StageResult table_full(ReaderContext& ctx);
+
+}  // namespace vantoget

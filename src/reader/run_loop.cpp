@@ -1,0 +1,143 @@
+#include "run_loop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <thread>
+
+#include "array_stage.h"
+#include "plain_read.h"
+#include "reader_context.h"
+#include "sr_stage.h"
+#include "table_stage.h"
+#include "value_line.h"
+#include "wildcard_stage.h"
+
+namespace vantoget {
+
+namespace {
+
+bool has_wildcard(const std::string& name) { return name.find('*') != std::string::npos; }
+
+// The checks of a single name with '*' before the loop, then the device pass.
+StageResult check_single_wildcard(ReaderContext& ctx) {
+  const std::string& name = ctx.options.channel.front();
+  if (std::count(name.begin(), name.end(), '/') > 3) {
+    ctx.err << "invalid VANTO Address: " << name << ", exit \n";
+    return 1;
+  }
+  ctx.address.adr(name);
+  const std::string facility =
+      ctx.address.facility().empty() ? name.substr(0, name.find('/')) : ctx.address.facility();
+  if (has_wildcard(facility)) {
+    ctx.err << "not allowed address: " << name << '\n';
+    return 1;
+  }
+  return device_name_prepass(ctx, name);
+}
+
+StageResult run_shell_command(ReaderContext& ctx) {
+  // The command writes to the same terminal or pipe: keep the order.
+  ctx.out.flush();
+  ctx.err.flush();
+  std::cout.flush();
+  const int rc = std::system(ctx.options.command.c_str());
+  if (rc < 0) {
+    ctx.err << "system() function error" << rc;
+    return 1;
+  }
+  return std::nullopt;
+}
+
+StageResult read_channels(ReaderContext& ctx) {
+  ctx.spect.clear();
+  ctx.nonspect.clear();
+  const auto& names = ctx.options.channel;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const StageResult r = has_wildcard(names[i]) ? expand_wildcard_name(ctx, i)
+                                                 : read_plain_name(ctx, names[i]);
+    if (r) return r;
+  }
+  return std::nullopt;
+}
+
+// Values, arrays and the table of one iteration (after the names were read).
+StageResult print_iteration(ReaderContext& ctx) {
+  const ReaderOptions& o = ctx.options;
+  if (o.array_flag) {
+    if (ctx.spect.empty() && ctx.first_iteration) {
+      ctx.err << " No proper channels specified for " << "-a option! Ignoring -a ..." << '\n';
+    }
+  } else if (!ctx.nonspect.append_all(ctx.spect)) {
+    return table_full(ctx);
+  }
+  print_plain_values(ctx);
+  if (o.array_flag && !ctx.spect.empty()) {
+    if (StageResult r = array_pass(ctx)) return r;
+  }
+  if (o.table_flag) return write_table(ctx);
+  return std::nullopt;
+}
+
+// One iteration. Returns a status to end with, or nullopt; pause tells whether
+// the pause after it applies (-N skips it).
+StageResult iteration(ReaderContext& ctx, bool& pause) {
+  const ReaderOptions& o = ctx.options;
+  pause = true;
+  if (o.command_flag) {
+    if (StageResult r = run_shell_command(ctx)) return r;
+  }
+  if (!o.channels_flag) return sr_stage(ctx);
+  if (o.table_flag) {
+    if (StageResult r = begin_table(ctx)) return r;
+  }
+  if (StageResult r = read_channels(ctx)) return r;
+  if (o.names_flag) {
+    pause = false;
+    return std::nullopt;
+  }
+  return print_iteration(ctx);
+}
+
+void pause_for(float seconds, std::ostream& out) {
+  out.flush();
+  std::this_thread::sleep_for(std::chrono::microseconds(pause_microseconds(seconds)));
+}
+
+}  // namespace
+
+unsigned pause_microseconds(float seconds) {
+  const float micros = seconds * 1000000.0f;
+  if (!(micros > 0.0f)) return 0;  // also not-a-number
+  if (micros >= static_cast<float>(UINT_MAX)) return UINT_MAX;
+  return static_cast<unsigned>(micros);
+}
+
+int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& err) {
+  ReaderContext ctx(options, out, err);
+
+  if (options.channels_flag && options.channel.size() == 1 &&
+      has_wildcard(options.channel.front())) {
+    if (StageResult r = check_single_wildcard(ctx)) return *r;
+  }
+
+  const long loop = options.loop;
+  if (loop < 0) return 0;
+  long z = loop;
+  while (true) {
+    // -s without -l, and -l 1, repeat without end: z never reaches 0.
+    if (loop == 0 && options.loop_flag) z = 1;
+    ctx.first_iteration = (z == loop);
+    bool pause = true;
+    if (StageResult r = iteration(ctx, pause)) return *r;
+    if (pause && z != 0) pause_for(options.secounds, out);
+    if (z == 0) break;
+    --z;
+  }
+  return 0;
+}
+
+}  // namespace vantoget

@@ -1,0 +1,33 @@
+#include "sr_stage.h"
+
+#if VANTOGET_WITH_SR
+#include "sr_mode.h"
+#endif
+
+namespace vantoget {
+
+#if VANTOGET_WITH_SR
+StageResult sr_stage(ReaderContext& ctx) {
+  const ReaderOptions& o = ctx.options;
+  vantosr::SrModeOptions sr;
+  sr.filename = o.filename;
+  sr.line_flag = o.line_flag;
+  sr.line_number = o.line_number;
+  sr.list_flag = o.list_flag;
+  sr.reference_flag = o.reference_flag;
+  sr.atoref_flag = o.atoref_flag;
+  sr.filename1 = o.filename1;
+  sr.delay_flag = o.delay_flag;
+  sr.delay = o.delay;
+  sr.header_flag = o.header_flag;
+  sr.date_flag = o.date_flag;
+  sr.form = static_cast<int>(o.form);
+  sr.width = static_cast<long>(o.width);
+  sr.tab_flag = o.tab_flag;
+  return vantosr::sr_mode_pass(sr, ctx.first_iteration, ctx.out, ctx.err);
+}
+#else
+StageResult sr_stage(ReaderContext& ctx) { return not_implemented(ctx, "save & restore mode"); }
+#endif
+
+}  // namespace vantoget

@@ -1,0 +1,82 @@
+#include "value_line.h"
+
+#include <ctime>
+#include <ostream>
+
+#include "cell.h"
+#include "int_format.h"
+#include "time_format.h"
+#include "value_text.h"
+
+namespace vantoget {
+
+namespace {
+
+void print_header_line(ReaderContext& ctx) {
+  const ReaderOptions& o = ctx.options;
+  if (o.date_flag) ctx.out << vantocli::time_head(static_cast<int>(o.form));
+  for (const ChannelEntry& entry : ctx.nonspect.entries()) {
+    const std::string cell = vantocli::name_cell(entry.name, o.width, o.tab_flag);
+    if (o.date_flag) {
+      ctx.out << '\t' << cell;
+    } else {
+      ctx.out << cell << '\t';
+    }
+  }
+  ctx.out << '\n';
+}
+
+// The value text of -S where the type has a string argument, else the value.
+bool use_string_arg(const ReaderOptions& o, const vanto::EqData& result) {
+  return o.strarg_flag && vantocli::check_strarg_type(result);
+}
+
+std::string value_cell_of(const ReaderOptions& o, const vanto::EqData& result) {
+  if (use_string_arg(o, result)) {
+    return vantocli::string_arg_cell(vantocli::value_text_arg(result), o.width, o.tab_flag);
+  }
+  return vantocli::value_cell(vantocli::value_text(result), o.width, o.tab_flag);
+}
+
+void print_value(ReaderContext& ctx, ChannelEntry& entry) {
+  const ReaderOptions& o = ctx.options;
+  vanto::EqData& result = *entry.result;
+  ctx.address1.adr(entry.name);
+  // The value line shows a fresh value; a failed read shows its error text.
+  ctx.call.get(&ctx.address1, &ctx.data, &result);
+
+  if (o.addr_flag) {
+    const std::string text = use_string_arg(o, result) ? vantocli::value_text_arg(result)
+                                                        : vantocli::value_text(result);
+    ctx.out << entry.name << "\t\t" << text << '\n';
+    return;
+  }
+
+  const std::string cell = vantocli::tabs_to_blanks(value_cell_of(o, result));
+  if (o.date_flag) {
+    ctx.out << '\t' << cell;
+    return;
+  }
+  const auto form = o.int_format_flag ? vantocli::int_form_from_code(o.int_format)
+                                      : vantocli::IntForm::none;
+  if (result.type() == vanto::DATA_INT && result.error() == 0 &&
+      form != vantocli::IntForm::none) {
+    const int value = result.get_value<int>();
+    ctx.out << value << vantocli::int_form_suffix(value, form) << '\t';
+    return;
+  }
+  ctx.out << cell << '\t';
+}
+
+}  // namespace
+
+void print_plain_values(ReaderContext& ctx) {
+  if (ctx.nonspect.empty()) return;
+  const ReaderOptions& o = ctx.options;
+  if (ctx.first_iteration && o.header_flag) print_header_line(ctx);
+  if (o.date_flag) ctx.out << vantocli::time_show(static_cast<int>(o.form), std::time(nullptr));
+  for (ChannelEntry& entry : ctx.nonspect.entries()) print_value(ctx, entry);
+  ctx.out << '\n';
+}
+
+}  // namespace vantoget
