@@ -1,0 +1,21 @@
+// vantoput: writes values into control-system channels.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <vanto/errors.h>
+
+#include "options.h"
+#include "run.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv, argv + argc);
+  const vantoput::ParsedOptions parsed = vantoput::parse_options(args, std::cout, std::cerr);
+  if (parsed.exit_status) return *parsed.exit_status;
+  try {
+    return vantoput::run_vantoput(parsed.options, std::cout, std::cerr);
+  } catch (const vanto::Error& e) {
+    std::cerr << "vantoput: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,99 @@
+#include "options.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "writer_limits.h"
+#include "usage.h"
+
+namespace vantoput {
+namespace {
+
+constexpr const char* kOptionString = "hHvVTCA:a:b:s:t:c:d:x:f:D:";
+
+void set_placeholder_if_empty(WriterOptions& o, const char* placeholder) {
+  if (!o.setvalue) o.setvalue = placeholder;
+}
+
+}  // namespace
+
+ParsedOptions parse_options(const std::vector<std::string>& args, std::ostream& out,
+                            std::ostream& err) {
+  ParsedOptions parsed;
+  WriterOptions& o = parsed.options;
+
+  // getopt wants writable argv; the copies live until parsing ends.
+  std::vector<std::string> words = args;
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+
+  opterr = 0;
+  optind = 0;  // 0 makes glibc's getopt start afresh (parse_options may run more than once)
+  int c = 0;
+  while ((c = getopt(argc, argv.data(), kOptionString)) != -1) {
+    switch (c) {
+      case 'v':
+        write_version(out);
+        break;
+      case 'V':
+        o.verbose_flag = true;
+        break;
+      case 'T':
+        o.test_flag = true;
+        o.verbose_flag = true;
+        break;
+      case 'C':
+        o.copy_flag = true;
+        break;
+      case 'A':
+        o.chan_to_read = optarg;
+        o.setvalue = kCopyPlaceholder;
+        break;
+      case 'a':
+        o.spectfile = optarg;
+        set_placeholder_if_empty(o, kArrayPlaceholder);
+        break;
+      case 's':
+        o.spectfile = optarg;
+        o.set_spec_wo_header = true;
+        set_placeholder_if_empty(o, kArrayPlaceholder);
+        break;
+      case 'x':
+        o.xmlfile = optarg;
+        set_placeholder_if_empty(o, kXmlPlaceholder);
+        break;
+      case 't':
+        o.datatype = std::atoi(optarg);
+        break;
+      case 'c':
+        o.channel = optarg;
+        o.copy_adr = true;
+        break;
+      case 'd':
+        o.setvalue = optarg;
+        break;
+      case 'f':
+        o.filename = optarg;
+        break;
+      case 'D':
+        o.delay_flag = true;
+        o.delay = static_cast<unsigned long>(std::atol(optarg));
+        break;
+      case 'b':
+        err << "unrecognized or incomplete argument" << argv[optind - 1] << "\n";
+        write_usage(err);
+        parsed.exit_status = kUsageStatus;
+        return parsed;
+      default:  // -h, -H, an unknown option or a missing argument
+        write_usage(err);
+        parsed.exit_status = kUsageStatus;
+        return parsed;
+    }
+  }
+  return parsed;
+}
+
+}  // namespace vantoput

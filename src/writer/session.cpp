@@ -1,0 +1,44 @@
+#include "session.h"
+
+#include <value_text.h>
+
+namespace vantoput {
+
+bool goes_on_after_failed_read(const std::string& chan) {
+  return !chan.empty() && chan[0] == '@';
+}
+
+bool set_target_address(WriterSession& s, const std::string& chan,
+                        const std::optional<std::string>& mrg) {
+  // The "@" is the writer's own mark, not part of the name.
+  const std::string text = goes_on_after_failed_read(chan) ? chan.substr(1) : chan;
+  const int code = s.address.adr(text);
+  if (code != 0) {
+    s.err << s.address.error_text() << " , result.error() = " << code << " for address " << chan
+          << "\n";
+    return false;
+  }
+  if (mrg) s.address.merge(*mrg);
+  return true;
+}
+
+int detect_type(WriterSession& s, const std::string& chan) {
+  s.data.init();  // an empty request: a previous value must not become call arguments
+  s.call.get(&s.address, &s.data, &s.result);
+  if (s.result.error() != 0 && !goes_on_after_failed_read(chan)) {
+    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    return -1;
+  }
+  return s.result.type();
+}
+
+void print_read_back(WriterSession& s, int type) {
+  s.data.init();
+  s.result.init();
+  // The read-back is informative: an error there prints its text in place of
+  // the value, and the write still counts as done.
+  s.call.get(&s.address, &s.data, &s.result);
+  if (type != vanto::DATA_XML) s.out << vantocli::value_text(s.result) << "\n";
+}
+
+}  // namespace vantoput

@@ -1,0 +1,101 @@
+#include "write_to_dev.h"
+
+#include <value_text.h>
+
+#include "spectrum_text.h"
+
+namespace vantoput {
+namespace {
+
+// Fills s.data with value in the form of type typ. Returns false after the
+// messages when the text is no value of that type.
+bool build_value(WriterSession& s, int typ, const std::string& value) {
+  s.data.set_type(typ);
+  switch (typ) {
+    case vanto::DATA_XML:
+      s.data.set_xml(value.c_str());
+      return true;
+    case vanto::DATA_SPECTRUM: {
+      const SpectrumParse parse = parse_header_spectrum(value, s.err);
+      if (parse.status != 0) return false;
+      const SpectrumValue& v = parse.value;
+      s.data.set(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
+                 v.length);
+      return true;
+    }
+    default:
+      // A text that is no value of the type would otherwise be sent as
+      // whatever the failed conversion left behind.
+      if (s.data.set_from_string(value) != 0) {
+        s.err << "cannot convert value text to " << vanto::EqData::type_string(typ) << ": "
+              << vantocli::value_text(s.data) << " , data.error() = " << s.data.error()
+              << " , nothing set\n";
+        return false;
+      }
+      return true;
+  }
+}
+
+}  // namespace
+
+int write_to_dev(WriterSession& s, const std::string& chan, int typ, const std::string& value,
+                 const std::optional<std::string>& mrg) {
+  if (!set_target_address(s, chan, mrg)) return 1;
+  if (typ == -1) {
+    typ = detect_type(s, chan);
+    if (typ == -1) return 1;
+  }
+  if (!build_value(s, typ, value)) return 1;
+  s.call.set(&s.address, &s.data, &s.result);
+  if (s.result.error() != 0) {
+    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    return 1;
+  }
+  print_read_back(s, typ);
+  return 0;
+}
+
+int write_direct(WriterSession& s, const std::string& chan, int typ,
+                 const std::string& chan_to_read, const std::optional<std::string>& mrg) {
+  if (!set_target_address(s, chan, mrg)) return 1;
+  s.data.init();
+  s.call.get(&s.address, &s.data, &s.result);
+  if (s.result.error() != 0 && !goes_on_after_failed_read(chan)) {
+    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error()
+          << " for address " << chan << "\n";
+    return 1;
+  }
+  const int target_type = s.result.type();
+
+  vanto::EqData result_r;
+  if (!set_target_address(s, chan_to_read, std::nullopt)) return 1;
+  s.data.init();
+  s.call.get(&s.address, &s.data, &result_r);
+  // The source value is what gets written: a failed read is never copied,
+  // whatever the target address says.
+  if (result_r.error() != 0) {
+    s.err << vantocli::value_text(result_r) << " , result_r.error() = " << result_r.error()
+          << "for address " << chan_to_read << "\n";
+    return 1;
+  }
+  if (typ == -1) typ = result_r.type();
+  if (target_type != typ) {
+    s.err << "type mismatch for two addresses : " << chan << " (type = " << target_type
+          << ") , " << chan_to_read << " (type = " << typ << "),  exit without setting\n";
+    return 1;
+  }
+
+  vanto::EqData result_set;
+  s.data.init();
+  if (!set_target_address(s, chan, mrg)) return 1;
+  s.data.copy_from(&result_r);
+  s.call.set(&s.address, &s.data, &result_set);
+  if (result_set.error() != 0) {
+    s.err << vantocli::value_text(result_set) << " , error = " << result_set.error() << "\n";
+    return 1;
+  }
+  print_read_back(s, typ);
+  return 0;
+}
+
+}  // namespace vantoput

@@ -1,0 +1,102 @@
+// vantoput's command line: options, placeholders, usage and version texts.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "expected_usage.h"
+#include "options.h"
+
+namespace {
+
+using vantoput::ParsedOptions;
+
+struct Parse {
+  ParsedOptions parsed;
+  std::string out;
+  std::string err;
+};
+
+Parse parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "vantoput");
+  std::ostringstream out, err;
+  Parse p{vantoput::parse_options(args, out, err), "", ""};
+  p.out = out.str();
+  p.err = err.str();
+  return p;
+}
+
+TEST(WriterOptions, HelpAndBadOptionsPrintTheUsageAndEndWith255) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"-h"}, {"-H"}, {"-c", "A/B/C/D", "-q"}, {"-c"}, {"-d", "1", "-t"}, {"-x"}, {"-A"},
+  };
+  for (const auto& args : cases) {
+    const Parse p = parse(args);
+    ASSERT_TRUE(p.parsed.exit_status.has_value()) << args[0];
+    EXPECT_EQ(*p.parsed.exit_status, 255);
+    EXPECT_EQ(p.err, writertest::kExpectedUsage);
+    EXPECT_EQ(p.out, "");
+  }
+}
+
+TEST(WriterOptions, DashBNamesTheLastWordBeforeTheUsage) {
+  Parse p = parse({"-c", "A/B/C/D", "-b", "junk"});
+  EXPECT_EQ(p.parsed.exit_status, 255);
+  EXPECT_EQ(p.err, "unrecognized or incomplete argumentjunk\n" + writertest::kExpectedUsage);
+  p = parse({"-bjunk"});
+  EXPECT_EQ(p.err, "unrecognized or incomplete argument-bjunk\n" + writertest::kExpectedUsage);
+}
+
+TEST(WriterOptions, VersionLinesGoToStandardOutputAndParsingGoesOn) {
+  const Parse p = parse({"-v", "-c", "A/B/C/D", "-d", "5"});
+  EXPECT_FALSE(p.parsed.exit_status.has_value());
+  EXPECT_EQ(p.out, writertest::kExpectedVersion);
+  EXPECT_EQ(p.parsed.options.channel, "A/B/C/D");
+  EXPECT_EQ(p.parsed.options.setvalue, "5");
+}
+
+TEST(WriterOptions, OptionValuesAndFlags) {
+  const Parse p = parse({"-t", "14", "-T", "-C", "-D", "2.7", "-f", "x.sr", "-c", "///.T"});
+  ASSERT_FALSE(p.parsed.exit_status.has_value());
+  const auto& o = p.parsed.options;
+  EXPECT_EQ(o.datatype, 14);
+  EXPECT_TRUE(o.test_flag);
+  EXPECT_TRUE(o.verbose_flag);  // -T implies -V
+  EXPECT_TRUE(o.copy_flag);
+  EXPECT_TRUE(o.copy_adr);
+  EXPECT_TRUE(o.delay_flag);
+  EXPECT_EQ(o.delay, 2u);
+  EXPECT_EQ(o.filename, "x.sr");
+  EXPECT_EQ(o.channel, "///.T");
+  EXPECT_EQ(parse({"-c", "A/B/C/D"}).parsed.options.datatype, -1);
+}
+
+TEST(WriterOptions, PlaceholdersStandInForTheValueText) {
+  // -A always replaces the value text, before or after -d.
+  EXPECT_EQ(parse({"-d", "5", "-A", "S/R/C/P"}).parsed.options.setvalue, "read property");
+  EXPECT_EQ(parse({"-A", "S/R/C/P", "-d", "5"}).parsed.options.setvalue, "5");
+  // -a, -s and -x only fill an empty value text; a later -d replaces them.
+  EXPECT_EQ(parse({"-a", "f"}).parsed.options.setvalue, "array_file");
+  EXPECT_EQ(parse({"-s", "f"}).parsed.options.setvalue, "array_file");
+  EXPECT_EQ(parse({"-x", "f"}).parsed.options.setvalue, "xml_file");
+  EXPECT_EQ(parse({"-d", "1", "-x", "f"}).parsed.options.setvalue, "1");
+  EXPECT_EQ(parse({"-x", "f", "-d", "1"}).parsed.options.setvalue, "1");
+  EXPECT_EQ(parse({"-a", "f", "-x", "g"}).parsed.options.setvalue, "array_file");
+}
+
+TEST(WriterOptions, DashSAndDashAShareTheFileNameAndTheFlagStays) {
+  const Parse p = parse({"-s", "first.spec", "-a", "second.txt"});
+  EXPECT_EQ(p.parsed.options.spectfile, "second.txt");
+  EXPECT_TRUE(p.parsed.options.set_spec_wo_header);
+  EXPECT_FALSE(parse({"-a", "f"}).parsed.options.set_spec_wo_header);
+}
+
+TEST(WriterOptions, ParsingTwiceInOneProcessStartsAfresh) {
+  parse({"-c", "A/B/C/D", "-d", "1"});
+  const Parse p = parse({"-c", "E/F/G/H", "-d", "2"});
+  EXPECT_EQ(p.parsed.options.channel, "E/F/G/H");
+  EXPECT_EQ(p.parsed.options.setvalue, "2");
+}
+
+}  // namespace
