@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vanto/types.h"
@@ -205,10 +206,27 @@ class EqData {
   void set_structure(const uint8_t* bytes, int size);
   Structure get_structure(Owning owning) const;
 
+  // Internal: a number read from or written to one element, whatever its type.
+  struct Num;
+
  private:
   // Points the block's pointers at the owned storage after it changed.
   void rebind();
   void clear_value();
+  // Takes a data part of type as the value (owned copy); 0 or bad_frame.
+  int adopt(int type, uint32_t count, const std::vector<uint8_t>& part);
+  // Makes the value a scalar of type from its data-part bytes.
+  void set_scalar(int type, const void* bytes);
+  bool read_num(int index, Num* out) const;
+  // Writes element index if the current type can hold it; otherwise the value
+  // becomes scalar_type (index 0) or array_type (index > 0).
+  void write_num(int index, const Num& value, int scalar_type, int array_type);
+  // Text of element index (the whole value for index 0 of a scalar).
+  std::string get_string_element_(int index) const;
+  std::string get_string_arg_(int index) const;
+  // Spectra, grouped spectra, MDA and byte arrays from their text form.
+  int set_from_header_text_(std::string_view text);
+  static int parse_hex_byte_(char hi, char lo);  // -1 when no hex pair
 
   EqDataBlock blk_{};
   std::vector<uint64_t> store_;  // owned value bytes (8-byte aligned)
