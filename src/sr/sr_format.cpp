@@ -100,6 +100,9 @@ TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token) {
     token.push_back(static_cast<char>(c));
     c = std::getc(fp);
   }
+  // The separator stays unread: a value keeps the characters after its
+  // first token.
+  if (c != EOF) std::ungetc(c, fp);
   return TokenStatus::ok;
 }
 

@@ -1,0 +1,142 @@
+// vantoget's save & restore mode on the file values alone: listing, entry
+// count and names, cells, header and date column, and the load failure.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "sr_mode.h"
+#include "sr_test_files.h"
+
+namespace {
+
+using vantosr::SrModeOptions;
+
+struct PassResult {
+  std::optional<int> status;
+  std::string out;
+  std::string err;
+};
+
+class SrModeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_.filename = dir_.write("three.sr",
+                                   "//Save_&_Restore//\n three entries ;\n t ;\n"
+                                   "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
+                                   "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"
+                                   "TEST.SIM ARRAY LOC1 A_INT\t105\t1\t2 3 4\t;\n");
+  }
+
+  PassResult pass(bool first_pass = true) {
+    std::ostringstream out, err;
+    PassResult result;
+    result.status = vantosr::sr_mode_pass(options_, first_pass, out, err);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+  }
+
+  static std::string padded(const std::string& text, size_t width = 80) {
+    return text + std::string(width - text.size(), ' ');
+  }
+
+  srtest::ScratchDir dir_;
+  SrModeOptions options_;
+};
+
+TEST_F(SrModeTest, DisplaysFileValuesInCells) {
+  PassResult r = pass();
+  EXPECT_EQ(r.status, std::nullopt);
+  EXPECT_EQ(r.out, padded("42") + "\t" + padded("hello world") + "\t" + padded("1\t2 3 4") + "\t\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(SrModeTest, HeaderOnlyOnTheFirstPass) {
+  options_.header_flag = true;
+  options_.tab_flag = true;
+  EXPECT_EQ(pass(true).out,
+            "TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\tTEST.SIM/ARRAY/LOC1/A_INT\t\n"
+            "42\thello world\t1\t2 3 4\t\n");
+  EXPECT_EQ(pass(false).out, "42\thello world\t1\t2 3 4\t\n");
+}
+
+TEST_F(SrModeTest, NarrowCellsKeepTheTailOfNamesAndValues) {
+  options_.header_flag = true;
+  options_.width = 5;
+  EXPECT_EQ(pass().out,
+            "</INT\t<RING\t<_INT\t\n"
+            "42   \torld>\t 3 4>\t\n");
+  options_.width = 1;
+  EXPECT_EQ(pass().out, "<\t<\t<\t\n>\t>\t>\t\n");
+}
+
+TEST_F(SrModeTest, DateColumnComesFirstAndCellsFollowATab) {
+  options_.header_flag = true;
+  options_.date_flag = true;
+  options_.form = 2;
+  options_.tab_flag = true;
+  PassResult r = pass();
+  const std::regex expected(
+      "#_UNIX_time\tTEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\t"
+      "TEST.SIM/ARRAY/LOC1/A_INT\n"
+      "[0-9]+  \t42\thello world\t1\t2 3 4\n");
+  EXPECT_TRUE(std::regex_match(r.out, expected)) << r.out;
+}
+
+TEST_F(SrModeTest, EntryCountAndEntryNames) {
+  options_.line_flag = true;
+  for (long n : {0L, 4L, 100L}) {
+    options_.line_number = n;
+    options_.atoref_flag = true;  // nothing else of the pass is done
+    options_.filename1 = dir_.path("never.sr");
+    PassResult r = pass();
+    EXPECT_EQ(r.status, 0) << n;
+    EXPECT_EQ(r.out, "Number of properties in file: 3\n") << n;
+    EXPECT_FALSE(std::filesystem::exists(options_.filename1));
+  }
+  options_.atoref_flag = false;
+  options_.tab_flag = true;
+  options_.line_number = 3;
+  EXPECT_EQ(pass().out, "TEST.SIM/ARRAY/LOC1/A_INT\n42\thello world\t1\t2 3 4\t\n");
+  options_.line_number = -1;
+  EXPECT_EQ(pass().out, "42\thello world\t1\t2 3 4\t\n");
+  options_.line_number = 1;
+  options_.list_flag = true;
+  EXPECT_EQ(pass().out,
+            "TEST.SIM/SCALAR/LOC1/INT\n"
+            "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   TEST.SIM/ARRAY/LOC1/A_INT   \n");
+}
+
+TEST_F(SrModeTest, DelayDoesNotChangeTheOutput) {
+  options_.delay_flag = true;
+  options_.delay = 0;  // raised to 1 ms per value
+  options_.tab_flag = true;
+  PassResult r = pass();
+  EXPECT_EQ(r.status, std::nullopt);
+  EXPECT_EQ(r.out, "42\thello world\t1\t2 3 4\t\n");
+}
+
+TEST_F(SrModeTest, FilesThatCannotBeLoadedEndTheProcess) {
+  options_.filename = dir_.path("missing.sr");
+  PassResult r = pass();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Cannot open file " + options_.filename + "\n");
+
+  options_.filename = dir_.write("plain.txt", "just text\n");
+  r = pass();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Cannot open file " + options_.filename + "\n");
+
+  options_.filename = dir_.write("damaged.sr", "//Save_&_Restore// c ; t ;\nF D L P\tx\t5\t;\n");
+  r = pass();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Cannot open file " + options_.filename +
+                       "\nvantoget: entry 1: the type is not a number: \"x\"; the file is "
+                       "damaged, this entry was not loaded\n");
+}
+
+}  // namespace
