@@ -1,0 +1,15 @@
+// streamcat: receives the ZeroMQ data streams of up to 64 channels, groups the
+// messages by event id and prints complete events.
+#include <iostream>
+
+#include "streamcat_app.h"
+
+int main(int argc, char** argv) {
+  streamcat::StreamOptions options;
+  if (!streamcat::parse_options(argc, argv, options)) {
+    streamcat::print_usage(std::cout, argv[0], options);
+    return streamcat::kUsageStatus;
+  }
+  streamcat::install_signal_handling();
+  return streamcat::run_streamcat(options, std::cout, std::cerr);
+}

@@ -1,0 +1,64 @@
+// Receive side: channel binding, connection and one receive thread per channel.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <vanto/eqadr.h>
+#include <vanto/eqdata.h>
+
+#include "stream_message.h"
+
+namespace streamcat {
+
+// A node of a channel's callback list. cb may take the container (move it
+// out); whatever it leaves is freed by the receive thread.
+struct chan_cb {
+  chan_cb* next = nullptr;
+  void* pp = nullptr;
+  void (*cb)(void* chp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts) = nullptr;
+};
+
+// Receive-thread record, one per channel.
+struct chan_tb {
+  int cycles = 0;          // messages to receive; negative: no limit
+  std::thread id;
+  void* sockp = nullptr;   // the thread's socket while it is open
+  int hwm = 0;             // high-water mark applied to the socket
+  unsigned int port = 0;   // port found by the binding
+  chan* chp = nullptr;
+  bool start = false;      // set by dmsg_rcv to release the thread
+  bool started = false;    // set by the thread when it runs
+  std::mutex mutex;        // guards start and started
+};
+
+// Program-wide settings of the receive side.
+extern int cycles;           // messages per receive thread (-n)
+extern int connect_timeout;  // ms to wait for the first message (-t)
+// Set when a channel could not be bound, connected, gave no first message or
+// failed to receive (not when it ended on a stop request or its count).
+extern std::atomic<bool> receive_failed;
+
+// Runs one receive thread per channel and returns when all have ended.
+chan* dmsg_rcv(chan* channels, int count);
+
+// Thread body.
+void receive_msg(chan_tb* tb);
+
+// Finds host, port and data version of the channel written as `written`
+// (parsed into ea). A "host:port;version" text is taken apart directly; any
+// other address asks the channel's server ("SPN"). On failure ed carries an
+// error code and text. Returns 0 or -1.
+int get_binding(const std::string& written, vanto::EqAdr* ea, vanto::EqData* ed, char* hostp,
+                int len, int* portp, int* versp);
+
+// 1 if host `name` is the local host (same name, or same first address).
+int con_type(const char* name, const char* machname, unsigned long machaddr);
+
+// The callback main installs: completes the block and files the message.
+void call_back(void* pp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts);
+
+}  // namespace streamcat

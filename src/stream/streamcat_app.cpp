@@ -1,0 +1,197 @@
+#include "streamcat_app.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <vanto/eqadr.h>
+
+#include "console.h"
+#include "output.h"
+#include "receive.h"
+#include "sync_buffer.h"
+
+namespace streamcat {
+namespace {
+
+bool takes_value(const std::string& word) {
+  return word == "-c" || word == "-n" || word == "-d" || word == "-b" || word == "-t";
+}
+
+// Words of the list, split at spaces only (runs of spaces are one separator).
+std::vector<std::string> split_at_spaces(const std::string& list) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : list) {
+    if (c == ' ') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  if (!word.empty()) words.push_back(word);
+  return words;
+}
+
+void int_handler(int signal_number) {
+  // Only async-signal-safe calls here: format by hand, write(2).
+  char text[32] = "SIGNAL: ";
+  size_t at = std::strlen(text);
+  char digits[12];
+  int n = 0;
+  unsigned value = static_cast<unsigned>(signal_number);
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value && n < 11);
+  while (n > 0) text[at++] = digits[--n];
+  text[at++] = '\n';
+  [[maybe_unused]] ssize_t written = write(STDERR_FILENO, text, at);
+  stop = 1;
+}
+
+void run_tput(bool wanted, const char* command) {
+  if (!wanted) return;
+  // The terminal's answer does not matter; without a terminal it fails.
+  [[maybe_unused]] int status = std::system(command);
+}
+
+void copy_text(char* field, size_t size, const std::string& text) {
+  std::snprintf(field, size, "%s", text.c_str());
+}
+
+void reset_run_state(const StreamOptions& options) {
+  clear_buffer();
+  cycles = options.cycles;
+  debug = options.debug;
+  // A depth below 1 counts as 1: an event must have somewhere to wait.
+  bufs = options.bufs < 1 ? 1u : static_cast<unsigned int>(options.bufs);
+  keep = options.keep;
+  connect_timeout = options.connect_timeout;
+  stop = 0;
+  read_data_prepared = false;
+  receive_failed = false;
+  std::lock_guard lock(read_mmx);
+  read_go = 0;
+}
+
+}  // namespace
+
+bool parse_options(int argc, const char* const* argv, StreamOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "-k") {
+      options.keep = true;
+      continue;
+    }
+    if (!takes_value(word) || i + 1 >= argc) break;
+    const char* value = argv[++i];
+    switch (word[1]) {
+      case 'c':
+        options.list = value;
+        options.have_list = true;
+        break;
+      case 'n': options.cycles = std::atoi(value); break;
+      case 'd': options.debug = std::atoi(value); break;
+      case 'b': options.bufs = std::atoi(value); break;
+      case 't': options.connect_timeout = std::atoi(value); break;
+    }
+  }
+  return options.have_list;
+}
+
+void print_usage(std::ostream& out, const char* program, const StreamOptions& options) {
+  out << format("Usage: %s -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t con_tmout]\n",
+                program)
+      << "\n"
+      << "VANTO_addres   property VANTO addres to subscribe\n"
+      << "               there can be a list of addess separated by spaces 'addr1 addr2 addr3'\n"
+      << format("cycles         number of get cycles (default:%d)\n", options.cycles)
+      << format("debug_level    debug_level (default:%d)  as:\n", options.debug)
+      << "          0 - print nothing (silent mode)\n"
+      << "          1 - print data type, timing/event/status info\n"
+      << "          2 - print data for simple data types and info for arrays/images\n"
+      << "          3 - print parameters for all data types\n"
+      << "          4 - print data for all data types\n"
+      << format("buffers   depths of  the buffer for data synchronization (default:%d)\n", options.bufs)
+      << "-k        keep 'old' entries - no new data if the buffer is full,\n"
+      << "          if not set, the old data will be removed automatically from the buffer to put new once\n"
+      << format("con_tmout timeout to get first data after connection (default:%d)\n",
+                options.connect_timeout);
+}
+
+void install_signal_handling() {
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGIO);
+  sigaddset(&blocked, SIGINT);
+  sigaddset(&blocked, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+  sigset_t interrupt;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
+  struct sigaction action {};
+  action.sa_handler = int_handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+}
+
+int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream& err) {
+  set_console(out, err);
+  const std::vector<std::string> words = split_at_spaces(options.list);
+  say_err(format("%d addresses found\n", static_cast<int>(words.size())));
+  if (words.empty()) {
+    // Nothing would ever wake the output thread: refuse before any thread.
+    say_err("no address in the list given with -c\n");
+    return kUsageStatus;
+  }
+  reset_run_state(options);
+  say_err("They are:\n");
+  for (size_t i = 0; i < words.size(); ++i)
+    say_err(format("[%d]\t%s\n", static_cast<int>(i), words[i].c_str()));
+  if (words.size() > kMaxChannels) {
+    say_err(format("WARNING: you number of channels exeeds the maximum (%d)\n", kMaxChannels));
+    say_err(format("WARNING: only first %d channels will be used\n", kMaxChannels));
+  }
+  nchans = static_cast<int>(std::min<size_t>(words.size(), kMaxChannels));
+
+  chan_cb callback_node;
+  callback_node.cb = call_back;
+  std::vector<chan> channels(static_cast<size_t>(nchans));
+  for (int i = 0; i < nchans; ++i) {
+    const vanto::EqAdr address(words[static_cast<size_t>(i)]);
+    channels[static_cast<size_t>(i)].root = &callback_node;
+    copy_text(channels[static_cast<size_t>(i)].prop, sizeof channels[0].prop, address.property());
+    copy_text(channels[static_cast<size_t>(i)].name, sizeof channels[0].name,
+              words[static_cast<size_t>(i)]);
+  }
+
+  std::thread output(print_msg, &cycles);
+  run_tput(options.terminal_cursor, "tput civis");
+  int status = 0;
+  if (!init(options.zmq_library.c_str())) {
+    say_err("init () failed\n");
+    status = 1;
+    stop_and_wake();
+  } else {
+    dmsg_rcv(channels.data(), nchans);
+    lib_zmq_ctx_destroy(context);
+    context = nullptr;
+    status = receive_failed ? 1 : 0;
+  }
+  output.join();
+  clear_buffer();
+  run_tput(options.terminal_cursor, "tput cnorm");
+  flush_console();
+  return status;
+}
+
+}  // namespace streamcat
