@@ -47,6 +47,13 @@ std::string text_or_empty(const char* text) { return text ? text : ""; }
 // The whole text form of a result: its value, or its error text.
 std::string result_text(const vanto::EqData& result) { return result.get_string(); }
 
+// True when the text form of address parses back into the same four fields.
+bool round_trips(const vanto::EqAdr& address) {
+  vanto::EqAdr parsed(address.show_adr());
+  return parsed.facility() == address.facility() && parsed.device() == address.device() &&
+         parsed.location() == address.location() && parsed.property() == address.property();
+}
+
 std::string entry_error(const char* name, const std::string& text) {
   return std::string(name) + " error: " + text;
 }
@@ -194,6 +201,12 @@ void SR::read_fill() {
       }
       vanto::EqAdr address;
       address.set(fields.facility, fields.device, fields.location, fields.property);
+      if (!round_trips(address)) {
+        // A field holding "/" would send reads and writes to another channel.
+        add_error(where + "\"" + fields.facility + " " + fields.device + " " + fields.location +
+                  " " + fields.property + "\" is no channel address; this entry was not loaded");
+        break;
+      }
       auto* entry = new sr_data;
       entry->name_ = copy_text(address.show_adr());
       entry->value_ = copy_text(fields.value);

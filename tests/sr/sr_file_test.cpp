@@ -215,6 +215,12 @@ TEST_F(SrFileTest, LimitsAreKeptExactlyAndRefusedBeyond) {
             "merge none\n");
 }
 
+TEST_F(SrFileTest, FieldsThatDoNotFormAnAddressAreRefused) {
+  EXPECT_EQ(load("//Save_&_Restore// c ; t ;\nF D L P\t1\t5\t;\nF D/X L P\t1\t6\t;\n"),
+            "error 1\nmessage [entry 2: \"F D/X L P\" is no channel address; this entry was not "
+            "loaded]\nmerge none\ncomment [c ]\ntime [t ]\nF/D/L/P 1 [5]\n");
+}
+
 TEST_F(SrFileTest, MoreEntriesThanTheReaderHoldsAreRefused) {
   std::string text = "//Save_&_Restore// c ; t ;\n";
   for (size_t i = 0; i <= SR::kMaxEntries; ++i) text += "F D L P" + std::to_string(i) + "\t1\t1\t;\n";
