@@ -100,8 +100,11 @@ int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err
     engine.set_actual(1);
     if (engine.get_error()) read_failures = error_messages(engine);
   }
+  const bool had_entries = !engine.get_list().empty();
   engine.sr_save(options.filename1.c_str());
   const bool save_failed = engine.get_error() != 0;
+  // A written save empties the engine.
+  const bool written = had_entries && engine.get_list().empty();
   std::vector<std::string> save_messages = error_messages(engine);
   if (read_failures.empty() && !save_failed) return 0;
 
@@ -111,7 +114,7 @@ int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err
     err << "vantoget: " << read_failures.size()
         << " channel(s) could not be read; their file values were saved in their place\n";
   }
-  if (save_failed && !engine.get_list().empty()) {
+  if (!written) {
     err << "vantoget: the live values were not saved to " << options.filename1 << '\n';
   }
   return 1;

@@ -118,6 +118,19 @@ TEST_F(SrModeTest, DelayDoesNotChangeTheOutput) {
   EXPECT_EQ(r.out, "42\thello world\t1\t2 3 4\t\n");
 }
 
+TEST_F(SrModeTest, SavingAFileWithoutEntriesIsReportedAsAFailure) {
+  options_.filename = dir_.write("empty.sr", "//Save_&_Restore// c ; t ;\n");
+  options_.list_flag = true;
+  options_.atoref_flag = true;
+  options_.filename1 = dir_.path("new.sr");
+  PassResult r = pass();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "\n");
+  EXPECT_EQ(r.err, "vantoget: file not loaded\nvantoget: the live values were not saved to " +
+                       options_.filename1 + "\n");
+  EXPECT_FALSE(std::filesystem::exists(options_.filename1));
+}
+
 TEST_F(SrModeTest, FilesThatCannotBeLoadedEndTheProcess) {
   options_.filename = dir_.path("missing.sr");
   PassResult r = pass();
