@@ -299,17 +299,31 @@ T num_to(const Num& n) {
 // True when n survives the trip through T unchanged.
 template <typename T>
 bool holds(const Num& n) {
-  const Num back = num_of(num_to<T>(n));
-  const double a = n.kind == Num::real ? n.f : n.kind == Num::sint ? double(n.i) : double(n.u);
-  const double b = back.kind == Num::real ? back.f : back.kind == Num::sint ? double(back.i) : double(back.u);
-  if (n.kind != Num::real && back.kind != Num::real) {
-    // Integer to integer: compare exactly, including the sign.
-    const bool neg_a = n.kind == Num::sint && n.i < 0;
-    const bool neg_b = back.kind == Num::sint && back.i < 0;
-    if (neg_a != neg_b) return false;
-    return neg_a ? n.i == back.i : uint64_t(n.kind == Num::sint ? n.i : n.u) == uint64_t(back.kind == Num::sint ? back.i : back.u);
+  const T t = num_to<T>(n);
+  if (n.kind == Num::real) {
+    if (std::isnan(n.f)) return std::is_floating_point_v<T>;
+    if constexpr (std::is_integral_v<T>) {
+      // Clamped values are not held; 2^63 and 2^64 compare equal after rounding.
+      if (n.f >= 9223372036854775807.0 || n.f < -9223372036854775807.0) return false;
+    }
+    return double(t) == n.f;
   }
-  return a == b || (std::isnan(a) && std::isnan(b));
+  if constexpr (std::is_floating_point_v<T>) {
+    const double d = t;
+    if (n.kind == Num::sint) {
+      return d >= -9223372036854775808.0 && d < 9223372036854775808.0 && int64_t(d) == n.i;
+    }
+    return d >= 0 && d < 18446744073709551616.0 && uint64_t(d) == n.u;
+  } else {
+    const Num back = num_of(t);
+    const bool neg_n = n.kind == Num::sint && n.i < 0;
+    const bool neg_b = back.kind == Num::sint && back.i < 0;
+    if (neg_n != neg_b) return false;
+    if (neg_n) return n.i == back.i;
+    const uint64_t a = n.kind == Num::sint ? uint64_t(n.i) : n.u;
+    const uint64_t b = back.kind == Num::sint ? uint64_t(back.i) : back.u;
+    return a == b;
+  }
 }
 
 // Number of the element of type t at p.
