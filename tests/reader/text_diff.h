@@ -1,0 +1,52 @@
+// Whole-text comparison that shows where two texts part.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace readertest {
+
+inline std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(text);
+  while (std::getline(in, line)) lines.push_back(line);
+  if (!text.empty() && text.back() != '\n') lines.back() += "<no newline>";
+  return lines;
+}
+
+// Tabs shown as "\t" so that a tab and blanks can be told apart.
+inline std::string visible(const std::string& line) {
+  std::string shown;
+  for (char c : line) shown += c == '\t' ? std::string("\\t") : std::string(1, c);
+  return "\"" + shown + "\"";
+}
+
+// A line-by-line diff of the first differing lines (empty when equal).
+inline std::string text_diff(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return "";
+  const auto e = lines_of(expected);
+  const auto a = lines_of(actual);
+  std::ostringstream diff;
+  int shown = 0;
+  for (std::size_t i = 0; i < std::max(e.size(), a.size()) && shown < 8; ++i) {
+    const std::string el = i < e.size() ? visible(e[i]) : "<missing>";
+    const std::string al = i < a.size() ? visible(a[i]) : "<missing>";
+    if (el == al) continue;
+    diff << "line " << i + 1 << ":\n  - " << el << "\n  + " << al << '\n';
+    ++shown;
+  }
+  if (shown == 0) diff << "texts differ in their final newline\n";
+  return diff.str();
+}
+
+}  // namespace readertest
+
+#define EXPECT_SAME_TEXT(expected, actual)                                    \
+  do {                                                                        \
+    const std::string diff_ = readertest::text_diff((expected), (actual));    \
+    EXPECT_TRUE(diff_.empty()) << "output differs (- expected, + actual):\n" << diff_; \
+  } while (0)
