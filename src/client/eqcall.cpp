@@ -1,0 +1,142 @@
+// EqCall: routes each call to its server and performs it over a Connection.
+#include "vanto/eqcall.h"
+
+#include <vector>
+
+#include "name_service.h"
+#include "rpc_connection.h"
+#include "subscription.h"
+#include "vanto/errors.h"
+
+namespace vanto {
+
+namespace {
+constexpr std::chrono::milliseconds kDefaultTimeout{2000};
+
+// "F/D/L/P" as the server expects it: no prefix, no host.
+std::string channel_name(const EqAdr& adr) {
+  return adr.facility() + "/" + adr.device() + "/" + adr.location() + "/" + adr.property();
+}
+}  // namespace
+
+struct EqCall::Impl {
+  rpc::ConnectionPool pool;
+  std::chrono::milliseconds timeout = kDefaultTimeout;
+  std::vector<std::unique_ptr<rpc::Subscription>> subscriptions;
+
+  // Checks the address and finds its server; on failure out holds the error.
+  bool locate(EqAdr* adr, EqData* out, rpc::Endpoint& server) {
+    if (adr == nullptr) {
+      out->init();
+      out->error(ill_parameter, "no address given");
+      return false;
+    }
+    if (!adr->error_text().empty()) {
+      out->init();
+      out->error(bad_address, adr->error_text());
+      return false;
+    }
+    return rpc::route(pool, *adr, server, *out, timeout);
+  }
+
+  // Performs op on adr's server; returns out's code.
+  int perform(rpc::Op op, EqAdr* adr, const EqData* in, EqData* out) {
+    if (out == nullptr) return ill_parameter;
+    rpc::Endpoint server;
+    if (!locate(adr, out, server)) return out->error();
+    return pool.to(server).call(op, channel_name(*adr), in, *out, timeout);
+  }
+};
+
+EqCall::EqCall() : impl_(std::make_unique<Impl>()) {}
+
+// Subscriptions are stopped (their threads joined) before the connections go.
+EqCall::~EqCall() { impl_->subscriptions.clear(); }
+
+int EqCall::get(EqAdr* adr, EqData* in, EqData* out) {
+  return impl_->perform(rpc::Op::get, adr, in, out);
+}
+
+int EqCall::set(EqAdr* adr, EqData* in, EqData* out) {
+  if (in == nullptr && out != nullptr) {
+    out->init();
+    out->error(ill_parameter, "no value to write");
+    return out->error();
+  }
+  return impl_->perform(rpc::Op::set, adr, in, out);
+}
+
+int EqCall::names(EqAdr* adr, EqData* out) {
+  return impl_->perform(rpc::Op::names, adr, nullptr, out);
+}
+
+int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
+  if (out != nullptr) out->init();
+  switch (option) {
+    case EQ_RETRY:
+      // Forget both the route and the connections, so that the next call
+      // asks the name service again and does not queue behind lost requests.
+      if (adr != nullptr) rpc::forget_route(*adr);
+      impl_->pool = rpc::ConnectionPool();
+      return 0;
+    case EQ_TIMEOUT:
+      if (in == nullptr || in->get_int() <= 0) {
+        if (out != nullptr) out->error(ill_parameter, "time-out must be a positive INT in ms");
+        return ill_parameter;
+      }
+      impl_->timeout = std::chrono::milliseconds(in->get_int());
+      return 0;
+    default:
+      if (out != nullptr) out->error(not_implemented, "unknown option");
+      return not_implemented;
+  }
+}
+
+int EqCall::get_option(EqAdr* adr, EqData* in, EqData* out, int option) {
+  (void)in;
+  if (option != EQ_HOSTNAME) {
+    if (out == nullptr) return not_implemented;
+    out->init();
+    out->error(not_implemented, "unknown option");
+    return out->error();
+  }
+  return impl_->perform(rpc::Op::hostname, adr, nullptr, out);
+}
+
+std::future<void> EqCall::subscribe(const EqAdr& adr,
+                                    std::function<void(const EqData&)> callback) {
+  std::promise<void> established;
+  std::future<void> result = established.get_future();
+  EqAdr address = adr;
+  EqData reply;
+  rpc::Endpoint server;
+  if (impl_->locate(&address, &reply, server))
+    impl_->pool.to(server).call(rpc::Op::subscribe, channel_name(address), nullptr, reply,
+                                impl_->timeout);
+  int port = 0;
+  float f1 = 0, f2 = 0;
+  int64_t tm = 0;
+  char* topic = nullptr;
+  if (reply.error() == 0 &&
+      (reply.type() != DATA_USTR || !reply.get_ustr(&port, &f1, &f2, &tm, &topic, 0) ||
+       port < 1 || port > 65535 || topic == nullptr)) {
+    reply.init();
+    reply.error(bad_frame, "malformed subscription reply");
+  }
+  if (reply.error() != 0) {
+    established.set_exception(std::make_exception_ptr(
+        ErrorCode(reply.error(), reply.error_text() + " (" + address.show_adr() + ")")));
+    return result;
+  }
+  try {
+    impl_->subscriptions.push_back(std::make_unique<rpc::Subscription>(
+        rpc::Endpoint{server.host, port}, std::string(topic) + '\0', std::move(callback)));
+    established.set_value();
+  } catch (const std::exception& e) {
+    established.set_exception(
+        std::make_exception_ptr(ErrorCode(link_error, std::string("subscription: ") + e.what())));
+  }
+  return result;
+}
+
+}  // namespace vanto

@@ -1,0 +1,122 @@
+#include "rpc_connection.h"
+
+#include <atomic>
+#include <charconv>
+#include <vector>
+
+#include <zmq_addon.hpp>
+
+#include "vanto/codec.h"
+#include "vanto/errors.h"
+
+namespace vanto::rpc {
+
+zmq::context_t& context() {
+  // Never destroyed on purpose: programs may end without deleting their
+  // EqCall objects, and destroying a context waits until every socket of it
+  // is closed, which would hang the exit.
+  static zmq::context_t* const shared = new zmq::context_t(1);
+  return *shared;
+}
+
+bool parse_endpoint(std::string_view text, Endpoint& out) {
+  const auto colon = text.rfind(':');
+  if (colon == std::string_view::npos) return false;
+  const std::string_view port_text = text.substr(colon + 1);
+  int port = 0;
+  const auto [end, ec] = std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
+  if (ec != std::errc() || end != port_text.data() + port_text.size() || port < 1 || port > 65535)
+    return false;
+  out.host = std::string(text.substr(0, colon));
+  out.port = port;
+  return true;
+}
+
+namespace {
+
+uint64_t next_request_id() {
+  static std::atomic<uint64_t> counter{1};
+  return counter.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+Connection::Connection(const Endpoint& server)
+    : server_(server), socket_(context(), zmq::socket_type::dealer) {
+  socket_.set(zmq::sockopt::linger, 0);
+  socket_.connect(server.tcp());
+}
+
+bool Connection::send_request(Op op, uint64_t id, std::string_view address, const EqData* in) {
+  RequestHeader header;
+  header.op = static_cast<uint16_t>(op);
+  header.id = id;
+  std::vector<uint8_t> data;
+  if (in != nullptr && in->type() != DATA_NULL) {
+    header.type = in->type();
+    data = Codec::encode_data(*in, &header.count);
+  }
+  const auto more = zmq::send_flags::sndmore | zmq::send_flags::dontwait;
+  if (!socket_.send(zmq::buffer(&header, sizeof header), more)) return false;
+  socket_.send(zmq::buffer(address.data(), address.size()), more);
+  socket_.send(zmq::buffer(data), zmq::send_flags::dontwait);
+  return true;
+}
+
+void Connection::fail_unavailable(EqData& out, std::chrono::milliseconds timeout) const {
+  out.init();
+  out.error(unavail_serv, "no answer from " + server_.text() + " within " +
+                              std::to_string(timeout.count()) + " ms");
+}
+
+int Connection::call(Op op, std::string_view address, const EqData* in, EqData& out,
+                     std::chrono::milliseconds timeout) {
+  const uint64_t id = next_request_id();
+  if (!send_request(op, id, address, in)) {
+    fail_unavailable(out, timeout);
+    return out.error();
+  }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::vector<zmq::message_t> frames;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    zmq::pollitem_t item{socket_.handle(), 0, ZMQ_POLLIN, 0};
+    if (left.count() <= 0 || zmq::poll(&item, 1, left) == 0) {
+      fail_unavailable(out, timeout);
+      return out.error();
+    }
+    frames.clear();
+    if (!zmq::recv_multipart(socket_, std::back_inserter(frames), zmq::recv_flags::dontwait))
+      continue;
+    if (frames.size() != kReplyFrames) continue;
+    const auto header = read_header<ReplyHeader>(frames[0].data(), frames[0].size());
+    // A late reply to an earlier call that timed out: not ours.
+    if (!header || header->id != id) continue;
+
+    out.init();
+    if (header->error != 0) {
+      const auto text = frames[1].to_string_view().substr(0, kMaxErrorTextLength);
+      out.error(header->error, std::string(text));
+      return out.error();
+    }
+    if (header->type != DATA_NULL) {
+      if (Codec::decode_data(out, header->type, header->count,
+                             static_cast<const uint8_t*>(frames[2].data()), frames[2].size()) != 0)
+        return out.error();
+    }
+    out.set_time(header->sec, header->usec);
+    out.set_event_id(header->event_id);
+    return 0;
+  }
+}
+
+Connection& ConnectionPool::to(const Endpoint& server) {
+  auto& slot = connections_[server.text()];
+  if (!slot) slot = std::make_unique<Connection>(server);
+  return *slot;
+}
+
+void ConnectionPool::drop(const Endpoint& server) { connections_.erase(server.text()); }
+
+}  // namespace vanto::rpc

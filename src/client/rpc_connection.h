@@ -1,0 +1,64 @@
+// One request/reply connection from libvanto to a server.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <zmq.hpp>
+
+#include "rpc_protocol.h"
+#include "vanto/eqdata.h"
+
+namespace vanto::rpc {
+
+// The process's ZeroMQ context, shared by every socket of the library.
+zmq::context_t& context();
+
+// A server as host and port.
+struct Endpoint {
+  std::string host;
+  int port = 0;
+  std::string tcp() const { return "tcp://" + host + ":" + std::to_string(port); }
+  std::string text() const { return host + ":" + std::to_string(port); }
+};
+
+// Parses "host:port" (port 1..65535); an empty host is kept empty.
+bool parse_endpoint(std::string_view text, Endpoint& out);
+
+// A DEALER socket connected to one server. Used by one thread at a time.
+class Connection {
+ public:
+  explicit Connection(const Endpoint& server);
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Sends one request and waits up to timeout for its reply. out receives the
+  // value, or the server's error code and text, or unavail_serv when no reply
+  // came in time. Returns out.error().
+  int call(Op op, std::string_view address, const EqData* in, EqData& out,
+           std::chrono::milliseconds timeout);
+
+ private:
+  bool send_request(Op op, uint64_t id, std::string_view address, const EqData* in);
+  void fail_unavailable(EqData& out, std::chrono::milliseconds timeout) const;
+
+  Endpoint server_;
+  zmq::socket_t socket_;
+};
+
+// The connections of one EqCall, one per server, made on first use.
+class ConnectionPool {
+ public:
+  Connection& to(const Endpoint& server);
+  // Drops the connection (and the requests still queued on it).
+  void drop(const Endpoint& server);
+
+ private:
+  std::map<std::string, std::unique_ptr<Connection>> connections_;
+};
+
+}  // namespace vanto::rpc

@@ -1,0 +1,227 @@
+#include "config.h"
+
+#include <chrono>
+#include <sstream>
+#include <vector>
+
+#include <toml++/toml.h>
+
+#include "numeric_value.h"
+#include "value_builder.h"
+
+namespace vantoserver {
+
+namespace {
+
+[[noreturn]] void fail(const toml::node& where, const std::string& what) {
+  const auto& source = where.source();
+  throw ConfigError((source.path ? *source.path : std::string("config")) + ":" +
+                    std::to_string(source.begin.line) + ": " + what);
+}
+
+const toml::table& as_table(const toml::node& node, const char* what) {
+  const auto* table = node.as_table();
+  if (table == nullptr) fail(node, std::string(what) + " must be a table");
+  return *table;
+}
+
+std::string required_text(const toml::table& table, const char* key) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr || !node->is_string())
+    fail(table, std::string("\"") + key + "\" (a string) is missing");
+  std::string text = node->as_string()->get();
+  if (text.empty() || text.find_first_of("/*") != std::string::npos ||
+      text.find_first_of(" \t\n") != std::string::npos)
+    fail(*node, std::string("\"") + key + "\" must be a name without '/', '*' or blanks");
+  return text;
+}
+
+int64_t integer_or(const toml::table& table, const char* key, int64_t fallback, int64_t min,
+                   int64_t max) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return fallback;
+  const auto* i = node->as_integer();
+  if (i == nullptr || i->get() < min || i->get() > max)
+    fail(*node, std::string("\"") + key + "\" must be an integer from " + std::to_string(min) +
+                    " to " + std::to_string(max));
+  return i->get();
+}
+
+bool flag_or(const toml::table& table, const char* key, bool fallback) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return fallback;
+  if (!node->is_boolean()) fail(*node, std::string("\"") + key + "\" must be true or false");
+  return node->as_boolean()->get();
+}
+
+// Names given as a list ("names"), one name ("name") or a generated series
+// (prefix + 1..count).
+std::vector<std::string> name_list(const toml::table& block, const char* one, const char* many,
+                                   const char* prefix, const char* count) {
+  std::vector<std::string> names;
+  if (block.get(one)) names.push_back(required_text(block, one));
+  if (const toml::node* node = block.get(many)) {
+    const auto* array = node->as_array();
+    if (array == nullptr) fail(*node, std::string("\"") + many + "\" must be an array");
+    for (const toml::node& element : *array) {
+      if (!element.is_string()) fail(element, "a name (string) is needed here");
+      toml::table holder;
+      holder.insert("n", element.as_string()->get());
+      names.push_back(required_text(holder, "n"));
+    }
+  }
+  if (block.get(count)) {
+    const int64_t n = integer_or(block, count, 0, 0, 1'000'000);
+    std::string stem;
+    if (const toml::node* node = block.get(prefix)) {
+      if (!node->is_string()) fail(*node, std::string("\"") + prefix + "\" must be a string");
+      stem = node->as_string()->get();
+    }
+    for (int64_t k = 1; k <= n; ++k) names.push_back(stem + std::to_string(k));
+  }
+  if (names.empty())
+    fail(block, std::string("give \"") + one + "\", \"" + many + "\" or \"" + count + "\"");
+  return names;
+}
+
+Dynamic dynamic_from(const toml::table& p) {
+  const toml::node* node = p.get("dynamic");
+  if (node == nullptr) return Dynamic::none;
+  const std::string kind = node->is_string() ? node->as_string()->get() : "";
+  if (kind == "counter") return Dynamic::counter;
+  if (kind == "sine") return Dynamic::sine;
+  if (kind == "noise") return Dynamic::noise;
+  if (kind == "event") return Dynamic::event_id;
+  if (kind == "none") return Dynamic::none;
+  fail(*node, "\"dynamic\" is one of \"counter\", \"sine\", \"noise\", \"event\", \"none\"");
+}
+
+double number_or(const toml::table& table, const char* key, double fallback) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return fallback;
+  if (const auto* i = node->as_integer()) return static_cast<double>(i->get());
+  if (const auto* f = node->as_floating_point()) return f->get();
+  fail(*node, std::string("\"") + key + "\" must be a number");
+}
+
+std::unique_ptr<Channel> make_channel(const toml::table& p, const std::string& facility,
+                                      const std::string& device, const std::string& location,
+                                      int64_t now_sec) {
+  const std::string property = required_text(p, "name");
+  if (property == "SPN") fail(p, "SPN is the stream port request; no channel may be named so");
+  const toml::node* type_node = p.get("type");
+  if (type_node == nullptr || !type_node->is_string()) fail(p, "\"type\" (a string) is missing");
+  const auto type = type_from_name(type_node->as_string()->get());
+  if (!type) fail(*type_node, "unknown type \"" + type_node->as_string()->get() + "\"");
+
+  auto channel = std::make_unique<Channel>(facility, device, location, property, *type);
+  const Placeholders names = {
+      {"facility", facility}, {"device", device}, {"location", location}, {"property", property}};
+  if (const toml::node* d = p.get("description"); d && d->is_string())
+    channel->description = expand(d->as_string()->get(), names);
+  channel->writable = flag_or(p, "writable", false);
+  channel->dynamic = dynamic_from(p);
+  channel->waveform.amplitude = number_or(p, "amplitude", 1.0);
+  channel->waveform.period_s = number_or(p, "period", 10.0);
+  channel->waveform.offset = number_or(p, "offset", 0.0);
+  if (channel->waveform.period_s <= 0) fail(p, "\"period\" must be positive");
+  if (channel->dynamic != Dynamic::none && !is_numeric_scalar(*type) && !is_history_type(*type))
+    fail(p, "\"dynamic\" needs a numeric scalar or history type");
+  if (channel->dynamic != Dynamic::none && channel->writable && !is_history_type(*type))
+    fail(p, "a channel with \"dynamic\" cannot be writable");
+  channel->stream.enabled = flag_or(p, "stream", false);
+  channel->stream.start = flag_or(p, "stream_start", false);
+  channel->stream.version = static_cast<int>(integer_or(p, "stream_version", 2, 1, 2));
+  if (channel->stream.start && !channel->stream.enabled)
+    fail(p, "\"stream_start\" needs \"stream = true\"");
+  if (is_history_type(*type) && channel->writable) fail(p, "histories cannot be writable");
+
+  build_value(p, *channel, names, now_sec);
+  const auto initial_length = static_cast<int64_t>(std::max(0, channel->initial().length()));
+  channel->max_length = static_cast<size_t>(
+      integer_or(p, "max_length", std::max<int64_t>(65536, initial_length), 1, 1 << 26));
+  return channel;
+}
+
+void load_devices(const toml::table& block, Registry& registry, int64_t now_sec) {
+  const std::string facility = required_text(block, "facility");
+  const auto devices = name_list(block, "name", "names", "name_prefix", "device_count");
+  const auto locations =
+      name_list(block, "location", "locations", "location_prefix", "location_count");
+  const toml::node* props = block.get("property");
+  const auto* array = props ? props->as_array() : nullptr;
+  if (array == nullptr || array->empty())
+    fail(block, "a device block needs at least one [[device.property]]");
+  for (const auto& device : devices)
+    for (const auto& location : locations)
+      for (const toml::node& p : *array) {
+        auto channel = make_channel(as_table(p, "a property"), facility, device, location, now_sec);
+        const std::string address = channel->address();
+        if (!registry.add(std::move(channel)))
+          fail(p, "channel " + address + " is configured twice (or its facility is routed)");
+      }
+}
+
+void load_routes(const toml::node& node, Registry& registry) {
+  const auto* array = node.as_array();
+  if (array == nullptr) fail(node, "\"route\" must be an array of tables ([[route]])");
+  for (const toml::node& element : *array) {
+    const toml::table& route = as_table(element, "a route");
+    const std::string facility = required_text(route, "facility");
+    const toml::node* server = route.get("server");
+    if (server == nullptr || !server->is_string() ||
+        server->as_string()->get().find(':') == std::string::npos)
+      fail(route, "\"server\" must be \"host:port\"");
+    if (!registry.add_route(facility, server->as_string()->get()))
+      fail(route, "facility " + facility + " is served here or routed twice");
+  }
+}
+
+Config build(const toml::table& root) {
+  Config config;
+  config.registry = std::make_unique<Registry>();
+  const int64_t now_sec = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+  if (const toml::node* server = root.get("server")) {
+    const toml::table& s = as_table(*server, "[server]");
+    config.settings.event_rate_hz = number_or(s, "event_rate", 10.0);
+    if (!(config.settings.event_rate_hz >= 0.1 && config.settings.event_rate_hz <= 1000))
+      fail(s, "\"event_rate\" must lie between 0.1 and 1000 (Hz)");
+  }
+  if (const toml::node* devices = root.get("device")) {
+    const auto* array = devices->as_array();
+    if (array == nullptr) fail(*devices, "\"device\" must be an array of tables ([[device]])");
+    for (const toml::node& block : *array) load_devices(as_table(block, "a device"), *config.registry, now_sec);
+  }
+  // Routes after the devices, so that a facility both served and routed is refused.
+  if (const toml::node* routes = root.get("route")) load_routes(*routes, *config.registry);
+  for (const auto& [key, node] : root)
+    if (key != "server" && key != "device" && key != "route")
+      fail(node, "unknown key \"" + std::string(key.str()) + "\"");
+  return config;
+}
+
+}  // namespace
+
+Config load_config(const std::string& path) {
+  try {
+    return build(toml::parse_file(path));
+  } catch (const toml::parse_error& e) {
+    std::ostringstream what;
+    what << path << ":" << e.source().begin.line << ": " << e.description();
+    throw ConfigError(what.str());
+  }
+}
+
+Config parse_config(std::string_view text, const std::string& source) {
+  try {
+    return build(toml::parse(text, source));
+  } catch (const toml::parse_error& e) {
+    std::ostringstream what;
+    what << source << ":" << e.source().begin.line << ": " << e.description();
+    throw ConfigError(what.str());
+  }
+}
+
+}  // namespace vantoserver

@@ -1,0 +1,101 @@
+#include "program.h"
+
+#include <getopt.h>
+
+#include <charconv>
+#include <cstring>
+
+namespace vantoserver {
+
+namespace {
+
+void usage(std::ostream& os, const char* program) {
+  os << "Usage: " << program << " [--bind ADDR] [--port N] CONFIG\n"
+     << "Serves the channels of the TOML configuration CONFIG, answers the name service\n"
+     << "and publishes streams and subscriptions.\n\n"
+     << "  -b, --bind ADDR  address to listen on (default 127.0.0.1)\n"
+     << "  -p, --port N     port of requests and name service (default 5600; 0 picks a free port)\n"
+     << "  -h, --help       show this text\n";
+}
+
+bool parse_port(const char* text, int& port) {
+  const char* end = text + std::strlen(text);
+  const auto [stop, ec] = std::from_chars(text, end, port);
+  return ec == std::errc() && stop == end && port >= 0 && port <= 65535;
+}
+
+}  // namespace
+
+bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
+                   std::ostream& out, std::ostream& err) {
+  static const option long_options[] = {{"bind", required_argument, nullptr, 'b'},
+                                        {"port", required_argument, nullptr, 'p'},
+                                        {"help", no_argument, nullptr, 'h'},
+                                        {nullptr, 0, nullptr, 0}};
+  const char* program = argc > 0 ? argv[0] : "vantoserver";
+  optind = 1;
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, ":b:p:h", long_options, nullptr)) != -1) {
+    switch (c) {
+      case 'b':
+        options.server.bind = optarg;
+        break;
+      case 'p':
+        if (!parse_port(optarg, options.server.port)) {
+          err << program << ": invalid port '" << optarg << "'\n";
+          usage(err, program);
+          status = 2;
+          return false;
+        }
+        break;
+      case 'h':
+        usage(out, program);
+        status = 0;
+        return false;
+      default:
+        err << program << ": " << (c == ':' ? "missing argument for an option" : "unknown option")
+            << "\n";
+        usage(err, program);
+        status = 2;
+        return false;
+    }
+  }
+  if (argc - optind != 1) {
+    usage(err, program);
+    status = 2;
+    return false;
+  }
+  options.config_path = argv[optind];
+  return true;
+}
+
+int run_server(const ProgramOptions& options, std::ostream& out, std::ostream& err,
+               const std::function<void()>& wait_for_stop) {
+  Config config;
+  try {
+    config = load_config(options.config_path);
+  } catch (const std::exception& e) {
+    err << "vantoserver: " << e.what() << std::endl;
+    return 1;
+  }
+  const size_t channels = config.registry->channels().size();
+  std::unique_ptr<Server> server;
+  try {
+    server = std::make_unique<Server>(std::move(config), options.server, err);
+  } catch (const std::exception& e) {
+    err << "vantoserver: cannot listen on " << options.server.bind << ":" << options.server.port
+        << ": " << e.what() << std::endl;
+    return 1;
+  }
+  server->start();
+  err << "vantoserver: " << channels << " channels from " << options.config_path << std::endl;
+  out << "vantoserver listening on " << server->bind_host() << ":" << server->port() << std::endl;
+  wait_for_stop();
+  err << "vantoserver: stopping" << std::endl;
+  server->stop();
+  err << "vantoserver: stopped" << std::endl;
+  return 0;
+}
+
+}  // namespace vantoserver

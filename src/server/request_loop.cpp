@@ -1,0 +1,164 @@
+#include "request_loop.h"
+
+#include <algorithm>
+#include <iterator>
+#include <ostream>
+
+#include <zmq_addon.hpp>
+
+#include "rpc_protocol.h"
+#include "service.h"
+#include "vanto/codec.h"
+#include "vanto/errors.h"
+
+namespace vantoserver {
+
+using namespace vanto;
+using vanto::rpc::FaultMode;
+using vanto::rpc::Op;
+
+namespace {
+
+// Requests read in one go before the held answers are looked at again.
+constexpr int kBatch = 256;
+
+bool known_op(uint16_t op) { return op >= static_cast<uint16_t>(Op::get) && op <= static_cast<uint16_t>(Op::fault); }
+
+bool faultable(Op op) { return op == Op::get || op == Op::set || op == Op::names; }
+
+}  // namespace
+
+RequestLoop::RequestLoop(zmq::socket_t& router, Service& service, std::ostream& log)
+    : router_(router), service_(service), log_(log) {}
+
+void RequestLoop::serve_once(std::chrono::milliseconds max_wait) {
+  auto wait = max_wait;
+  if (!held_.empty()) {
+    const auto until_due = std::chrono::duration_cast<std::chrono::milliseconds>(
+        held_.front().due - std::chrono::steady_clock::now());
+    wait = std::clamp(until_due + std::chrono::milliseconds(1), std::chrono::milliseconds(0), max_wait);
+  }
+  zmq::pollitem_t item{router_.handle(), 0, ZMQ_POLLIN, 0};
+  if (zmq::poll(&item, 1, wait) > 0) {
+    std::vector<zmq::message_t> frames;
+    for (int k = 0; k < kBatch; ++k) {
+      frames.clear();
+      if (!zmq::recv_multipart(router_, std::back_inserter(frames), zmq::recv_flags::dontwait))
+        break;
+      handle(frames);
+    }
+  }
+  send_due();
+}
+
+void RequestLoop::note_bad_frame(const char* why) {
+  // A misbehaving client must not flood the log: the first few, then every 1000th.
+  if (++bad_frames_ <= 10 || bad_frames_ % 1000 == 0)
+    log_ << "vantoserver: dropped a request: " << why << " (" << bad_frames_ << " so far)"
+         << std::endl;
+}
+
+void RequestLoop::handle(std::vector<zmq::message_t>& frames) {
+  // Identity, header, address, data.
+  if (frames.size() < 2) return note_bad_frame("no header frame");
+  const auto header = rpc::read_header<rpc::RequestHeader>(frames[1].data(), frames[1].size());
+  if (!header) return note_bad_frame("malformed header frame");
+  auto reply_with = [&](const Reply& reply) {
+    auto out = frame_reply(frames[0], header->op, header->id, reply);
+    send(out);
+  };
+  if (frames.size() != 1 + rpc::kRequestFrames) {
+    note_bad_frame("wrong number of frames");
+    return reply_with(Reply::failure(bad_frame, "a request has header, address and data frames"));
+  }
+  if (!known_op(header->op)) return reply_with(Reply::failure(not_implemented, "unknown operation"));
+  if (frames[2].size() > rpc::kMaxAddressLength)
+    return reply_with(Reply::failure(bad_address, "address too long"));
+  const std::string_view address = frames[2].to_string_view();
+  const Op op = static_cast<Op>(header->op);
+
+  FaultDecision fault;
+  if (faultable(op)) fault = faults_.check(address);
+  Reply reply = fault.code != 0
+                    ? Reply::failure(fault.code, "injected fault on " + std::string(address))
+                    : answer(header->op, address, frames[3], header->type, header->count);
+  auto out = frame_reply(frames[0], header->op, header->id, reply);
+  if (fault.delay_ms > 0) {
+    Held held{std::chrono::steady_clock::now() + std::chrono::milliseconds(fault.delay_ms),
+              std::move(out)};
+    const auto at = std::upper_bound(held_.begin(), held_.end(), held.due,
+                                     [](auto due, const Held& h) { return due < h.due; });
+    held_.insert(at, std::move(held));
+    return;
+  }
+  send(out);
+}
+
+Reply RequestLoop::answer(uint16_t op_code, std::string_view address, const zmq::message_t& data,
+                          int type, uint32_t count) {
+  EqData in;
+  if (type != DATA_NULL &&
+      Codec::decode_data(in, type, count, static_cast<const uint8_t*>(data.data()), data.size()) != 0)
+    return Reply::failure(bad_frame, "malformed data part: " + in.error_text());
+  const Op op = static_cast<Op>(op_code);
+  if (op == Op::fault) {
+    if (in.type() != DATA_IIII) return Reply::failure(ill_parameter, "a fault command is IIII");
+    const IIII c = in.data_block()->data_u.d_iiii;
+    std::string why;
+    if (!faults_.apply(static_cast<FaultMode>(c.i[0]), std::string(address), c.i[1], c.i[2],
+                       c.i[3], why))
+      return Reply::failure(ill_parameter, why);
+    log_ << "vantoserver: fault " << c.i[0] << " on " << address << " (code " << c.i[1]
+         << ", count " << c.i[2] << ", delay " << c.i[3] << " ms)" << std::endl;
+    EqData ok;
+    ok.set_int(0);
+    return value_reply(ok);
+  }
+  try {
+    return service_.handle(op, address, in);
+  } catch (const std::exception& e) {
+    // A request must never end the server.
+    log_ << "vantoserver: request on " << address << " failed: " << e.what() << std::endl;
+    return Reply::failure(ill_serv, std::string("server failure: ") + e.what());
+  }
+}
+
+std::vector<zmq::message_t> RequestLoop::frame_reply(const zmq::message_t& identity, uint16_t op,
+                                                     uint64_t id, const Reply& reply) const {
+  rpc::ReplyHeader header;
+  header.op = op;
+  header.id = id;
+  header.error = reply.error;
+  header.sec = reply.sec;
+  header.usec = reply.usec;
+  header.event_id = reply.event_id;
+  std::vector<zmq::message_t> frames;
+  frames.emplace_back(identity.data(), identity.size());
+  if (reply.error == 0 && reply.data) {
+    header.type = reply.data->type;
+    header.count = reply.data->count;
+  }
+  frames.emplace_back(&header, sizeof header);
+  const std::string_view text = std::string_view(reply.text).substr(0, rpc::kMaxErrorTextLength);
+  frames.emplace_back(text.data(), text.size());
+  if (reply.error == 0 && reply.data)
+    frames.emplace_back(reply.data->bytes.data(), reply.data->bytes.size());
+  else
+    frames.emplace_back();
+  return frames;
+}
+
+void RequestLoop::send(std::vector<zmq::message_t>& frames) {
+  // A client that went away is no error: ROUTER drops what it cannot route.
+  zmq::send_multipart(router_, frames, zmq::send_flags::dontwait);
+}
+
+void RequestLoop::send_due() {
+  const auto now = std::chrono::steady_clock::now();
+  while (!held_.empty() && held_.front().due <= now) {
+    send(held_.front().frames);
+    held_.pop_front();
+  }
+}
+
+}  // namespace vantoserver

@@ -1,0 +1,39 @@
+// The publisher of EqCall::subscribe: one XPUB socket; a topic per channel
+// (its address and a NUL); frames: topic, then a stream message (layout 2).
+#pragma once
+
+#include <map>
+#include <string>
+
+#include <zmq.hpp>
+
+#include "registry.h"
+
+namespace vantoserver {
+
+class SubscriptionHub {
+ public:
+  SubscriptionHub(zmq::context_t& context, const std::string& bind_host, const Registry& registry);
+
+  int port() const { return port_; }
+  zmq::socket_t& socket() { return socket_; }
+  // Takes the (un)subscriptions waiting on the socket; a new subscriber gets
+  // the current value at once.
+  void take_subscriptions(const Moment& now);
+  // Publishes every subscribed channel that was written or moves by itself.
+  void publish(const Moment& now);
+
+ private:
+  struct Watch {
+    int subscribers = 0;
+    uint64_t revision = 0;
+  };
+  void send(Channel& channel, const Moment& now);
+
+  const Registry& registry_;
+  zmq::socket_t socket_;
+  int port_ = 0;
+  std::map<Channel*, Watch> watched_;
+};
+
+}  // namespace vantoserver

@@ -1,0 +1,309 @@
+#include "value_builder.h"
+
+#include <cmath>
+#include <vector>
+
+#include "config.h"
+#include "numeric_value.h"
+
+namespace vantoserver {
+
+using namespace vanto;
+
+namespace {
+
+[[noreturn]] void fail(const toml::node& where, const std::string& what) {
+  const auto& source = where.source();
+  throw ConfigError((source.path ? *source.path : std::string("config")) + ":" +
+                    std::to_string(source.begin.line) + ": " + what);
+}
+
+double number(const toml::node& node) {
+  if (const auto* i = node.as_integer()) return static_cast<double>(i->get());
+  if (const auto* f = node.as_floating_point()) return f->get();
+  if (const auto* b = node.as_boolean()) return b->get() ? 1.0 : 0.0;
+  fail(node, "a number is needed here");
+}
+
+double number_or(const toml::table& table, const char* key, double fallback) {
+  const toml::node* node = table.get(key);
+  return node ? number(*node) : fallback;
+}
+
+std::string text_or(const toml::table& table, const char* key, const std::string& fallback,
+                    const Placeholders& names) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return fallback;
+  const auto* s = node->as_string();
+  if (s == nullptr) fail(*node, std::string("\"") + key + "\" must be a string");
+  return expand(s->get(), names);
+}
+
+std::vector<double> numbers(const toml::node& node) {
+  const auto* array = node.as_array();
+  if (array == nullptr) fail(node, "an array of numbers is needed here");
+  std::vector<double> out;
+  out.reserve(array->size());
+  for (const toml::node& element : *array) out.push_back(number(element));
+  return out;
+}
+
+std::vector<double> numbers_of(const toml::table& table, const char* key, size_t want = 0) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return std::vector<double>(want, 0.0);
+  std::vector<double> out = numbers(*node);
+  if (want != 0 && out.size() != want)
+    fail(*node, std::string("\"") + key + "\" needs " + std::to_string(want) + " numbers");
+  return out;
+}
+
+const toml::table& table_of(const toml::node& node) {
+  const auto* table = node.as_table();
+  if (table == nullptr) fail(node, "a table is needed here");
+  return *table;
+}
+
+void set_ustr(EqData& value, const toml::table& t, const Placeholders& names, int index) {
+  const std::string text = text_or(t, "text", "", names);
+  value.set(static_cast<int>(number_or(t, "i1", 0)), static_cast<float>(number_or(t, "f1", 0)),
+            static_cast<float>(number_or(t, "f2", 0)),
+            static_cast<int64_t>(number_or(t, "tm", 0)), text.c_str(), index);
+}
+
+void set_xyzs(EqData& value, const toml::table& t, const Placeholders& names, int index) {
+  const std::string loc = text_or(t, "loc", "", names);
+  value.set_xyzs(static_cast<int>(number_or(t, "status", 0)),
+                 static_cast<float>(number_or(t, "x", 0)), static_cast<float>(number_or(t, "y", 0)),
+                 static_cast<float>(number_or(t, "z", 0)), loc.c_str(), index);
+}
+
+// Each element of the "value" array as a table.
+template <typename Fn>
+void each_table(const toml::table& property, Fn&& fn) {
+  const toml::node* node = property.get("value");
+  if (node == nullptr) return;
+  const auto* array = node->as_array();
+  if (array == nullptr) fail(*node, "\"value\" must be an array of tables");
+  int index = 0;
+  for (const toml::node& element : *array) fn(table_of(element), index++);
+}
+
+std::vector<uint8_t> bytes_of(const toml::table& property, size_t count) {
+  std::vector<uint8_t> out;
+  if (const toml::node* node = property.get("value")) {
+    for (double v : numbers(*node)) out.push_back(static_cast<uint8_t>(static_cast<int>(v) & 0xff));
+    if (count != 0 && out.size() != count)
+      fail(*node, "\"value\" needs " + std::to_string(count) + " bytes");
+  } else {
+    out.resize(count);
+  }
+  return out;
+}
+
+void build_image(const toml::table& p, Channel& channel, const Placeholders& names,
+                 int64_t now_sec) {
+  IMH h{};
+  h.width = static_cast<int32_t>(number_or(p, "width", 2));
+  h.height = static_cast<int32_t>(number_or(p, "height", 2));
+  h.bpp = static_cast<int32_t>(number_or(p, "bpp", 1));
+  if (h.width < 1 || h.height < 1 || h.bpp < 1 || h.bpp > 8 ||
+      static_cast<int64_t>(h.width) * h.height * h.bpp > (64 << 20))
+    fail(p, "image size out of range (1..64 MiB, bpp 1..8)");
+  h.aoi_width = h.width;
+  h.aoi_height = h.height;
+  h.ebitpp = static_cast<int32_t>(number_or(p, "ebitpp", 8 * h.bpp));
+  h.hbin = h.vbin = 1;
+  h.frame = static_cast<int32_t>(number_or(p, "frame", 1));
+  h.scale_x = h.scale_y = 1.0f;
+  h.source_format = h.image_format = static_cast<int32_t>(number_or(p, "format", 0));
+  const size_t count = static_cast<size_t>(h.width) * h.height * h.bpp;
+  h.length = static_cast<int32_t>(count);
+  std::vector<uint8_t> pixels;
+  if (text_or(p, "pattern", "", names) == "gradient") {
+    pixels.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      const size_t pixel = i / h.bpp;
+      pixels[i] = static_cast<uint8_t>((pixel % h.width + pixel / h.width) & 0xff);
+    }
+  } else {
+    pixels = bytes_of(p, count);
+  }
+  const std::string comment = text_or(p, "comment", "", names);
+  channel.initial().set_image(h, now_sec, 0, 0, comment.c_str(), pixels.data(),
+                              static_cast<int>(pixels.size()));
+}
+
+void build_history(const toml::table& p, Channel& channel, int64_t now_sec) {
+  const toml::table empty;
+  const toml::node* node = p.get("history");
+  const toml::table& h = node ? table_of(*node) : empty;
+  const double capacity = number_or(h, "capacity", 7200);
+  const double period = number_or(h, "period", 1);
+  const double prefill = number_or(h, "prefill", 0);
+  if (capacity < 1 || capacity > 10'000'000 || period < 1 || prefill < 0)
+    fail(node ? *node : static_cast<const toml::node&>(p),
+         "history needs capacity 1..10000000, period >= 1 s, prefill >= 0");
+  auto history = std::make_unique<History>(channel.type(), static_cast<size_t>(capacity),
+                                           static_cast<int>(period));
+  // Pre-filled points end one period before now; the clock adds the rest.
+  const auto points = static_cast<int64_t>(prefill);
+  const auto step = static_cast<int64_t>(period);
+  const Dynamic source = channel.dynamic == Dynamic::none ? Dynamic::sine : channel.dynamic;
+  for (int64_t k = points; k >= 1; --k) {
+    const int64_t sec = now_sec - k * step;
+    const double v =
+        channel.waveform.at(source, static_cast<double>(sec), points - k, points - k);
+    history->push(HistoryPoint{sec, 0, 0, v});
+  }
+  channel.attach_history(std::move(history));
+}
+
+}  // namespace
+
+std::string expand(std::string text, const Placeholders& names) {
+  for (const auto& [key, replacement] : names) {
+    const std::string pattern = "{" + key + "}";
+    for (size_t at = text.find(pattern); at != std::string::npos;
+         at = text.find(pattern, at + replacement.size()))
+      text.replace(at, pattern.size(), replacement);
+  }
+  return text;
+}
+
+void build_value(const toml::table& p, Channel& channel, const Placeholders& names,
+                 int64_t now_sec) {
+  EqData& value = channel.initial();
+  const int type = channel.type();
+  const toml::node* v = p.get("value");
+  if (is_numeric_scalar(type)) {
+    set_number(value, type, v ? number(*v) : 0.0);
+    return;
+  }
+  if (is_history_type(type)) {
+    build_history(p, channel, now_sec);
+    return;
+  }
+  switch (type) {
+    case DATA_STRING: case DATA_TEXT: case DATA_XML: {
+      const std::string text = text_or(p, "value", "", names);
+      value.set_type(type);
+      if (type == DATA_XML)
+        value.set_xml(text.c_str());
+      else
+        value.set_string(text);
+      return;
+    }
+    case DATA_IIII: {
+      const auto n = numbers_of(p, "value", 4);
+      value.set_iiii(int(n[0]), int(n[1]), int(n[2]), int(n[3]));
+      return;
+    }
+    case DATA_IFFF: {
+      const auto n = numbers_of(p, "value", 4);
+      value.set_ifff(int(n[0]), float(n[1]), float(n[2]), float(n[3]));
+      return;
+    }
+    case DATA_XY: {
+      const auto n = numbers_of(p, "value", 2);
+      value.set_type(DATA_XY);
+      value.set_xy(float(n[0]), float(n[1]));
+      return;
+    }
+    case DATA_TTII: {
+      const auto n = numbers_of(p, "value", 4);
+      value.set_ttii(int64_t(n[0]), int64_t(n[1]), int(n[2]), int(n[3]));
+      return;
+    }
+    case DATA_TDS: {
+      const auto n = numbers_of(p, "value", 3);
+      value.set_type(DATA_TDS);
+      value.set_tds(int64_t(n[0]), float(n[1]), uint8_t(n[2]));
+      return;
+    }
+    case DATA_USTR:
+      value.set_type(DATA_USTR);
+      set_ustr(value, v ? table_of(*v) : toml::table{}, names, 0);
+      return;
+    case DATA_A_USTR:
+      value.set_type(DATA_A_USTR);
+      each_table(p, [&](const toml::table& t, int i) { set_ustr(value, t, names, i); });
+      return;
+    case DATA_XYZS:
+      value.set_type(DATA_XYZS);
+      set_xyzs(value, v ? table_of(*v) : toml::table{}, names, 0);
+      return;
+    case DATA_A_XYZS:
+      value.set_type(DATA_A_XYZS);
+      each_table(p, [&](const toml::table& t, int i) { set_xyzs(value, t, names, i); });
+      return;
+    case DATA_A_INT: case DATA_A_FLOAT: case DATA_A_DOUBLE: case DATA_A_SHORT:
+    case DATA_A_USHORT: case DATA_A_UINT: case DATA_A_LONG: case DATA_A_ULONG:
+    case DATA_A_BOOL: {
+      const auto n = numbers_of(p, "value");
+      value.set_type(type);
+      for (size_t i = 0; i < n.size(); ++i) set_number(value, type, n[i], static_cast<int>(i));
+      return;
+    }
+    case DATA_A_XY: {
+      value.set_type(DATA_A_XY);
+      const auto* array = v ? v->as_array() : nullptr;
+      if (v && array == nullptr) fail(*v, "\"value\" must be an array of [x, y] pairs");
+      int index = 0;
+      if (array)
+        for (const toml::node& pair : *array) {
+          const auto xy = numbers(pair);
+          if (xy.size() != 2) fail(pair, "an [x, y] pair is needed here");
+          value.set_xy(float(xy[0]), float(xy[1]), index++);
+        }
+      return;
+    }
+    case DATA_A_BYTE: {
+      const int x = static_cast<int>(number_or(p, "x_dim", 1));
+      const int y = static_cast<int>(number_or(p, "y_dim", 1));
+      if (x < 0 || y < 0 || static_cast<int64_t>(x) * y > (64 << 20)) fail(p, "bad x_dim/y_dim");
+      const auto bytes = bytes_of(p, static_cast<size_t>(x) * y);
+      value.set_byte_array(bytes.data(), x, y);
+      return;
+    }
+    case DATA_STRUCTURE: {
+      const auto bytes = bytes_of(p, 0);
+      value.set_structure(bytes.data(), static_cast<int>(bytes.size()));
+      return;
+    }
+    case DATA_MDA_FLOAT: case DATA_MDA_DOUBLE: {
+      const auto dims_d = numbers_of(p, "dims");
+      if (dims_d.empty() || dims_d.size() > 6) fail(p, "\"dims\" needs 1 to 6 numbers");
+      std::vector<int> dims(dims_d.begin(), dims_d.end());
+      const auto n = numbers_of(p, "value");
+      const std::string comment = text_or(p, "comment", "", names);
+      value.set_mda(static_cast<int>(dims.size()), dims.data(), comment.c_str(), n.data(),
+                    static_cast<int>(n.size()), type == DATA_MDA_DOUBLE);
+      return;
+    }
+    case DATA_SPECTRUM: case DATA_GSPECTRUM: {
+      const auto n = numbers_of(p, "value");
+      const std::vector<float> values(n.begin(), n.end());
+      const std::string comment = text_or(p, "comment", "", names);
+      const auto start = static_cast<float>(number_or(p, "start", 0));
+      const auto inc = static_cast<float>(number_or(p, "increment", 1));
+      const auto status = static_cast<uint32_t>(number_or(p, "status", 0));
+      if (type == DATA_SPECTRUM)
+        value.set(comment.c_str(), now_sec, start, inc, status, values.data(),
+                  static_cast<int>(values.size()));
+      else
+        value.set_gspectrum(comment.c_str(), now_sec, start, inc, status,
+                            static_cast<int>(number_or(p, "groups", 1)),
+                            static_cast<int>(number_or(p, "group_size", values.size())),
+                            static_cast<float>(number_or(p, "group_inc", 0)), values.data(),
+                            static_cast<int>(values.size()));
+      return;
+    }
+    case DATA_IMAGE:
+      build_image(p, channel, names, now_sec);
+      return;
+    default:
+      fail(p, std::string("type ") + EqData::type_string(type) + " cannot be configured");
+  }
+}
+
+}  // namespace vantoserver
