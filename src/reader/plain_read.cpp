@@ -22,8 +22,11 @@ bool is_array_type(int type) {
 }
 
 // Types that are printed in one cell even when they hold several elements.
+// A STRING counts its characters as elements; it is one value all the same
+// and keeps its column (the array pass has nothing to print of it).
 bool is_single_cell_type(int type) {
   switch (type) {
+    case vanto::DATA_STRING:
     case vanto::DATA_IMAGE:
     case vanto::DATA_IFFF:
     case vanto::DATA_IIII:

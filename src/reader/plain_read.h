@@ -11,7 +11,7 @@ namespace vantoget {
 
 // True for results that belong into the array table: spectra, histories,
 // float arrays and anything with more than one element, except images,
-// IFFF, IIII and TEXT values.
+// IFFF, IIII, TEXT and STRING values.
 bool is_array_result(const vanto::EqData& result);
 
 // Reads name with the retried get and sorts the result. A failed read prints

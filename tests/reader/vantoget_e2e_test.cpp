@@ -216,6 +216,15 @@ TEST_F(Vantoget, ArraysWithoutMinusAShowInTheValueLineAfterThePlainValues) {
   EXPECT_SAME_TEXT("42\t1 2 3 4\t\n", r.out);
 }
 
+TEST_F(Vantoget, StringsKeepTheirColumnLikeOtherPlainValues) {
+  const auto r = run({"-H", "-T", "-c", kString + " " + kInt + " " + kFloat});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_SAME_TEXT(kString + "\t" + kInt + "\t" + kFloat + "\t\nhello world\t42\t1.5\t\n", r.out);
+  const auto with_a = run({"-a", "-T", "-c", kString});
+  EXPECT_EQ(with_a.status, 0) << with_a.err;
+  EXPECT_SAME_TEXT("hello world\t\n", with_a.out);
+}
+
 TEST_F(Vantoget, MinusAWithoutArraysWarnsOnceAndPrintsThePlainValues) {
   const auto r = run({"-a", "-T", "-l", "2", "-s", "0", "-c", kInt});
   EXPECT_EQ(r.status, 0) << r.err;
