@@ -2,6 +2,7 @@
 // is checked through a second client, not only through vantoput's own output.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include <vanto/eqadr.h>
 #include <vanto/eqcall.h>
 #include <vanto/eqdata.h>
+#include <vanto/errors.h>
 #include <vanto/types.h>
 
 #include "expected_usage.h"
@@ -27,24 +29,28 @@ constexpr const char* kPumpError = "TEST.VAC/PUMP1/L1/ERROR";
 
 const std::string kTimeWarning = "\"time\" parameter is 0, current time will be set\n";
 
-// Each test runs in a process of its own with a server of its own, so writes
-// never leak into other tests.
-class VantoputE2E : public vantotest::ServerTest {
+// Every test has a server of its own, so its writes never reach another test
+// (whether ctest runs the tests one per process or the binary runs them all).
+class VantoputE2E : public ::testing::Test {
  protected:
-  static ProgramResult put(const std::vector<std::string>& args) {
-    return vantotest::run_program(VANTOPUT_PATH, args);
+  void SetUp() override { server_ = std::make_unique<vantotest::ServerProcess>(); }
+
+  vantotest::ServerProcess& server() { return *server_; }
+
+  ProgramResult put(const std::vector<std::string>& args) {
+    return vantotest::run_program(VANTOPUT_PATH, args, "", {{"VANTO_ENS", server_->ens()}});
   }
 
   // The channel's value as a second client sees it.
-  static vanto::EqData read(const std::string& address) {
+  vanto::EqData read(const std::string& address) {
     vanto::EqCall call;
-    vanto::EqAdr adr(address);
+    vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server_->port()) + "/" + address);
     vanto::EqData in, out;
     call.get(&adr, &in, &out);
     EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
     return out;
   }
-  static std::string read_text(const std::string& address) { return read(address).get_string(); }
+  std::string read_text(const std::string& address) { return read(address).get_string(); }
 
   struct Spectrum {
     std::string comment;
@@ -53,7 +59,7 @@ class VantoputE2E : public vantotest::ServerTest {
     uint32_t status = 0;
     std::vector<float> values;
   };
-  static Spectrum read_spectrum(const std::string& address) {
+  Spectrum read_spectrum(const std::string& address) {
     const vanto::EqData d = read(address);
     EXPECT_EQ(d.type(), vanto::DATA_SPECTRUM);
     char* comment = nullptr;
@@ -67,6 +73,9 @@ class VantoputE2E : public vantotest::ServerTest {
     if (values != nullptr) s.values.assign(values, values + count);
     return s;
   }
+
+ private:
+  std::unique_ptr<vantotest::ServerProcess> server_;
 };
 
 struct ScalarCase {
