@@ -1,0 +1,335 @@
+// get, set, names, options and subscriptions through libvanto against a
+// vantoserver serving the demo installation.
+#include <unistd.h>
+
+#include <climits>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+#include <thread>
+#include <algorithm>
+#include <atomic>
+
+#include <gtest/gtest.h>
+
+#include "call_helpers.h"
+#include "harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using servertest::get;
+using servertest::names;
+using vanto::EqData;
+
+class CallsTest : public vantotest::ServerTest {};
+
+TEST_F(CallsTest, ReferenceScalarsHaveTheirInitialValues) {
+  EXPECT_EQ(get("TEST.SIM/SCALAR/LOC1/INT").get_int(), 42);
+  EXPECT_EQ(get("TEST.SIM/SCALAR/LOC1/INT255").get_int(), 255);
+  EXPECT_FLOAT_EQ(get("TEST.SIM/SCALAR/LOC1/FLOAT").get_float(), 1.5f);
+  EXPECT_DOUBLE_EQ(get("TEST.SIM/SCALAR/LOC1/DOUBLE").get_double(), 2.25);
+  EXPECT_EQ(get("TEST.SIM/SCALAR/LOC1/STRING").get_string(), "hello world");
+  EXPECT_EQ(get("TEST.SIM/SCALAR/LOC1/LONGSTRING").get_string(), std::string(120, 'a'));
+  const EqData iiii = get("TEST.SIM/SCALAR/LOC1/IIII");
+  ASSERT_EQ(iiii.type(), vanto::DATA_IIII);
+  const vanto::IIII v = iiii.data_block()->data_u.d_iiii;
+  EXPECT_EQ(std::vector<int>(v.i, v.i + 4), (std::vector<int>{1, 2, 3, 4}));
+  for (const std::string device : {"PUMP1", "PUMP2", "GAUGENG", "VALVENG", "ABXY"})
+    for (const std::string location : {"L1", "L2", "SRV._SVR"}) {
+      const std::string base = "TEST.VAC/" + device + "/" + location;
+      EXPECT_EQ(get(base + "/NAME").get_string(), location) << base;
+      const EqData error = get(base + "/ERROR");
+      EXPECT_EQ(error.type(), vanto::DATA_INT) << base;
+      EXPECT_EQ(error.get_int(), 0) << base;
+    }
+}
+
+TEST_F(CallsTest, ReferenceArraysImageAndHistory) {
+  const EqData a = get("TEST.SIM/ARRAY/LOC1/A_INT");
+  ASSERT_EQ(a.type(), vanto::DATA_A_INT);
+  ASSERT_EQ(a.length(), 4);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(a.get_int(k), k + 1);
+
+  const EqData s = get("TEST.SIM/ARRAY/LOC1/SPECTRUM");
+  char* comment = nullptr;
+  int comment_length = 0, count = 0;
+  int64_t tm = 0;
+  float start = 0, inc = 0;
+  uint32_t status = 0;
+  float* values = nullptr;
+  ASSERT_TRUE(s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count));
+  EXPECT_EQ(std::vector<float>(values, values + count), (std::vector<float>{10, 20, 30}));
+  EXPECT_FLOAT_EQ(start, 1.5f);
+  EXPECT_FLOAT_EQ(inc, 0.5f);
+
+  EXPECT_NE(get("TEST.SIM/ARRAY/LOC1/XML").get_xml().find("<"), std::string::npos);
+
+  const EqData image = get("TEST.SIM/IMAGE/LOC1/IMAGE");
+  vanto::IMH h{};
+  uint8_t* pixels = nullptr;
+  int bytes = 0;
+  ASSERT_TRUE(image.get_image(&pixels, &bytes, &h));
+  EXPECT_EQ(h.width, 2);
+  EXPECT_EQ(h.height, 2);
+  EXPECT_EQ(h.aoi_width, 2);
+  EXPECT_EQ(h.aoi_height, 2);
+  EXPECT_EQ(h.bpp, 1);
+  EXPECT_EQ(std::vector<int>(pixels, pixels + bytes), (std::vector<int>{1, 2, 3, 4}));
+
+  const EqData hist = get("TEST.SIM/HIST/LOC1/HIST");
+  ASSERT_EQ(hist.type(), vanto::DATA_A_TDS);
+  ASSERT_GE(hist.length(), 100);
+  const int64_t now = std::time(nullptr);
+  int64_t first = 0, last = 0;
+  float value = 0;
+  uint8_t st = 0;
+  ASSERT_TRUE(hist.get_tds(&first, &value, &st, 0));
+  ASSERT_TRUE(hist.get_tds(&last, &value, &st, hist.length() - 1));
+  EXPECT_GE(first, now - 3600 - 60);
+  EXPECT_LE(last, now + 5);
+  EXPECT_LT(first, last);
+}
+
+TEST_F(CallsTest, SetIsSeenByASecondClientAndRefusedWhereItMustBe) {
+  vanto::EqCall writer, reader;
+  EqData in;
+  in.set_int(4711);
+  const EqData written = servertest::set(writer, "TEST.SIM/SCALAR/LOC1/INT", in);
+  ASSERT_EQ(written.error(), 0) << written.error_text();
+  EXPECT_EQ(written.get_int(), 4711);
+  EXPECT_EQ(get(reader, "TEST.SIM/SCALAR/LOC1/INT").get_int(), 4711);
+
+  EqData text;
+  text.set_string("changed text");
+  ASSERT_EQ(servertest::set(writer, "TEST.SIM/SCALAR/LOC1/STRING", text).error(), 0);
+  EXPECT_EQ(get(reader, "TEST.SIM/SCALAR/LOC1/STRING").get_string(), "changed text");
+
+  // Read-only channel: refused with a code and a text, value unchanged.
+  EqData other;
+  other.set_int(1);
+  const EqData refused = servertest::set(writer, "TEST.SIM/SCALAR/LOC1/INT255", other);
+  EXPECT_EQ(refused.error(), vanto::not_writable);
+  EXPECT_NE(refused.error_text().find("read-only"), std::string::npos) << refused.error_text();
+  EXPECT_EQ(get(reader, "TEST.SIM/SCALAR/LOC1/INT255").get_int(), 255);
+
+  // Wrong type.
+  EqData wrong;
+  wrong.set_string("not a number");
+  EXPECT_EQ(servertest::set(writer, "TEST.SIM/SCALAR/LOC1/INT", wrong).error(), vanto::type_error);
+  EXPECT_EQ(get(reader, "TEST.SIM/SCALAR/LOC1/INT").get_int(), 4711);
+}
+
+TEST_F(CallsTest, NameListsOfDevicesLocationsAndProperties) {
+  EXPECT_EQ(names("TEST.VAC/*"),
+            (std::vector<std::string>{"PUMP1", "PUMP2", "GAUGENG", "VALVENG", "ABXY"}));
+  EXPECT_EQ(names("TEST.VAC/*/L1/ERROR"),
+            (std::vector<std::string>{"PUMP1", "PUMP2", "GAUGENG", "VALVENG", "ABXY"}));
+  EXPECT_EQ(names("TEST.VAC/PUMP1/*/ERROR"), (std::vector<std::string>{"L1", "L2", "SRV._SVR"}));
+  EXPECT_EQ(names("TEST.VAC/PUMP1/L1/*"),
+            (std::vector<std::string>{"ERROR error code of the location", "NAME location name"}));
+  int code = 0;
+  names("NO.SUCH/*", &code);
+  EXPECT_EQ(code, vanto::no_ens_entry);
+  names("TEST.VAC/NOPE/*", &code);
+  EXPECT_EQ(code, vanto::no_ens_entry);
+  names("TEST.VAC/PUMP1/L1/ERROR", &code);
+  EXPECT_EQ(code, vanto::ill_parameter);
+}
+
+TEST_F(CallsTest, UnknownNamesAndProtocolsGiveTheirCodes) {
+  struct Case {
+    std::string address;
+    int code;
+  };
+  for (const Case& c : std::vector<Case>{{"NO.SUCH/DEV/LOC/PROP", vanto::no_ens_entry},
+                                         {"TEST.SIM/NODEV/LOC1/INT", vanto::no_ens_entry},
+                                         {"TEST.SIM/SCALAR/NOLOC/INT", vanto::ill_location},
+                                         {"TEST.SIM/SCALAR/LOC1/NOPROP", vanto::ill_property},
+                                         {"rask:TEST.SIM/SCALAR/LOC1/INT", vanto::not_implemented},
+                                         {"epics:TEST.SIM/SCALAR/LOC1/INT", vanto::not_implemented},
+                                         {"tango:TEST.SIM/SCALAR/LOC1/INT", vanto::not_implemented},
+                                         {"vanto:TEST.SIM/SCALAR/LOC1/INT255", 0}}) {
+    const EqData out = get(c.address);
+    EXPECT_EQ(out.error(), c.code) << c.address << ": " << out.error_text();
+    if (c.code != 0) {
+      EXPECT_FALSE(out.error_text().empty()) << c.address;
+    }
+  }
+}
+
+TEST_F(CallsTest, DirectAddressAndHostName) {
+  const std::string direct =
+      "vanto://127.0.0.1:" + std::to_string(server().port()) + "/TEST.SIM/SCALAR/LOC1/INT255";
+  EXPECT_EQ(get(direct).get_int(), 255);
+
+  vanto::EqCall call;
+  vanto::EqAdr adr("TEST.SIM/SCALAR/LOC1/INT255");
+  EqData in, out;
+  ASSERT_EQ(call.get_option(&adr, &in, &out, vanto::EQ_HOSTNAME), 0) << out.error_text();
+  char host[HOST_NAME_MAX + 1] = "";
+  ::gethostname(host, sizeof host);
+  EXPECT_EQ(out.get_string(), std::string(host));
+}
+
+TEST_F(CallsTest, HistoryIntervalsArePagedBackwardsInRepliesOf2000) {
+  const std::string address = "TEST.SIM/HISTORY/LOC1/LONG";
+  const EqData newest = get(address);
+  ASSERT_EQ(newest.length(), 2000);
+  int64_t t_first = 0, t_last = 0;
+  float v = 0;
+  uint8_t st = 0;
+  newest.get_tds(&t_last, &v, &st, 1999);
+
+  // Page through 4500 seconds of the pre-filled part (one point per second).
+  const int64_t tm2 = t_last - 200, tm1 = tm2 - 4499;
+  int64_t end = tm2;
+  std::vector<int> lengths;
+  std::vector<int64_t> seen;
+  for (int page = 0; page < 10; ++page) {
+    EqData request;
+    request.set_ttii(tm1, end, 0, 0);
+    const EqData reply = get(address, &request);
+    ASSERT_EQ(reply.error(), 0) << reply.error_text();
+    lengths.push_back(reply.length());
+    for (int k = 0; k < reply.length(); ++k) {
+      int64_t t = 0;
+      ASSERT_TRUE(reply.get_tds(&t, &v, &st, k));
+      ASSERT_GE(t, tm1);
+      ASSERT_LE(t, end);
+      if (k > 0) {
+        ASSERT_GT(t, t_first);
+      }
+      t_first = t;
+      seen.push_back(t);
+    }
+    if (reply.length() < 2000) break;
+    reply.get_tds(&end, &v, &st, 0);  // the next page ends at this page's first point
+  }
+  // 4500 points: 2000, 2000 (one shared with the first), and the 502 left.
+  EXPECT_EQ(lengths, (std::vector<int>{2000, 2000, 502}));
+  std::sort(seen.begin(), seen.end());
+  seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+  EXPECT_EQ(seen.size(), 4500u);
+}
+
+TEST_F(CallsTest, TimeStampedHistoriesAnswerIntervals) {
+  const EqData all = get("TEST.SIM/HISTORY/LOC1/TS_FLOAT");
+  ASSERT_EQ(all.type(), vanto::DATA_A_TS_FLOAT);
+  ASSERT_GE(all.length(), 360);
+  int64_t sec = 0;
+  int msec = 0;
+  all.get_tsd(&sec, &msec, 10);
+  EqData request;
+  request.set_ttii(sec, sec + 95, 256, 0);
+  const EqData part = get("TEST.SIM/HISTORY/LOC1/TS_FLOAT", &request);
+  EXPECT_EQ(part.length(), 10);  // one point per 10 s
+}
+
+TEST_F(CallsTest, SpectrumHonoursOffsetStepAndCount) {
+  EqData request;
+  request.set_iiii(0, 2, 2, 3);
+  const EqData s = get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request);
+  ASSERT_EQ(s.error(), 0) << s.error_text();
+  char* comment = nullptr;
+  int comment_length = 0, count = 0;
+  int64_t tm = 0;
+  float start = 0, inc = 0;
+  uint32_t status = 0;
+  float* values = nullptr;
+  ASSERT_TRUE(s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count));
+  // Squares 1 4 9 ... 64 over start 0, increment 2: values 2, 4 and 6 of them.
+  EXPECT_EQ(std::vector<float>(values, values + count), (std::vector<float>{9, 25, 49}));
+  EXPECT_FLOAT_EQ(start, 4.0f);
+  EXPECT_FLOAT_EQ(inc, 4.0f);
+
+  request.set_iiii(0, 100, 1, 1);
+  EXPECT_EQ(get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request).error(), vanto::out_of_range);
+}
+
+TEST_F(CallsTest, ImageExtPropertiesAreCropped) {
+  EqData request;
+  request.set_iiii(2, 1, 3, 2);
+  const EqData image = get("TEST.SIM/CAMERA/LOC1/IMAGE_EXT", &request);
+  vanto::IMH h{};
+  uint8_t* pixels = nullptr;
+  int bytes = 0;
+  ASSERT_TRUE(image.get_image(&pixels, &bytes, &h)) << image.error_text();
+  EXPECT_EQ(h.width, 16);
+  EXPECT_EQ(h.height, 8);
+  EXPECT_EQ(h.aoi_width, 3);
+  EXPECT_EQ(h.aoi_height, 2);
+  EXPECT_EQ(h.x_start, 2);
+  EXPECT_EQ(h.y_start, 1);
+  EXPECT_EQ(h.length, 6);
+  // The gradient pattern: pixel (x, y) = x + y.
+  EXPECT_EQ(std::vector<int>(pixels, pixels + bytes), (std::vector<int>{3, 4, 5, 4, 5, 6}));
+
+  // A property without IMAGE_EXT ignores the request.
+  const EqData plain = get("TEST.SIM/IMAGE/LOC1/IMAGE", &request);
+  ASSERT_TRUE(plain.get_image(&pixels, &bytes, &h));
+  EXPECT_EQ(h.aoi_width, 2);
+}
+
+// Collects the values a subscription delivers.
+struct Collector {
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::vector<int> values;
+  void add(const EqData& d) {
+    std::lock_guard lock(mutex);
+    values.push_back(d.get_int());
+    arrived.notify_all();
+  }
+  bool wait_for(int value) {
+    std::unique_lock lock(mutex);
+    return arrived.wait_for(lock, 20s, [&] {
+      return std::find(values.begin(), values.end(), value) != values.end();
+    });
+  }
+};
+
+TEST_F(CallsTest, SubscriptionDeliversTheValueAndEveryWrite) {
+  Collector collector;
+  vanto::EqCall subscriber;
+  auto established = subscriber.subscribe(vanto::EqAdr("TEST.VAC/ABXY/L2/ERROR"),
+                                          [&](const EqData& d) { collector.add(d); });
+  ASSERT_EQ(established.wait_for(20s), std::future_status::ready);
+  established.get();
+  EXPECT_TRUE(collector.wait_for(0));
+
+  vanto::EqCall writer;
+  EqData in;
+  in.set_int(17);
+  ASSERT_EQ(servertest::set(writer, "TEST.VAC/ABXY/L2/ERROR", in).error(), 0);
+  EXPECT_TRUE(collector.wait_for(17));
+}
+
+TEST_F(CallsTest, SubscriptionToAnUnknownAddressFailsWith119) {
+  vanto::EqCall subscriber;
+  auto established = subscriber.subscribe(vanto::EqAdr("NO.SUCH/DEV/LOC/PROP"), [](const EqData&) {});
+  ASSERT_EQ(established.wait_for(20s), std::future_status::ready);
+  try {
+    established.get();
+    FAIL() << "no exception";
+  } catch (const vanto::ErrorCode& e) {
+    EXPECT_EQ(e.code(), vanto::no_ens_entry);
+  }
+}
+
+TEST_F(CallsTest, ManyThreadsWithAnEqCallEachGetTheirOwnAnswers) {
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      vanto::EqCall call;
+      for (int k = 0; k < 200; ++k) {
+        if (get(call, "TEST.SIM/SCALAR/LOC1/INT255").get_int() != 255) ++wrong;
+        if (get(call, "TEST.VAC/PUMP2/L2/NAME").get_string() != "L2") ++wrong;
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// The vantoserver program: command line, first line, errors and shutdown.
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+#include <vanto/vanto.h>
+
+#include "harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vantotest::run_program;
+
+TEST(ProgramTest, HelpAndUsageErrors) {
+  const auto help = run_program("vantoserver", {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("[--bind ADDR] [--port N] CONFIG"), std::string::npos) << help.out;
+
+  for (const auto& args : {std::vector<std::string>{},
+                           std::vector<std::string>{"--port", "70000", "x.toml"},
+                           std::vector<std::string>{"--port", "12a", "x.toml"},
+                           std::vector<std::string>{"--nope", "x.toml"},
+                           std::vector<std::string>{"a.toml", "b.toml"}}) {
+    const auto r = run_program("vantoserver", args);
+    EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
+    EXPECT_NE(r.err.find("Usage: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(ProgramTest, BadConfigEndsWithItsPlaceAndStatusOne) {
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"[[device]]\nfacility = \"F\"\nname = \"D\"\nlocation = \"L\"\n"
+            "  [[device.property]]\n  name = \"P\"\n  type = \"NOTYPE\"\n",
+            ":7: unknown type \"NOTYPE\""},
+           {"[[device]]\nfacility = \"F\"\nname = \"D\"\nlocation = \"L\"\n"
+            "  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n"
+            "  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n",
+            "channel F/D/L/P is configured twice"},
+           {"this is = = not toml\n", ":1: "},
+           {"[[device]]\nfacility = \"F\"\nname = \"D\"\nlocation = \"L\"\n"
+            "  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n  dynamic = \"sine\"\n"
+            "  writable = true\n",
+            "cannot be writable"},
+           {"[[device]]\nfacility = \"F/G\"\nname = \"D\"\nlocation = \"L\"\n"
+            "  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n",
+            "without '/'"},
+           {"[typo]\n", "unknown key \"typo\""}}) {
+    const std::string path = vantotest::temp_file(c.text, ".toml");
+    const auto r = run_program("vantoserver", {"--port", "0", path});
+    EXPECT_EQ(r.status, 1) << c.text;
+    EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  const auto missing = run_program("vantoserver", {"--port", "0", "/nonexistent/demo.toml"});
+  EXPECT_EQ(missing.status, 1);
+}
+
+TEST(ProgramTest, FirstLineNamesTheAddressAndSignalsStopCleanly) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    vantotest::ChildProcess server("vantoserver",
+                                   {"--bind", "127.0.0.1", "--port", "0",
+                                    vantotest::example_path("demo.toml")});
+    ASSERT_TRUE(server.wait_for_out("\n", 30s)) << server.err();
+    const std::string first = server.out();
+    EXPECT_EQ(first.rfind("vantoserver listening on 127.0.0.1:", 0), 0u) << first;
+    EXPECT_GT(std::atoi(first.c_str() + first.rfind(':') + 1), 0);
+    server.signal(sig);
+    const auto r = server.wait(30s);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("vantoserver: stopped"), std::string::npos) << r.err;
+  }
+}
+
+TEST(ProgramTest, TakenPortIsReported) {
+  vantotest::ServerProcess first;
+  const auto r = run_program("vantoserver", {"--port", std::to_string(first.port()),
+                                             vantotest::example_path("demo.toml")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot listen on 127.0.0.1:" + std::to_string(first.port())),
+            std::string::npos)
+      << r.err;
+}
+
+TEST(ProgramTest, LargeInstallationListsAllItsLocations) {
+  vantotest::ServerProcess server(vantotest::example_path("large.toml"));
+  ::setenv("VANTO_ENS", server.ens().c_str(), 1);
+  vanto::EqCall call;
+  vanto::EqAdr adr("BIG.SIM/MANY/*/VALUE");
+  vanto::EqData out;
+  ASSERT_EQ(call.names(&adr, &out), 0) << out.error_text();
+  ASSERT_EQ(out.array_length(), 8000);
+  EXPECT_STREQ(out.get_ustr(7999).str_data, "L8000");
+}
+
+}  // namespace
