@@ -18,13 +18,14 @@ bool is_blank_line(std::string_view line) {
   return line.find_first_not_of(" \t\r\v\f") == std::string_view::npos;
 }
 
-// Lines without their newline; empty lines (and lines of white space only,
-// such as the "\r" a DOS file leaves before its last newline) are dropped.
+// Lines without their newline (and without the "\r" a DOS file puts before
+// it); empty lines and lines of white space only are dropped.
 std::vector<std::string_view> value_lines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
     const size_t end = text.find('\n');
-    const std::string_view line = text.substr(0, end);
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!is_blank_line(line)) lines.push_back(line);
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);

@@ -274,6 +274,14 @@ TEST(PreformattedSpectrum, MissingLengthLineIsReportedNotSilent) {
   EXPECT_NE(run.out, "");
 }
 
+TEST(PreformattedSpectrum, DosLineEndsKeepLengthAndCommentApart) {
+  const PreRun run = preformatted("0\r\nscan\r\n2\r\n\r\n1\r\n2\r\n");
+  ASSERT_EQ(run.parse.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.parse.value.comment, "scan");
+  EXPECT_EQ(run.parse.value.length, 2);
+  EXPECT_EQ(preformatted("0\r\n2\r\n\r\n\r\n1\r\n2\r\n").parse.value.comment, "");
+}
+
 TEST(PreformattedSpectrum, EmptyTextIsMinusOne) {
   EXPECT_EQ(preformatted("").parse.status, -1);
   EXPECT_EQ(preformatted("\n\n\n").parse.status, -1);
