@@ -386,8 +386,8 @@ TEST_P(StreamTypes, LevelFourPrintsTheWholeValue) {
 }
 INSTANTIATE_TEST_SUITE_P(Types, StreamTypes,
                          ::testing::Range(0, static_cast<int>(type_cases().size())),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                           return std::string(type_cases()[static_cast<size_t>(info.param)].property);
+                         [](const ::testing::TestParamInfo<int>& param) {
+                           return std::string(type_cases()[static_cast<size_t>(param.param)].property);
                          });
 
 }  // namespace
