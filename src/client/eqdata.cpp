@@ -605,6 +605,12 @@ template <> long EqData::get_value<long>() const { return get_long(0); }
 template <> unsigned EqData::get_value<unsigned>() const { return get_uint(0); }
 template <> bool EqData::get_value<bool>() const { return get_bool(0); }
 template <> short EqData::get_value<short>() const { return get_short(0); }
+template <> unsigned short EqData::get_value<unsigned short>() const { return get_ushort(0); }
+template <> unsigned long EqData::get_value<unsigned long>() const { return get_ulong(0); }
+template <> long long EqData::get_value<long long>() const { return get_long(0); }
+template <> unsigned long long EqData::get_value<unsigned long long>() const {
+  return get_ulong(0);
+}
 
 void EqData::set_int(int value, int index) { write_num(index, num_of(value), DATA_INT, DATA_A_INT); }
 void EqData::set_float(float value, int index) {

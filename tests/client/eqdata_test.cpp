@@ -91,6 +91,72 @@ TEST(BorrowedBlock, NotBorrowedMeansACopyThatOutlivesTheBuffer) {
   EXPECT_EQ(d.get_string(), "1 2 3");
 }
 
+TEST(BorrowedBlock, SpectrumAndImageFilledLikeTheStreamReceiver) {
+  // Spectrum data part inside a message buffer behind a 120-byte header.
+  ForeignBuffer msg(120 + 136 + 8);
+  uint8_t* part = msg.at(120);
+  const uint32_t comment_length = 4, count = 2;
+  const int64_t tm = 1700000000;
+  const float start = 1.5f, inc = 0.5f, values[] = {10, 20};
+  std::memcpy(part, &comment_length, 4);
+  std::memcpy(part + 16, &tm, 8);
+  std::memcpy(part + 24, &start, 4);
+  std::memcpy(part + 28, &inc, 4);
+  std::memcpy(part + 40, &count, 4);
+  std::memcpy(part + 56, "scan", 4);
+  std::memcpy(part + 136, values, 8);
+
+  EqDataBlock none{};
+  EqData d(&none, true);
+  EqDataBlock* b = d.data_block();
+  b->data_u.data_sel = DATA_SPECTRUM;
+  std::memcpy(&b->data_u.d_spectrum, part, 48);
+  b->data_u.d_spectrum.comment = reinterpret_cast<char*>(part + 56);
+  b->data_u.d_spectrum.values = reinterpret_cast<float*>(part + 136);
+  EXPECT_EQ(d.length(), 2);
+  EXPECT_EQ(d.get_string(), "10 20");
+  char buf[80];
+  EXPECT_STREQ(d.get_string_arg(buf, 80), "scan");
+  EXPECT_STREQ(d.get_string(1, buf, 80), "20");
+  float* v = nullptr;
+  int n = 0;
+  ASSERT_TRUE(d.get_spectrum(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &v, &n));
+  EXPECT_EQ(v, reinterpret_cast<float*>(part + 136));
+  EXPECT_EQ(n, 2);
+
+  // Writing one value makes the container's own copy.
+  d.set_float(25.0f, 1);
+  EXPECT_EQ(d.get_string(), "10 25");
+  EXPECT_STREQ(d.get_string_arg(buf, 80), "scan");
+  EXPECT_EQ(std::memcmp(part + 136, values, 8), 0);
+}
+
+TEST(Records, XyzsAndStampedStringHistories) {
+  EqData p;
+  p.set_xyzs(2, 1.5f, 2.5f, 3.5f, "QUAD 3");
+  XYZS got{};
+  ASSERT_TRUE(p.get_xyzs(&got, 0));
+  EXPECT_EQ(got.status, 2);
+  EXPECT_EQ(got.z, 3.5f);
+  EXPECT_STREQ(got.loc, "QUAD 3");
+  EXPECT_FALSE(p.get_xyzs(&got, 1));
+  char buf[80];
+  EXPECT_STREQ(p.get_string_arg(buf, 80), "QUAD 3");
+
+  EqData h;
+  h.set_type(DATA_A_TS_STRING);
+  ASSERT_EQ(h.set_from_string("1700000000 5 0 first\n1700000060 6 1 second one"), 0);
+  EXPECT_EQ(h.array_length(), 2);
+  int64_t sec;
+  int msec;
+  ASSERT_TRUE(h.get_tsd(&sec, &msec, 1));
+  EXPECT_EQ(sec, 1700000060);
+  EXPECT_EQ(msec, 6);
+  EXPECT_STREQ(h.get_string_arg(1, buf, 80), "second one");
+  EXPECT_STREQ(h.get_string(1, buf, 80), "1700000060 6 1 second one");
+  EXPECT_EQ(std::strlen(h.get_string_extra(1, buf, 80)), 19u);
+}
+
 TEST(Lifetime, MoveKeepsTheValueAndInitEmpties) {
   EqData a;
   a.set_string("moved text");

@@ -243,5 +243,9 @@ template <> long EqData::get_value<long>() const;
 template <> unsigned EqData::get_value<unsigned>() const;
 template <> bool EqData::get_value<bool>() const;
 template <> short EqData::get_value<short>() const;
+template <> unsigned short EqData::get_value<unsigned short>() const;
+template <> unsigned long EqData::get_value<unsigned long>() const;
+template <> long long EqData::get_value<long long>() const;
+template <> unsigned long long EqData::get_value<unsigned long long>() const;
 
 }  // namespace vanto
