@@ -42,9 +42,14 @@ fi
 export VANTO_ENS=127.0.0.1:$port
 echo "vantoserver runs on port $port (VANTO_ENS=$VANTO_ENS)"
 
+# Echoes the command line (arguments with blanks in quotes), then runs it.
 show() {
+  local shown="" arg
+  for arg in "$@"; do
+    case $arg in *" "*) shown+=" \"$arg\"" ;; *) shown+=" $arg" ;; esac
+  done
   echo
-  echo "\$ $*"
+  echo "\$$shown"
   "$@" || echo "(exit status $?)"
 }
 
