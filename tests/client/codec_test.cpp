@@ -385,3 +385,65 @@ TEST(DecodeData, CountAndSizeAreCheckedWithoutAHeader) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every type id the library knows, and a few it does not.
+std::vector<int> every_type_id() {
+  std::vector<int> ids;
+  for (int id = 0; id <= 1100; ++id) {
+    if (std::string(vanto::EqData::type_string(id)) != "UNKNOWN") ids.push_back(id);
+  }
+  ids.push_back(5);
+  ids.push_back(99999);
+  return ids;
+}
+
+TEST(ArbitraryBytes, DecodeEitherRefusesOrGivesAValueThatReEncodesTheSame) {
+  uint32_t seed = 12345;  // fixed: the same bytes on every run
+  auto next = [&seed]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  int accepted = 0;
+  for (int type : every_type_id()) {
+    for (size_t size : {0, 1, 3, 16, 24, 40, 56, 100, 121, 137, 300}) {
+      for (int round = 0; round < 4; ++round) {
+        std::unique_ptr<uint8_t[]> bytes(new uint8_t[size + 1]);
+        for (size_t i = 0; i < size; ++i) {
+          // Mostly small bytes, so lengths and counts are often plausible.
+          bytes[i] = uint8_t(next() % (round < 2 ? 4 : 256));
+        }
+        const uint32_t count = round % 2 == 0 ? next() % 4 : next();
+        EqData d;
+        const int rc = Codec::decode_data(d, type, count, bytes.get(), size);
+        ASSERT_TRUE(rc == 0 || rc == vanto::bad_frame) << type;
+        if (rc != 0) {
+          EXPECT_EQ(d.error(), vanto::bad_frame);
+          continue;
+        }
+        ++accepted;
+        // Every reader stays inside the decoded bytes.
+        char buf[80];
+        d.get_string(buf, sizeof buf);
+        d.get_string_arg(buf, sizeof buf);
+        for (int i = -1; i <= d.length() && i < 20; ++i) {
+          d.get_string(i, buf, sizeof buf);
+          d.get_string_arg(i, buf, sizeof buf);
+          d.get_string_extra(i, buf, sizeof buf);
+          (void)d.get_double(i);
+        }
+        uint32_t n1 = 0, n2 = 0;
+        const std::vector<uint8_t> once = Codec::encode_data(d, &n1);
+        EqData again;
+        ASSERT_EQ(Codec::decode_data(again, type, n1, once.data(), once.size()), 0)
+            << "type " << type << ": " << again.get_string();
+        EXPECT_EQ(Codec::encode_data(again, &n2), once) << "type " << type;
+        EXPECT_EQ(n2, n1);
+      }
+    }
+  }
+  EXPECT_GT(accepted, 100);  // the loop really decoded values, not only refusals
+}
+
+}  // namespace
