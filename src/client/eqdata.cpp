@@ -534,7 +534,8 @@ void EqData::write_num(int index, const Num& value, int scalar_type, int array_t
     float start, inc;
     uint32_t status;
     get_spectrum(&comment, &clen, &tm, &start, &inc, &status, &v, &n);
-    std::vector<float> values(v, v + n);
+    std::vector<float> values(size_t(std::max(n, 0)));
+    if (n > 0) std::memcpy(values.data(), v, values.size() * sizeof(float));  // v may be unaligned
     if (size_t(index) >= values.size()) values.resize(size_t(index) + 1, 0.0f);
     values[size_t(index)] = num_to<float>(value);
     set(wire::bounded_text(comment, size_t(clen)).c_str(), tm, start, inc, status, values.data(),
