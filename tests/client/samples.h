@@ -170,6 +170,35 @@ inline std::vector<Sample> all_samples() {
     d.set_type(DATA_A_THUMBNAIL);
     EXPECT_EQ(d.set_from_string("00ff10"), 0);
   });
+  // The remaining types, each from its text form.
+  struct FromText {
+    const char* name;
+    int type;
+    const char* text;
+  };
+  const FromText from_text[] = {
+      {"A_TS_LONG", DATA_A_TS_LONG, "1700000000 1 0 -9223372036854775808"},
+      {"A_TS_SHORT", DATA_A_TS_SHORT, "1700000000 1 0 -7 1700000001 2 0 7"},
+      {"A_TS_USHORT", DATA_A_TS_USHORT, "1700000000 1 0 65535"},
+      {"A_TS_UINT", DATA_A_TS_UINT, "1700000000 1 0 4294967295"},
+      {"A_TS_ULONG", DATA_A_TS_ULONG, "1700000000 1 0 18446744073709551615"},
+      {"A_TS_XY", DATA_A_TS_XY, "1700000000 1 0 1.5 -2"},
+      {"A_TS_IFFF", DATA_A_TS_IFFF, "1700000000 1 0 3 0.5 1.5 2.5"},
+      {"A_TS_XML", DATA_A_TS_XML, "1700000000 1 0 <a>x</a>"},
+      {"A_TS_SPECTRUM", DATA_A_TS_SPECTRUM, "0a0b0c"},
+      {"A_TS_GSPECTRUM", DATA_A_TS_GSPECTRUM, "ff"},
+      {"YT", DATA_YT, "0102"},
+      {"XYT", DATA_XYT, "03"},
+      {"FIS", DATA_FIS, "04"},
+  };
+  for (const auto& f : from_text) {
+    const int type = f.type;
+    const std::string text = f.text;
+    add(f.name, [type, text](EqData& d) {
+      d.set_type(type);
+      EXPECT_EQ(d.set_from_string(text), 0) << d.get_string();
+    });
+  }
   return s;
 }
 
