@@ -30,10 +30,17 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkstemp(name.data());
+  if (fd_ < 0 && errno == EACCES) {
+    // No right to create files beside the target, but perhaps to rewrite the
+    // target itself: then it is written in place, as a plain create would.
+    fd_ = ::open(target.c_str(), O_RDWR | O_TRUNC);
+    in_place_ = fd_ >= 0;
+  }
   if (fd_ < 0) {
     error_ = std::strerror(errno);
     return;
   }
+  if (in_place_) return;
   temp_path_ = name.data();
   ::fchmod(fd_, target_mode(target));
 }
@@ -78,6 +85,7 @@ bool ReplacingFile::commit() {
     return false;
   }
   fd_ = -1;
+  if (in_place_) return true;
   if (std::rename(temp_path_.c_str(), target_.c_str()) != 0) {
     error_ = std::strerror(errno);
     discard();

@@ -8,7 +8,8 @@ namespace vantosr {
 // Creates a temporary file beside target (same directory, so the final
 // rename is atomic). commit() renames it onto target; a file that is never
 // committed is removed, so a failed or partial write never replaces a good
-// file.
+// file. Where the directory forbids new files but the target may be
+// rewritten, the target is written in place instead.
 class ReplacingFile {
  public:
   explicit ReplacingFile(const std::string& target);
@@ -33,6 +34,7 @@ class ReplacingFile {
   std::string temp_path_;
   int fd_ = -1;
   bool failed_ = false;
+  bool in_place_ = false;
   std::string error_;
 };
 

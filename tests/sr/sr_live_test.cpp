@@ -320,26 +320,6 @@ TEST_F(SrLiveTest, ReferenceWithAFailedReadPrintsTheErrorListAndEnds) {
   EXPECT_FALSE(std::filesystem::exists(options.filename1));
 }
 
-TEST_F(SrLiveTest, SaveOptionWritesAFileThatLoadsBackWithTheLiveValues) {
-  vantosr::SrModeOptions options;
-  options.filename = file(
-      "TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n"
-      "TEST.SIM SCALAR LOC1 STRING\t3\tx\t;\n");
-  options.list_flag = true;
-  options.atoref_flag = true;
-  options.filename1 = dir_.path("live.sr");
-  PassResult r = run_pass(options);
-  EXPECT_EQ(r.status, std::nullopt);
-  EXPECT_EQ(r.out, "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   \n");
-  EXPECT_EQ(r.err, "");
-
-  options.list_flag = false;
-  options.atoref_flag = false;
-  options.tab_flag = true;
-  options.filename = options.filename1;
-  EXPECT_EQ(run_pass(options).out, "42\thello world\t\n");
-}
-
 TEST_F(SrLiveTest, SaveOptionReportsASnapshotWithFileValuesOrNoSnapshot) {
   vantosr::SrModeOptions options;
   options.filename = file(

@@ -109,15 +109,6 @@ TEST_F(SrModeTest, EntryCountAndEntryNames) {
             "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   TEST.SIM/ARRAY/LOC1/A_INT   \n");
 }
 
-TEST_F(SrModeTest, DelayDoesNotChangeTheOutput) {
-  options_.delay_flag = true;
-  options_.delay = 0;  // raised to 1 ms per value
-  options_.tab_flag = true;
-  PassResult r = pass();
-  EXPECT_EQ(r.status, std::nullopt);
-  EXPECT_EQ(r.out, "42\thello world\t1\t2 3 4\t\n");
-}
-
 TEST_F(SrModeTest, SavingAFileWithoutEntriesIsReportedAsAFailure) {
   options_.filename = dir_.write("empty.sr", "//Save_&_Restore// c ; t ;\n");
   options_.list_flag = true;
