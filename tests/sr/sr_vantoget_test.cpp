@@ -98,6 +98,14 @@ TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
   EXPECT_EQ(r.out, "42\thello\t\n");
 }
 
+TEST_F(VantogetSrTest, SampleFileHoldsTheDemoInstallationsValues) {
+  vantotest::ProgramResult r = run({"-f", vantotest::example_path("demo.sr"), "-r", "-n", "1"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "TEST.SIM/SCALAR/LOC1/INT\n"
+            "Differences between actual and reference data : 0\n");
+}
+
 TEST_F(VantogetSrTest, FileThatCannotBeLoaded) {
   const std::string missing = dir_.path("missing.sr");
   vantotest::ProgramResult r = run({"-f", missing});
