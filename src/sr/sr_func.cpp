@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -207,11 +208,12 @@ void SR::read_fill() {
                   " " + fields.property + "\" is no channel address; this entry was not loaded");
         break;
       }
-      auto* entry = new sr_data;
+      auto entry = std::make_unique<sr_data>();
       entry->name_ = copy_text(address.show_adr());
       entry->value_ = copy_text(fields.value);
       entry->type_ = fields.type;
-      sr_data_p_.push_back(entry);
+      sr_data_p_.push_back(entry.get());
+      entry.release();  // owned by the list from here on
     }
     // The live values of actual mode are read while the file is still locked.
     if (actual_ && !error_) read_actual();
