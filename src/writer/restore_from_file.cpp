@@ -1,13 +1,82 @@
 #include "restore_from_file.h"
 
-namespace vantoput {
+#include <thread>
 
-// The save & restore reader comes with the restore work; until then the mode
-// refuses clearly.
+#include "restore_reader.h"
+#include "write_to_dev.h"
+
+namespace vantoput {
+namespace {
+
+// Says why a file cannot be restored; false when it can.
+bool refuse_file(WriterSession& s, const RestoreRequest& r, const RestoreFile& file) {
+  switch (file.status) {
+    case RestoreFileStatus::ok:
+      return false;
+    case RestoreFileStatus::cannot_open:
+      s.err << "Cannot open file! \n";
+      break;
+    case RestoreFileStatus::empty:
+      break;
+    case RestoreFileStatus::not_sr_file:
+      s.err << "This is not a save&restore file \n";
+      break;
+    case RestoreFileStatus::header_unclosed:
+      s.err << "vantoput: the header of " << r.filename
+            << " ends before its comment and time are closed by \";\", nothing restored\n";
+      break;
+    case RestoreFileStatus::line_too_long:
+      s.err << "vantoput: line " << file.bad_line << " of " << r.filename << " is longer than "
+            << kRestoreLineMax << " characters, nothing restored\n";
+      break;
+    case RestoreFileStatus::too_many_entries:
+      s.err << "vantoput: " << r.filename << " holds more than " << kRestoreEntriesMax
+            << " entries, nothing restored\n";
+      break;
+  }
+  return true;
+}
+
+// The merge address of the writes: with -C the -c text, else the file's own.
+std::optional<std::string> merge_for(const RestoreRequest& r, const RestoreFile& file) {
+  if (!r.copy_flag) return std::nullopt;
+  if (r.merge_address && !r.merge_address->empty()) return r.merge_address;
+  return file.merge;
+}
+
+}  // namespace
+
+std::chrono::microseconds restore_delay(unsigned long delay_ms) {
+  if (delay_ms == 0) return std::chrono::milliseconds(1);
+  if (delay_ms <= 999) return std::chrono::milliseconds(delay_ms);
+  return std::chrono::microseconds(999'999);
+}
+
 int restore_from_file(WriterSession& s, const RestoreRequest& r) {
-  s.err << "vantoput: restore from a save&restore file is not implemented yet: " << r.filename
-        << " , nothing set\n";
-  return 1;
+  const RestoreFile file = read_restore_file(r.filename);
+  if (refuse_file(s, r, file)) return 1;
+  if (file.entries.empty()) return 0;
+
+  const std::optional<std::string> mrg = merge_for(r, file);
+  if (mrg && !r.merge_address && mrg->size() > kMergeAddressMax) {
+    s.err << "vantoput: the merge address of " << r.filename << " is longer than "
+          << kMergeAddressMax << " characters, nothing restored\n";
+    return 1;
+  }
+  const RestorePause pause =
+      r.pause ? r.pause : [](std::chrono::microseconds d) { std::this_thread::sleep_for(d); };
+
+  // Every entry is tried; one that fails does not stop the others, but the
+  // run reports it.
+  bool any_failed = false;
+  for (const RestoreEntry& entry : file.entries) {
+    if (write_to_dev(s, entry.chn, entry.type, entry.value, mrg) != 0) {
+      any_failed = true;
+      continue;
+    }
+    if (r.delay_flag) pause(restore_delay(r.delay));
+  }
+  return any_failed ? 1 : 0;
 }
 
 }  // namespace vantoput

@@ -1,13 +1,28 @@
 #include "wildcard_set.h"
 
+#include "fill_devs.h"
+#include "write_to_dev.h"
+
 namespace vantoput {
 
-// The expansion (fill_devs, in a file of its own) and the write loop come
-// with the wildcard work; until then the mode refuses clearly.
 int run_wildcard_set(WriterSession& s, const WildcardWrite& w) {
-  s.err << "vantoput: wildcard addresses are not implemented yet: " << w.channel
-        << " , nothing set\n";
-  return 1;
+  const Expansion expansion = fill_devs(s, w.channel);
+  if (expansion.refused) return 1;
+  if (expansion.locs.empty()) {
+    // Nothing was written: that is no success.
+    s.out << "illegal address " << w.channel << " !\n";
+    return 1;
+  }
+  bool any_failed = expansion.device_passed_over;
+  for (std::size_t i = 0; i < expansion.locs.size(); ++i) {
+    const std::string& address = expansion.locs[i];
+    if (w.verbose_flag) s.out << i << ": setting  " << address << "  =  " << w.setvalue << "\n";
+    if (w.test_flag) continue;
+    // Each channel's type is detected by its own read; a failed write does
+    // not stop the others, but the run reports it.
+    if (write_to_dev(s, address, -1, w.setvalue, std::nullopt) != 0) any_failed = true;
+  }
+  return any_failed ? 1 : 0;
 }
 
 }  // namespace vantoput

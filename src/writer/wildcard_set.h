@@ -14,8 +14,9 @@ struct WildcardWrite {
   bool test_flag = false;
 };
 
-// Expands the address and writes the value into each channel; returns the exit
-// status (that of the last write).
+// Expands the address and writes the value into each channel (with -T only
+// prints the addresses). Returns 0 when every write succeeded, 1 when one
+// failed, the address expanded to nothing or the expansion was refused.
 int run_wildcard_set(WriterSession& s, const WildcardWrite& w);
 
 }  // namespace vantoput
