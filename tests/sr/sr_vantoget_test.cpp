@@ -2,6 +2,9 @@
 // vantoserver.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,41 @@ TEST_F(VantogetSrTest, FailedSaveEndsWithStatusOne) {
   vantotest::ProgramResult r = run({"-f", file_, "-L", "-b", saved});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("can't open file: " + saved), std::string::npos) << r.err;
+}
+
+TEST_F(VantogetSrTest, SaveRewritesTheTargetWhereItsDirectoryForbidsNewFiles) {
+  // A directory the saving user may not create files in, holding a target
+  // that user may rewrite. Root ignores such modes, so it runs vantoget as
+  // the unprivileged user "nobody".
+  const bool as_root = ::getuid() == 0;
+  const std::string locked = dir_.path("locked");
+  std::filesystem::create_directory(locked);
+  const std::string source = locked + "/source.sr";
+  const std::string target = locked + "/target.sr";
+  std::filesystem::copy_file(file_, source);
+  dir_.write("locked/target.sr", "//Save_&_Restore// old ; t ;\n");
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir_.path(""), perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(source, perms::owner_read | perms::group_read | perms::others_read);
+  std::filesystem::permissions(target, perms::owner_read | perms::owner_write | perms::group_read |
+                                           perms::group_write | perms::others_read |
+                                           perms::others_write);
+  std::filesystem::permissions(locked, perms::owner_read | perms::owner_exec | perms::group_read |
+                                           perms::group_exec | perms::others_read |
+                                           perms::others_exec);
+
+  std::vector<std::string> args = {"-f", source, "-L", "-b", target};
+  std::string program = kVantoget;
+  if (as_root) {
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", kVantoget});
+    program = "/usr/bin/setpriv";
+  }
+  vantotest::ProgramResult r = vantotest::run_program(program, args);
+  std::filesystem::permissions(locked, perms::owner_all);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(srtest::read_file(target).find("TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"),
+            std::string::npos)
+      << srtest::read_file(target);
 }
 
 TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
