@@ -119,6 +119,11 @@ Service::Service(const Registry& registry, const EventState& events, StreamHub& 
       subscription_port_(subscription_port) {}
 
 Reply Service::handle(Op op, std::string_view address, const EqData& in) {
+  // The common case first: a get or set of a channel named exactly.
+  if (op == Op::get || op == Op::set) {
+    if (Channel* channel = registry_.find(address))
+      return op == Op::get ? get(*channel, in) : set(*channel, in);
+  }
   Fields fields;
   if (!split_address(address, fields))
     return Reply::failure(bad_address, "more than four fields in " + std::string(address));
@@ -163,6 +168,11 @@ Reply Service::get(const Fields& fields, const EqData& in) {
   Reply error;
   Channel* channel = lookup(fields, error);
   if (channel == nullptr) return error;
+  return get(*channel, in);
+}
+
+Reply Service::get(Channel& channel_ref, const EqData& in) {
+  Channel* channel = &channel_ref;
   const Moment now = events_.now();
   EqData value;
   if (History* history = channel->history()) {
@@ -190,10 +200,14 @@ Reply Service::set(const Fields& fields, const EqData& in) {
   Reply error;
   Channel* channel = lookup(fields, error);
   if (channel == nullptr) return error;
+  return set(*channel, in);
+}
+
+Reply Service::set(Channel& channel, const EqData& in) {
   std::string why;
-  if (const int code = channel->write(in, why); code != 0) return Reply::failure(code, why);
+  if (const int code = channel.write(in, why); code != 0) return Reply::failure(code, why);
   EqData value;
-  channel->read(value, events_.now());
+  channel.read(value, events_.now());
   return value_reply(value);
 }
 

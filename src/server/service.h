@@ -34,6 +34,8 @@ class Service {
   Channel* lookup(const Fields& fields, Reply& error) const;
   Reply get(const Fields& fields, const vanto::EqData& in);
   Reply set(const Fields& fields, const vanto::EqData& in);
+  Reply get(Channel& channel, const vanto::EqData& in);
+  Reply set(Channel& channel, const vanto::EqData& in);
   Reply names(const Fields& fields);
   Reply resolve(const Fields& fields) const;
   Reply subscribe(const Fields& fields) const;
