@@ -110,12 +110,11 @@ int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err
 
   for (const std::string& message : read_failures) err << "vantoget: " << message << '\n';
   for (const std::string& message : save_messages) err << "vantoget: " << message << '\n';
-  if (!read_failures.empty()) {
-    err << "vantoget: " << read_failures.size()
-        << " channel(s) could not be read; their file values were saved in their place\n";
-  }
   if (!written) {
     err << "vantoget: the live values were not saved to " << options.filename1 << '\n';
+  } else if (!read_failures.empty()) {
+    err << "vantoget: " << read_failures.size()
+        << " channel(s) could not be read; their file values were saved in their place\n";
   }
   return 1;
 }

@@ -346,6 +346,7 @@ TEST_F(SrLiveTest, SaveOptionReportsASnapshotWithFileValuesOrNoSnapshot) {
   EXPECT_NE(r.err.find("vantoget: the live values were not saved to " + options.filename1 + "\n"),
             std::string::npos)
       << r.err;
+  EXPECT_EQ(r.err.find("were saved in their place"), std::string::npos) << r.err;
 }
 
 }  // namespace
