@@ -14,6 +14,7 @@
 
 #include "channel_table.h"
 #include "options.h"
+#include "table_columns.h"
 
 namespace vantoget {
 
@@ -43,6 +44,9 @@ struct ReaderContext {
   // Tables of the current iteration.
   ChannelTable spect;     // spectra, arrays, histories
   ChannelTable nonspect;  // everything printed in one cell
+
+  // Columns of -E and whether a table file failed (table_stage).
+  TableState table;
 
   // The first iteration prints the header line, the -t lines and the -a hint.
   bool first_iteration = false;

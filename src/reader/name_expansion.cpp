@@ -1,0 +1,158 @@
+// The expansion of a name with '*' in each iteration of the run loop.
+#include <memory>
+#include <ostream>
+
+#include "name_list.h"
+#include "retried_call.h"
+#include "table_stage.h"
+#include "value_text.h"
+#include "wildcard_stage.h"
+
+namespace vantoget {
+
+namespace {
+
+// Which results of expanded names go to the array table. A name whose only
+// pattern is the device also sends double histories there.
+enum class Expanded { device_only, location_or_property };
+
+bool is_expanded_array(int type, Expanded kind) {
+  switch (type) {
+    case vanto::DATA_SPECTRUM:
+    case vanto::DATA_A_TDS:
+    case vanto::DATA_A_TS_FLOAT:
+    case vanto::DATA_A_TS_INT:
+    case vanto::DATA_A_FLOAT: return true;
+    case vanto::DATA_A_TS_DOUBLE: return kind == Expanded::device_only;
+    default: return false;
+  }
+}
+
+bool has_wildcard(const std::string& text) { return text.find('*') != std::string::npos; }
+
+std::string fields_of(const vanto::EqAdr& a) {
+  return a.facility() + "/" + a.device() + "/" + a.location() + "/" + a.property();
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+void print_type_line(ReaderContext& ctx, const std::string& name, const vanto::EqData& result) {
+  if (ctx.first_iteration && (ctx.options.debug_flag & kDebugType)) {
+    ctx.out << "vantoget: type of " << name << " = " << vanto::EqData::type_string(result.type())
+            << '\n';
+  }
+}
+
+// Puts a copy of result into the array or the plain table; a plain value
+// also enters the name's table column.
+StageResult sort_result(ReaderContext& ctx, std::size_t index, const std::string& name,
+                        const vanto::EqData& result, Expanded kind) {
+  auto copy = std::make_unique<vanto::EqData>();
+  copy->copy_from(result);
+  const bool array = is_expanded_array(copy->type(), kind);
+  if (!array) enter_table_value(ctx, index, *copy);
+  ChannelTable& table = array ? ctx.spect : ctx.nonspect;
+  if (!table.add(name, std::move(copy))) return table_full(ctx);
+  return std::nullopt;
+}
+
+// Only the device was a pattern: reads ctx.address as it stands. A failed
+// read skips the device without a message.
+StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
+  const int code = vantocli::retried_get(ctx.call, ctx.address, ctx.data, ctx.dst, ctx.src,
+                                         ctx.options.retry);
+  if (code != 0) return std::nullopt;
+  const std::string name = fields_of(ctx.address);
+  if (ctx.dst.length() == 0) {
+    ctx.out << name << " length = 0\n";
+    return std::nullopt;
+  }
+  print_type_line(ctx, name, ctx.dst);
+  return sort_result(ctx, index, name, ctx.dst, Expanded::device_only);
+}
+
+// The full names of the entries of a location or property answer. With -N,
+// a location pattern without a property prints each facility/device/location
+// as it is composed.
+std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std::string>& texts) {
+  const vanto::EqAdr& a = ctx.address;
+  const std::string device_path = a.facility() + "/" + a.device() + "/";
+  std::vector<std::string> names;
+  names.reserve(texts.size());
+  for (const std::string& text : texts) {
+    if (has_wildcard(a.location())) {
+      if (ctx.options.excludesvr_flag && text.find("._SVR") != std::string::npos) continue;
+      const std::string location_path = device_path + text;
+      if (ctx.options.names_flag && a.property().empty()) ctx.out << location_path << '\n';
+      names.push_back(location_path + "/" + a.property());
+    } else {
+      names.push_back(device_path + a.location() + "/" + first_word(text));
+    }
+  }
+  return names;
+}
+
+// Reads one composed name; a failed read or an empty result skips it
+// without a message.
+StageResult read_composed_name(ReaderContext& ctx, std::size_t index, const std::string& name,
+                               vanto::EqData& result) {
+  ctx.address1.adr(name);
+  result.init();
+  const int code = vantocli::retried_get(ctx.call, ctx.address1, ctx.data, result, ctx.src,
+                                         ctx.options.retry);
+  if (code != 0 || result.length() == 0) return std::nullopt;
+  print_type_line(ctx, name, result);
+  if (StageResult r = sort_result(ctx, index, name, result, Expanded::location_or_property)) {
+    return r;
+  }
+  if (ctx.options.names_flag) {
+    ctx.out << padded(name, ctx.options.width) << ' ' << vantocli::value_text(result) << '\n';
+  }
+  return std::nullopt;
+}
+
+// A location or property pattern under the device of ctx.address: asks for
+// the names and reads each of them. A failed names call is reported and the
+// next device follows.
+StageResult expand_names(ReaderContext& ctx, std::size_t index) {
+  vanto::EqData answer;
+  const int code = vantocli::retried_names(ctx.call, ctx.address, answer, ctx.src,
+                                           ctx.options.retry);
+  if (code != 0) {
+    ctx.err << fields_of(ctx.address) << " names call: " << vantocli::value_text_arg(answer)
+            << ", error = " << code << '\n';
+    return std::nullopt;
+  }
+  const std::vector<std::string> names =
+      compose_names(ctx, name_texts(answer, fields_of(ctx.address), ctx.err));
+  vanto::EqData result;
+  for (const std::string& name : names) {
+    if (StageResult r = read_composed_name(ctx, index, name, result)) return r;
+  }
+  return std::nullopt;
+}
+
+StageResult expand_device(ReaderContext& ctx, std::size_t index) {
+  if (has_wildcard(ctx.address.location()) || has_wildcard(ctx.address.property())) {
+    return expand_names(ctx, index);
+  }
+  return read_device_channel(ctx, index);
+}
+
+}  // namespace
+
+StageResult expand_wildcard_name(ReaderContext& ctx, std::size_t index) {
+  open_table_column(ctx, index);
+  ctx.address.adr(ctx.options.channel[index]);
+  if (!has_wildcard(ctx.address.device())) return expand_device(ctx, index);
+  // The devices of the pass before the loop; none when it did not run.
+  for (const std::string& device : ctx.devs) {
+    ctx.address.set_device(device);
+    if (StageResult r = expand_device(ctx, index)) return r;
+  }
+  return std::nullopt;
+}
+
+}  // namespace vantoget

@@ -1,0 +1,76 @@
+#include "table_file.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace vantoget {
+
+namespace {
+
+constexpr std::size_t kCellWidth = 82;
+const std::string kAbsent = "-";
+
+std::string padded(const std::string& text) {
+  return text.size() >= kCellWidth ? text : text + std::string(kCellWidth - text.size(), ' ');
+}
+
+bool row_is_empty(const TableColumns& columns, std::size_t row) {
+  for (std::size_t c = 0; c < columns.count(); ++c) {
+    if (!columns.cell(c, row).empty()) return false;
+  }
+  return true;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+std::string login_name() {
+  const uid_t uid = getuid();
+  const passwd* entry = getpwuid(uid);
+  if (entry != nullptr && entry->pw_name != nullptr && entry->pw_name[0] != '\0') {
+    return entry->pw_name;
+  }
+  return std::to_string(uid);
+}
+
+std::string table_path(const std::string& dir, const std::string& file, const std::string& login) {
+  std::string path;
+  if (!dir.empty()) path = dir.back() == '/' ? dir : dir + "//";
+  path += file.empty() ? login + "-table.txt" : file;
+  return path;
+}
+
+std::string table_rows(const TableColumns& columns) {
+  std::string rows;
+  const std::size_t count = columns.count();
+  for (std::size_t r = 0; r < columns.longest() && !row_is_empty(columns, r); ++r) {
+    for (std::size_t c = 0; c < count; ++c) {
+      const std::string& text = columns.cell(c, r);
+      const bool last = c + 1 == count;
+      if (text.empty()) {
+        rows += padded(kAbsent);
+      } else {
+        rows += last ? text : padded(text);
+      }
+    }
+    rows += " \n";
+  }
+  return rows;
+}
+
+WriteOutcome write_text_file(const std::string& path, const std::string& text) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "w"));
+  if (!file) return WriteOutcome::cannot_open;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  // The close reports what the buffered writes could not deliver.
+  const bool closed = std::fclose(file.release()) == 0;
+  return written && closed ? WriteOutcome::written : WriteOutcome::cannot_write;
+}
+
+}  // namespace vantoget
