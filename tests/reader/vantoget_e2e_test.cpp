@@ -191,6 +191,19 @@ TEST_F(Vantoget, RetriesAfterAFailingServer) {
       << failed.err;
 }
 
+TEST_F(Vantoget, RetryCountZeroGivesOneAttempt) {
+  server().fail_next(kInt, 100, 1);
+  const auto r = run({"-R", "0", "-T", "-c", kInt});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(" , result->error() = 100\n"), std::string::npos) << r.err;
+}
+
+TEST_F(Vantoget, NamesOnlyOptionPrintsNoValueLineForPlainNames) {
+  const auto r = run({"-N", "-H", "-l", "2", "-s", "0", "-c", kInt});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+}
+
 TEST_F(Vantoget, RetryCountAboveTenIsClamped) {
   server().fail_next(kInt, 100, 9);
   const auto r = run({"-R", "25", "-T", "-c", kInt});
