@@ -1,5 +1,7 @@
 #include "fill_devs.h"
 
+#include <cstring>
+
 #include <device_pattern.h>
 #include <retried_call.h>
 
@@ -117,9 +119,11 @@ bool append_locations(WriterSession& s, const std::string& channel, vanto::EqAdr
   vanto::EqAdr one = addr;
   for (std::size_t k = 0; k < count; ++k) {
     const vanto::USTR entry = list.get_ustr(static_cast<int>(k));
-    const std::string location = entry.str_data == nullptr
-                                     ? std::string()
-                                     : std::string(entry.str_data, entry.str_length);
+    // The record's length may count a terminating NUL: the name ends before it.
+    const std::string location =
+        entry.str_data == nullptr
+            ? std::string()
+            : std::string(entry.str_data, ::strnlen(entry.str_data, entry.str_length));
     one.set_location(location);
     if (!append_address(s, one, expansion)) return false;
   }
