@@ -74,7 +74,15 @@ void Server::stop() {
 
 void Server::serve_requests() {
   RequestLoop loop(router_, *service_, log_);
-  while (!stop_) loop.serve_once(kStopCheck);
+  while (!stop_) {
+    try {
+      loop.serve_once(kStopCheck);
+    } catch (const std::exception& e) {
+      // No client may end the server; a failing socket is logged and retried.
+      log_ << "vantoserver: request loop: " << e.what() << std::endl;
+      std::this_thread::sleep_for(kStopCheck);
+    }
+  }
 }
 
 void Server::run_clock() {
@@ -84,20 +92,26 @@ void Server::run_clock() {
   auto next_tick = clock::now() + period;
   zmq::socket_t& subscribers = subscriptions_->socket();
   while (!stop_) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next_tick - clock::now());
-    zmq::pollitem_t item{subscribers.handle(), 0, ZMQ_POLLIN, 0};
-    if (left.count() > 0 && zmq::poll(&item, 1, std::min(left, kStopCheck)) > 0)
-      subscriptions_->take_subscriptions(events_.now());
-    if (clock::now() < next_tick) continue;
-    events_.tick();
-    const Moment now = events_.now();
-    sample_histories(now);
-    streams_->publish(now);
-    subscriptions_->publish(now);
-    next_tick += period;
-    // After a stall (a suspended process) the clock goes on from now
-    // instead of firing the missed ticks in a burst.
-    if (next_tick < clock::now()) next_tick = clock::now() + period;
+    try {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_tick - clock::now());
+      zmq::pollitem_t item{subscribers.handle(), 0, ZMQ_POLLIN, 0};
+      if (left.count() > 0 && zmq::poll(&item, 1, std::min(left, kStopCheck)) > 0)
+        subscriptions_->take_subscriptions(events_.now());
+      if (clock::now() < next_tick) continue;
+      events_.tick();
+      const Moment now = events_.now();
+      sample_histories(now);
+      streams_->publish(now);
+      subscriptions_->publish(now);
+      next_tick += period;
+      // After a stall (a suspended process) the clock goes on from now
+      // instead of firing the missed ticks in a burst.
+      if (next_tick < clock::now()) next_tick = clock::now() + period;
+    } catch (const std::exception& e) {
+      log_ << "vantoserver: event clock: " << e.what() << std::endl;
+      std::this_thread::sleep_for(kStopCheck);
+      next_tick = clock::now() + period;
+    }
   }
 }
 

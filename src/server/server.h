@@ -27,7 +27,8 @@ struct ServerOptions {
 
 class Server {
  public:
-  // Binds every socket and starts the streams marked to start; throws
+  // log receives lines from the server's two threads (std::cerr may be
+  // shared so). Binds every socket and starts the streams marked to start; throws
   // zmq::error_t (or std::runtime_error) when a socket cannot be bound.
   Server(Config config, const ServerOptions& options, std::ostream& log);
   ~Server();  // stops and joins

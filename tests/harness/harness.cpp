@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,26 +157,6 @@ void Process::start(const std::string& program, const std::vector<std::string>& 
   Pipe in = make_pipe(), out = make_pipe(), err_pipe = make_pipe(), wake = make_pipe();
   Fd null_in(::open("/dev/null", O_RDONLY | O_CLOEXEC));
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, input ? in.read.get() : null_in.get(), 0);
-  posix_spawn_file_actions_adddup2(&actions, out.write.get(), 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe.write.get(), 2);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  // Its own process group, so that a time-out also ends what the child started.
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                      POSIX_SPAWN_SETSIGDEF);
-  posix_spawnattr_setpgroup(&attr, 0);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attr, &none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-
   std::vector<std::string> argv_text{path};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -186,13 +166,38 @@ void Process::start(const std::string& program, const std::vector<std::string>& 
   std::vector<char*> envp;
   for (auto& e : env_text) envp.push_back(e.data());
   envp.push_back(nullptr);
+  const int stdin_fd = input ? in.read.get() : null_in.get();
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+  Fd report_read(report[0]), report_write(report[1]);
 
-  const int rc = ::posix_spawn(&pid, path.c_str(), &actions, &attr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) {
+  pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on. The child dies with the
+    // test program, so a crashed test leaves no server behind.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::setpgid(0, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::dup2(stdin_fd, 0);
+    ::dup2(out.write.get(), 1);
+    ::dup2(err_pipe.write.get(), 2);
+    ::execve(path.c_str(), argv.data(), envp.data());
+    const int e = errno;
+    [[maybe_unused]] const ssize_t n = ::write(report_write.get(), &e, sizeof e);
+    ::_exit(127);
+  }
+  ::setpgid(pid, pid);  // also here, so that a kill of the group cannot come too early
+  report_write.reset();
+  int child_errno = 0;
+  if (::read(report_read.get(), &child_errno, sizeof child_errno) == sizeof child_errno) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
     pid = -1;
-    throw std::runtime_error("cannot start " + path + ": " + std::strerror(rc));
+    throw std::runtime_error("cannot start " + path + ": " + std::strerror(child_errno));
   }
   out.write.reset();
   err_pipe.write.reset();
@@ -437,13 +442,20 @@ void ServerProcess::clear_faults() { impl_->fault(vanto::rpc::FaultMode::clear, 
 std::unique_ptr<ServerProcess> ServerTest::server_;
 
 void ServerTest::SetUpTestSuite() {
-  server_ = std::make_unique<ServerProcess>();
-  ::setenv("VANTO_ENS", server_->ens().c_str(), 1);
+  try {
+    server_ = std::make_unique<ServerProcess>();
+    ::setenv("VANTO_ENS", server_->ens().c_str(), 1);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();  // every test of the suite then fails in server()
+  }
 }
 
 void ServerTest::TearDownTestSuite() { server_.reset(); }
 
-ServerProcess& ServerTest::server() { return *server_; }
+ServerProcess& ServerTest::server() {
+  if (!server_) throw std::runtime_error("the suite's vantoserver did not start");
+  return *server_;
+}
 
 std::string temp_file(const std::string& text, const std::string& suffix) {
   const std::string path = temp_area().fresh(suffix);

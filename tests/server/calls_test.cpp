@@ -333,3 +333,70 @@ TEST_F(CallsTest, ManyThreadsWithAnEqCallEachGetTheirOwnAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+class TypesTest : public vantotest::ServerTest {};
+
+TEST_F(TypesTest, EveryTypeReadsItsConfiguredValue) {
+  const std::string base = "TEST.SIM/TYPES/LOC1/";
+  EXPECT_EQ(get(base + "USHORT").get_ushort(), 65000);
+  EXPECT_EQ(get(base + "UINT").get_uint(), 4000000000u);
+  EXPECT_EQ(get(base + "LONG").get_long(), -9000000000);
+  EXPECT_EQ(get(base + "ULONG").get_ulong(), 18000000000u);
+  EXPECT_EQ(get(base + "SHORT").get_short(), -12);
+  EXPECT_TRUE(get(base + "BOOL").get_bool());
+  EXPECT_EQ(get(base + "TEXT").get_string(), "a text value");
+  float x = 0, y = 0;
+  ASSERT_TRUE(get(base + "A_XY").get_xy(&x, &y, 2));
+  EXPECT_EQ(std::make_pair(x, y), std::make_pair(2.0f, 4.0f));
+  // Records point into their container: keep each container while looking.
+  vanto::XYZS p{};
+  const EqData xyzs = get(base + "XYZS");
+  ASSERT_TRUE(xyzs.get_xyzs(&p));
+  EXPECT_STREQ(p.loc, "point A");
+  EXPECT_FLOAT_EQ(p.z, 2.5f);
+  const EqData ustr = get(base + "USTR");
+  EXPECT_STREQ(ustr.get_ustr(0).str_data, "ustr text");
+  const EqData ustrs = get(base + "A_USTR");
+  EXPECT_STREQ(ustrs.get_ustr(1).str_data, "second");
+  const vanto::Mda mda = get(base + "MDA_DOUBLE").get_mdad();
+  EXPECT_EQ(mda.dimn, 2);
+  EXPECT_EQ(mda.values, (std::vector<double>{1.5, 2.5, 3.5, 4.5, 5.5, 6.5}));
+  int groups = 0, group_size = 0;
+  float group_inc = 0;
+  ASSERT_TRUE(get(base + "GSPECTRUM").get_spec_groups(&groups, &group_size, &group_inc));
+  EXPECT_EQ(groups, 2);
+  EXPECT_EQ(group_size, 3);
+  int xd = 0, yd = 0, xo = 0, yo = 0, option = 0;
+  uint8_t* bytes = nullptr;
+  const EqData byte_array = get(base + "A_BYTE");
+  ASSERT_TRUE(byte_array.get_byte(&xd, &yd, &xo, &yo, &option, &bytes));
+  EXPECT_EQ(std::vector<int>(bytes, bytes + xd * yd), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+  const EqData image = get(base + "IMAGE");
+  vanto::IMH h{};
+  uint8_t* pixels = nullptr;
+  int count = 0;
+  ASSERT_TRUE(image.get_image(&pixels, &count, &h));
+  EXPECT_EQ(count, 4 * 3 * 2);
+}
+
+TEST_F(TypesTest, EveryTypeSurvivesAWriteOfItsOwnValue) {
+  const std::vector<std::string> properties = names("TEST.SIM/TYPES/LOC1/*");
+  ASSERT_GE(properties.size(), 35u);
+  vanto::EqCall writer, reader;
+  for (const std::string& entry : properties) {
+    const std::string address = "TEST.SIM/TYPES/LOC1/" + entry.substr(0, entry.find(' '));
+    EqData before = get(reader, address);
+    ASSERT_EQ(before.error(), 0) << address << ": " << before.error_text();
+    const std::string text = before.get_string();
+    const EqData written = servertest::set(writer, address, before);
+    EXPECT_EQ(written.error(), 0) << address << ": " << written.error_text();
+    const EqData after = get(reader, address);
+    EXPECT_EQ(after.type(), before.type()) << address;
+    EXPECT_EQ(after.length(), before.length()) << address;
+    EXPECT_EQ(after.get_string(), text) << address;
+  }
+}
+
+}  // namespace

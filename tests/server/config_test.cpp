@@ -1,0 +1,110 @@
+// The server's configuration and history ring, through the engine library.
+#include <gtest/gtest.h>
+
+#include "config.h"
+#include "history.h"
+#include "vanto/vanto.h"
+
+namespace {
+
+using vantoserver::ConfigError;
+using vantoserver::parse_config;
+
+TEST(ConfigTest, GeneratedNamesPlaceholdersAndMergedBlocks) {
+  const auto config = parse_config(R"(
+[[device]]
+facility = "F"
+name_prefix = "D"
+device_count = 3
+location_prefix = "L"
+location_count = 4
+  [[device.property]]
+  name = "WHERE"
+  type = "STRING"
+  value = "{facility}/{device}/{location}/{property}"
+
+[[device]]
+facility = "F"
+name = "D2"
+location = "EXTRA"
+  [[device.property]]
+  name = "N"
+  type = "A_DOUBLE"
+  value = [1, 2.5]
+)",
+                                   "test.toml");
+  const vantoserver::Registry& r = *config.registry;
+  EXPECT_EQ(r.channels().size(), 3u * 4u + 1u);
+  const vantoserver::Device* d2 = r.device("F", "D2");
+  ASSERT_NE(d2, nullptr);
+  ASSERT_EQ(d2->locations.size(), 5u);
+  EXPECT_EQ(d2->locations[4]->name, "EXTRA");
+  vantoserver::Channel* where = r.find("F/D3/L4/WHERE");
+  ASSERT_NE(where, nullptr);
+  vanto::EqData value;
+  where->read(value, vantoserver::Moment{});
+  EXPECT_EQ(value.get_string(), "F/D3/L4/WHERE");
+  vantoserver::Channel* n = r.find("F/D2/EXTRA/N");
+  ASSERT_NE(n, nullptr);
+  n->read(value, vantoserver::Moment{});
+  EXPECT_DOUBLE_EQ(value.get_double(1), 2.5);
+}
+
+TEST(ConfigTest, FaultyConfigurationsNameTheirLine) {
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  const char* head = "[[device]]\nfacility = \"F\"\nname = \"D\"\nlocation = \"L\"\n";
+  for (const Case& c : std::vector<Case>{
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"IIII\"\n  value = [1, 2]\n",
+            "test.toml:8: \"value\" needs 4 numbers"},
+           {"  [[device.property]]\n  name = \"SPN\"\n  type = \"INT\"\n", "SPN"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"STRING\"\n  dynamic = \"sine\"\n",
+            "numeric scalar"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n  stream_start = true\n",
+            "needs \"stream = true\""},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"A_TDS\"\n"
+            "  history = { capacity = 0 }\n",
+            "history needs"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n"
+            "[[route]]\nfacility = \"F\"\nserver = \"h:1\"\n",
+            "facility F is served here"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"IMAGE\"\n  width = 100000\n"
+            "  height = 100000\n",
+            "image size"},
+           {"[server]\nevent_rate = 0\n", "event_rate"}}) {
+    try {
+      parse_config(std::string(head) + c.text, "test.toml");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ConfigError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(HistoryTest, IntervalAnswersTheNewestPointsOldestFirst) {
+  vantoserver::History ring(vanto::DATA_A_TS_INT, 3000, 1);
+  for (int k = 0; k < 5000; ++k) ring.push({1000 + k, 0, 0, double(k)});
+  EXPECT_EQ(ring.size(), 3000u);  // the oldest 2000 fell out
+  vanto::EqData out;
+  ring.query(0, 1'000'000, out);
+  ASSERT_EQ(out.length(), 2000);
+  int64_t sec = 0;
+  int msec = 0;
+  uint32_t status = 0;
+  int value = 0;
+  ASSERT_TRUE(out.get_ts_int(&sec, &msec, &status, &value, 0));
+  EXPECT_EQ(sec, 4000);
+  EXPECT_EQ(value, 3000);
+  ASSERT_TRUE(out.get_ts_int(&sec, &msec, &status, &value, 1999));
+  EXPECT_EQ(sec, 5999);
+
+  ring.query(3000, 3009, out);  // the ring's oldest ten points
+  EXPECT_EQ(out.length(), 10);
+  ring.query(100, 200, out);
+  EXPECT_EQ(out.length(), 0);
+  EXPECT_EQ(out.type(), vanto::DATA_A_TS_INT);
+}
+
+}  // namespace
