@@ -126,14 +126,20 @@ int wait_for_message(void* socket, long timeout_ms) {
   zmq_pollitem_t item{};
   item.socket = socket;
   item.events = ZMQ_POLLIN;
+  // A negative time-out waits without limit, as the poll itself would.
+  const bool limited = timeout_ms >= 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!stop) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) return -1;
+    long left = limited ? static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                deadline - std::chrono::steady_clock::now())
+                                                .count())
+                        : kPollSliceMs;
+    if (left < 0) left = 0;
     const int ready = lib_zmq_poll(&item, 1, std::min<long>(left, kPollSliceMs));
     if (ready > 0) return 1;
+    if (stop) break;
     if (ready < 0 && errno != EINTR) return -1;
+    if (limited && left == 0) return -1;  // the last look came after the time-out
   }
   return 0;
 }
@@ -289,6 +295,7 @@ int get_binding(const std::string& written, vanto::EqAdr* ea, vanto::EqData* ed,
 }
 
 void call_back(void* pp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts) {
+  if (!data || !ts) return;  // an earlier node took the message
   vanto::EqDataBlock* blk = data->data_block();
   blk->tm = ts->sec;
   blk->tm_usec = static_cast<uint32_t>(ts->usec);

@@ -66,8 +66,11 @@ class Binding : public ::testing::Test {
     return parts;
   }
   // Publishes until the subscriber's connection is up (slow joiner).
-  static MessageParts publish_until_received(void* pub, void* sub, const std::vector<uint8_t>& bytes) {
+  // A decoy, when given, goes out before every attempt and must never arrive.
+  static MessageParts publish_until_received(void* pub, void* sub, const std::vector<uint8_t>& bytes,
+                                             const std::vector<uint8_t>& decoy = {}) {
     for (int attempt = 0; attempt < 100; ++attempt) {
+      if (!decoy.empty()) send(pub, decoy, 60);
       send(pub, bytes, 50);
       zmq_pollitem_t item{};
       item.socket = sub;
@@ -134,10 +137,10 @@ TEST_F(Binding, AVersionTwoFilterOnXTakesXYAndNotY) {
   wanted.ident = 2;
   Message m_other = message(header_v2(other), Bytes().put<int32_t>(1));
   Message m_wanted = message(header_v2(wanted), Bytes().put<int32_t>(2));
-  // Y goes out first; only XY may arrive.
-  send(pub, std::vector<uint8_t>(m_other.data(), m_other.data() + m_other.total), 60);
-  MessageParts parts =
-      publish_until_received(pub, sub, std::vector<uint8_t>(m_wanted.data(), m_wanted.data() + m_wanted.total));
+  // Y goes out before every XY; only XY may arrive.
+  MessageParts parts = publish_until_received(
+      pub, sub, std::vector<uint8_t>(m_wanted.data(), m_wanted.data() + m_wanted.total),
+      std::vector<uint8_t>(m_other.data(), m_other.data() + m_other.total));
   ASSERT_FALSE(parts.empty());
   chan target;
   vanto::EqDataBlock block{};

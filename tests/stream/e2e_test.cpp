@@ -241,7 +241,8 @@ TEST_F(StreamcatE2E, SigintEndsTheRunWithStatusZero) {
 
 TEST_F(StreamcatE2E, SigintEndsAThreadWaitingForItsFirstMessage) {
   const std::string address = "127.0.0.1:" + std::to_string(silent_port()) + ";2";
-  ChildProcess child(STREAMCAT, {"-c", address, "-t", "600000"}, kTerminal);
+  // A negative time-out waits for the first message without limit.
+  ChildProcess child(STREAMCAT, {"-c", address, "-t", "-1"}, kTerminal);
   ASSERT_TRUE(child.wait_for_err("data vers:2\n", 30s)) << child.err();
   child.signal(SIGINT);
   const ProgramResult r = child.wait(30s);
