@@ -1,5 +1,9 @@
 #include "image_stage.h"
 
+#include <ostream>
+
+#include "image_print.h"
+
 namespace vantoget {
 
 vanto::EqData& image_read_input(ReaderContext& ctx, const std::string& /*name*/,
@@ -13,8 +17,19 @@ vanto::EqData& image_read_input(ReaderContext& ctx, const std::string& /*name*/,
   return crop;
 }
 
-int print_image(ReaderContext& ctx, const std::string& /*name*/, const vanto::EqData& /*result*/) {
-  return *not_implemented(ctx, "image output");
+int print_image(ReaderContext& ctx, const std::string& /*name*/, const vanto::EqData& result) {
+  vanto::IMH header{};
+  result.get_image_header(&header);
+  ctx.out << image_header_lines(header);
+  if (!ctx.options.array_flag) {
+    ctx.out << '\n';
+    return 0;
+  }
+  uint8_t* pixels = nullptr;
+  int byte_count = 0;
+  if (!result.get_image(&pixels, &byte_count, nullptr)) byte_count = 0;
+  print_image_pixels(ctx.out, header, pixels, byte_count);
+  return 0;
 }
 
 }  // namespace vantoget

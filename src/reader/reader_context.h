@@ -13,6 +13,7 @@
 #include <vanto/eqdata.h>
 
 #include "channel_table.h"
+#include "history_memory.h"
 #include "options.h"
 #include "table_columns.h"
 
@@ -47,6 +48,9 @@ struct ReaderContext {
 
   // Columns of -E and whether a table file failed (table_stage).
   TableState table;
+
+  // The -i interval and the export file name, kept across passes.
+  HistoryMemory history;
 
   // The first iteration prints the header line, the -t lines and the -a hint.
   bool first_iteration = false;

@@ -1,0 +1,181 @@
+#include "ascii_export.h"
+
+#include <algorithm>
+#include <climits>
+#include <ctime>
+
+#include "printf_text.h"
+#include "value_text.h"
+
+namespace vantoget {
+
+namespace {
+
+struct TdsPoint {
+  int64_t tm = 0;
+  float value = 0;
+  uint8_t status = 0;
+};
+
+TdsPoint tds_of(const HistoryPoint& p) {
+  TdsPoint point;
+  p.chunk->get_tds(&point.tm, &point.value, &point.status, p.index);
+  return point;
+}
+
+// Lines of the step export up to the cap; 0 when no point lies in the interval.
+long step_line_count(const std::vector<HistoryPoint>& points, const ExportInterval& iv) {
+  const auto first = std::find_if(points.begin(), points.end(),
+                                  [&](const HistoryPoint& p) { return p.seconds >= iv.tmin; });
+  if (first == points.end() || first->seconds > iv.tmax) return 0;
+  return static_cast<long>(std::min<int64_t>((iv.tmax - first->seconds) / iv.step + 1,
+                                             kMaxExportLines));
+}
+
+void write_every_point(std::ostream& out, const std::vector<HistoryPoint>& points,
+                       const ExportInterval& iv) {
+  long lines = 0;
+  for (const HistoryPoint& p : points) {
+    if (p.seconds < iv.tmin || p.seconds > iv.tmax) continue;
+    if (lines >= kMaxExportLines) return;
+    out << vantocli::element_text(*p.chunk, p.index) << '\n';
+    ++lines;
+  }
+}
+
+// One line per grid time: the value of the point before it (averaged with
+// the points skipped since the last line), held across grid times without
+// points.
+void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
+                const ExportInterval& iv) {
+  const auto first = std::find_if(points.begin(), points.end(),
+                                  [&](const HistoryPoint& p) { return p.seconds >= iv.tmin; });
+  if (first == points.end()) return;
+  int64_t grid = first->seconds;
+  double sum = 0;
+  long count = 0;
+  long lines = 0;
+  bool written = false;
+  for (std::size_t j = 0; j + 1 < points.size(); ++j) {
+    const TdsPoint a = tds_of(points[j]);
+    const TdsPoint b = tds_of(points[j + 1]);
+    if (a.tm > iv.tmax || b.tm > iv.tmax) return;
+    if (b.tm < grid) {
+      sum += a.value;
+      ++count;
+      continue;
+    }
+    const double value = count > 0 && written ? (sum + a.value) / (count + 1) : a.value;
+    for (; grid <= b.tm; grid += iv.step) {
+      if (lines >= kMaxExportLines) return;
+      out << export_time_text(grid) << '\t' << static_cast<unsigned>(grid) << '\t'
+          << printf_text("%g", value) << '\t' << static_cast<int>(a.status) << '\n';
+      ++lines;
+      written = true;
+    }
+    sum = 0;
+    count = 0;
+  }
+}
+
+}  // namespace
+
+ExportFile::ExportFile(const std::string& dir, const std::string& name)
+    : path_(dir + "/" + name), with_header_(name.find(".dat") == std::string::npos) {}
+
+bool ExportFile::ready() {
+  if (tried_) return file_.is_open() && file_.good();
+  tried_ = true;
+  if (path_.size() > kMaxExportPath) {
+    problem_ = "path longer than " + std::to_string(kMaxExportPath) + " characters";
+    return false;
+  }
+  file_.open(path_, std::ios::out | std::ios::trunc);
+  if (!file_.is_open()) {
+    problem_ = "can't open file";
+    return false;
+  }
+  return true;
+}
+
+int64_t step_seconds(long step, char unit) {
+  if (step <= 0) return 0;
+  int64_t factor = 60;
+  switch (unit) {
+    case 's': factor = 1; break;
+    case 'd': factor = 86400; break;
+    case 'h': factor = 3600; break;
+    case 'w': factor = 604800; break;
+    default: break;
+  }
+  // The request carries the step as a 32-bit number.
+  return std::min<int64_t>(int64_t{step} * factor, INT_MAX);
+}
+
+std::string export_time_text(int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[100];
+  if (std::strftime(text, sizeof text, "\"%H:%M.%S %e. %b. %Y 0 ms\"", &local) == 0) return "\"\"";
+  return text;
+}
+
+int export_history(ExportFile& file, const std::vector<HistoryPoint>& points,
+                   ExportInterval iv, const std::string& chan_name) {
+  if (!file.ready()) return 1;
+  // The interval ends at the newest point read.
+  if (!points.empty()) iv.tmax = std::min(iv.tmax, points.back().seconds);
+
+  std::ostream& out = file.stream();
+  if (file.with_header()) {
+    long count = 0;
+    if (iv.step > 0) {
+      count = step_line_count(points, iv);
+    } else {
+      for (const HistoryPoint& p : points) count += p.seconds >= iv.tmin && p.seconds <= iv.tmax;
+      count = std::min(count, kMaxExportLines);
+    }
+    out << "# Address : " << chan_name << '\n'
+        << "# Data Type : A_TDS\n"
+        << "# TDS array length = " << count << '\n';
+  }
+  if (iv.step > 0) {
+    write_grid(out, points, iv);
+  } else {
+    write_every_point(out, points, iv);
+  }
+  out.flush();
+  return out.good() ? 0 : 1;
+}
+
+int export_spectrum(ExportFile& file, const vanto::EqData& spectrum, const std::string& chan_name) {
+  if (spectrum.error() != 0) return 1;
+  char* comment = nullptr;
+  int comment_length = 0;
+  int64_t tm = 0;
+  float start = 0, inc = 0;
+  uint32_t status = 0;
+  float* values = nullptr;
+  int count = 0;
+  if (!spectrum.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values,
+                             &count)) {
+    return 1;
+  }
+  if (!file.ready()) return 1;
+  std::ostream& out = file.stream();
+  if (file.with_header()) {
+    out << "# Address : " << chan_name << '\n'
+        << "# Data Type : SPECTRUM \n"
+        << printf_text("%s %u %g %g %d\n", export_time_text(tm).c_str(),
+                       static_cast<unsigned>(tm), static_cast<double>(start),
+                       static_cast<double>(inc), static_cast<int>(status));
+  }
+  for (int i = 0; i < spectrum.length(); ++i) {
+    out << printf_text(" %g\n", static_cast<double>(spectrum.get_float(i)));
+  }
+  out.flush();
+  return out.good() ? 0 : 1;
+}
+
+}  // namespace vantoget
