@@ -1,12 +1,11 @@
 #include "fill_devs.h"
 
-#include <cstring>
-
 #include <device_pattern.h>
 #include <retried_call.h>
-
 #include <vanto/eqadr.h>
 #include <vanto/eqdata.h>
+
+#include <cstring>
 
 namespace vantoput {
 namespace {

@@ -9,9 +9,9 @@
 namespace vantoput {
 
 // Fixed sizes of the expansion: names beyond them are refused, never cut.
-inline constexpr std::size_t kDeviceNameMax = 63;     // a device name, a pattern part
-inline constexpr std::size_t kLocationsMax = 1000;    // locations of one device
-inline constexpr std::size_t kAddressTextMax = 259;   // one expanded address
+inline constexpr std::size_t kDeviceNameMax = 63;    // a device name, a pattern part
+inline constexpr std::size_t kLocationsMax = 1000;   // locations of one device
+inline constexpr std::size_t kAddressTextMax = 259;  // one expanded address
 
 struct Expansion {
   std::vector<std::string> locs;  // the expanded addresses, in list order

@@ -11,7 +11,7 @@ namespace vantoput {
 
 // Fixed sizes of a restore: a file beyond them is refused before any write.
 inline constexpr std::size_t kRestoreEntriesMax = 1000;
-inline constexpr std::size_t kRestoreLineMax = 998;      // characters, without the newline
+inline constexpr std::size_t kRestoreLineMax = 998;  // characters, without the newline
 inline constexpr std::size_t kMergeAddressMax = 79;
 
 struct RestoreEntry {

@@ -1,10 +1,10 @@
 // The device pattern matcher shared by vantoget and vantoput.
+#include "device_pattern.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "device_pattern.h"
 
 namespace {
 
@@ -38,19 +38,19 @@ TEST_P(DevicePatternRulesTest, KeepsTheNamesOfEachProgramsRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, DevicePatternRulesTest,
-    ::testing::Values(
-        PatternCase{"*", kDevices, kDevices},
-        PatternCase{"P*", {"PUMP1", "PUMP2", "P"}, {"PUMP1", "PUMP2", "P"}},
-        PatternCase{"*NG", {"GAUGENG", "VALVENG"}, {"GAUGENG", "VALVENG"}},
-        // The writer's *X* selects nothing; the reader matches "X*" literally.
-        PatternCase{"*NG*", {}, {}}, PatternCase{"*X*", {}, {"X*"}},
-        PatternCase{"**", {}, {"X*"}},
-        // Prefix and suffix are tested on the whole name, so they may overlap.
-        PatternCase{"AB*XY", {"ABXY"}, {"ABXY"}}, PatternCase{"AB*BC", {"ABC"}, {"ABC"}},
-        PatternCase{"PU*2", {"PUMP2"}, {"PUMP2"}},
-        // A pattern ending in '*' checks only its prefix for the writer.
-        PatternCase{"A*B*", {"ABXY", "ABC"}, {}},
-        PatternCase{"Q*", {}, {}}, PatternCase{"*Z", {}, {}}));
+    ::testing::Values(PatternCase{"*", kDevices, kDevices},
+                      PatternCase{"P*", {"PUMP1", "PUMP2", "P"}, {"PUMP1", "PUMP2", "P"}},
+                      PatternCase{"*NG", {"GAUGENG", "VALVENG"}, {"GAUGENG", "VALVENG"}},
+                      // The writer's *X* selects nothing; the reader matches "X*" literally.
+                      PatternCase{"*NG*", {}, {}}, PatternCase{"*X*", {}, {"X*"}},
+                      PatternCase{"**", {}, {"X*"}},
+                      // Prefix and suffix are tested on the whole name, so they may overlap.
+                      PatternCase{"AB*XY", {"ABXY"}, {"ABXY"}},
+                      PatternCase{"AB*BC", {"ABC"}, {"ABC"}},
+                      PatternCase{"PU*2", {"PUMP2"}, {"PUMP2"}},
+                      // A pattern ending in '*' checks only its prefix for the writer.
+                      PatternCase{"A*B*", {"ABXY", "ABC"}, {}}, PatternCase{"Q*", {}, {}},
+                      PatternCase{"*Z", {}, {}}));
 
 TEST(DevicePattern, SplitsAtTheFirstStar) {
   const DevicePattern p("AB*C*D", DevicePatternRules::reader);

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <vanto/eqadr.h>
+#include <vanto/eqcall.h>
+#include <vanto/eqdata.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "harness.h"
-#include <vanto/eqadr.h>
-#include <vanto/eqcall.h>
-#include <vanto/eqdata.h>
 
 namespace writertest {
 
@@ -72,7 +72,8 @@ inline std::vector<std::string> vac_addresses(const std::vector<std::string>& de
                                               const std::string& property = "ERROR") {
   std::vector<std::string> addresses;
   for (const std::string& d : devices)
-    for (const std::string& l : locations) addresses.push_back("TEST.VAC/" + d + "/" + l + "/" + property);
+    for (const std::string& l : locations)
+      addresses.push_back("TEST.VAC/" + d + "/" + l + "/" + property);
   return addresses;
 }
 

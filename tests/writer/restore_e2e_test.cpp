@@ -70,11 +70,12 @@ TEST_F(RestoreE2E, SnapshotWrittenByTheReaderIsRestoredWhole) {
 }
 
 TEST_F(RestoreE2E, ValuesOfEveryShapeKeepEveryWord) {
-  const vantotest::ProgramResult r = put({"-f", sr_file("//Save_&_Restore//\n c ;\n" + kTime +
-                                                        "TEST.SIM SCALAR LOC1 IIII\t14\t5 6 7 8;\n"
-                                                        "TEST.SIM ARRAY LOC1 A_INT\t105\t9 8 7\t;\n"
-                                                        "TEST.SIM SCALAR LOC1 STRING\t3\tgood  day\t;\n"
-                                                        "TEST.SIM SCALAR LOC1 FLOAT 2 0.75 ;\n")});
+  const vantotest::ProgramResult r =
+      put({"-f", sr_file("//Save_&_Restore//\n c ;\n" + kTime +
+                         "TEST.SIM SCALAR LOC1 IIII\t14\t5 6 7 8;\n"
+                         "TEST.SIM ARRAY LOC1 A_INT\t105\t9 8 7\t;\n"
+                         "TEST.SIM SCALAR LOC1 STRING\t3\tgood  day\t;\n"
+                         "TEST.SIM SCALAR LOC1 FLOAT 2 0.75 ;\n")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "5 6 7 8\n9 8 7\ngood  day\n0.75\n");
   EXPECT_EQ(read_text("TEST.SIM/SCALAR/LOC1/IIII"), "5 6 7 8");
@@ -222,8 +223,8 @@ TEST_F(RestoreE2E, DelayOptionIsAcceptedInEveryForm) {
   // A long delay really pauses: one write, then most of a second.
   const auto start = std::chrono::steady_clock::now();
   const vantotest::ProgramResult r =
-      put({"-D", "5000", "-f", sr_file("//Save_&_Restore//\n c ;\n" + kTime +
-                                       "TEST.VAC PUMP2 L2 ERROR\t1\t4\t;\n")});
+      put({"-D", "5000", "-f",
+           sr_file("//Save_&_Restore//\n c ;\n" + kTime + "TEST.VAC PUMP2 L2 ERROR\t1\t4\t;\n")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
   EXPECT_EQ(read_text("TEST.VAC/PUMP2/L2/ERROR"), "4");
@@ -232,10 +233,9 @@ TEST_F(RestoreE2E, DelayOptionIsAcceptedInEveryForm) {
 // The restore itself, in this process, with the pause observed.
 TEST_F(RestoreE2E, PauseFollowsEverySuccessfulWriteOnly) {
   const std::string host = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/TEST.VAC";
-  const std::string path = sr_file("//Save_&_Restore//\n c ;\n" + kTime +
-                                   host + " PUMP1 L1 ERROR\t1\t1\t;\n" +
-                                   host + " PUMP1 L1 NAME\t3\tno\t;\n" +
-                                   host + " PUMP1 L2 ERROR\t1\t2\t;\n");
+  const std::string path =
+      sr_file("//Save_&_Restore//\n c ;\n" + kTime + host + " PUMP1 L1 ERROR\t1\t1\t;\n" + host +
+              " PUMP1 L1 NAME\t3\tno\t;\n" + host + " PUMP1 L2 ERROR\t1\t2\t;\n");
   using std::chrono::microseconds;
   const struct {
     bool delay_flag;

@@ -1,4 +1,6 @@
 // vantoput's reader of save & restore files, and the pause of -D.
+#include "restore_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 
 #include "options.h"
 #include "restore_from_file.h"
-#include "restore_reader.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ const std::string kTwoEntriesListing =
 TEST(RestoreReader, HeaderOfFourLinesKeepsTheFirstEntry) {
   // The form of a snapshot written by the reader: the time's ";" on a line of
   // its own, the first entry on line 5.
-  const RestoreFile f = parse_restore_text("//Save_&_Restore//\n my comment ;\n Tue Dec  8 02:00:00 2026\n ;\n" +
-                                           kTwoEntries);
+  const RestoreFile f = parse_restore_text(
+      "//Save_&_Restore//\n my comment ;\n Tue Dec  8 02:00:00 2026\n ;\n" + kTwoEntries);
   EXPECT_EQ(f.status, RestoreFileStatus::ok);
   EXPECT_EQ(listing(f), kTwoEntriesListing);
   EXPECT_FALSE(f.merge);
@@ -56,9 +57,9 @@ TEST(RestoreReader, CompactHeadersAreReadByTheirTokens) {
     std::string header;
     std::optional<std::string> merge;
   } cases[] = {
-      {"//Save_&_Restore//\n;\n;\n", std::nullopt},              // empty comment and time
-      {"//Save_&_Restore// a ; b ;\n", std::nullopt},             // all on the first line
-      {"//Save_&_Restore//\n<Merge_addr: A B > ; t ;\n", "AB"},   // tokens joined
+      {"//Save_&_Restore//\n;\n;\n", std::nullopt},                   // empty comment and time
+      {"//Save_&_Restore// a ; b ;\n", std::nullopt},                 // all on the first line
+      {"//Save_&_Restore//\n<Merge_addr: A B > ; t ;\n", "AB"},       // tokens joined
       {"//Save_&_Restore//\n<Merge_addr: A B> C > ; t ;\n", "AB>C"},  // "B>" does not close
       {"//Save_&_Restore//\n<Merge_addr: > ; t ;\n", std::nullopt},   // empty block
   };
@@ -114,13 +115,13 @@ TEST(RestoreReader, ValueKeepsEveryWordAndLosesOnlyItsSeparators) {
 TEST(RestoreReader, LinesWithoutAnEntryToRestoreAreSkipped) {
   for (const std::string line : {
            "",
-           "TEST.SIM A L P\t1\t\t;",     // blank value
-           "TEST.SIM A L P\t1\t \t ;",   // only blanks and tabs
-           "TEST.SIM A L P\t1",          // no value field
-           "TEST.SIM A L P\t1;",         // the type glued to ";"
-           "TEST.SIM A L",               // three address words
-           "TEST.SIM A L P",             // no type
-           "TST A L P\t1\t5\t;",         // facility shorter than four characters
+           "TEST.SIM A L P\t1\t\t;",    // blank value
+           "TEST.SIM A L P\t1\t \t ;",  // only blanks and tabs
+           "TEST.SIM A L P\t1",         // no value field
+           "TEST.SIM A L P\t1;",        // the type glued to ";"
+           "TEST.SIM A L",              // three address words
+           "TEST.SIM A L P",            // no type
+           "TST A L P\t1\t5\t;",        // facility shorter than four characters
        }) {
     EXPECT_FALSE(parse_entry_line(line)) << line;
   }

@@ -1,12 +1,11 @@
 // vantoput with a wildcard address against a server of its own: which
 // channels are written is checked through a second client.
 #include <gtest/gtest.h>
+#include <vanto/errors.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
-
-#include <vanto/errors.h>
 
 #include "put_fixture.h"
 
@@ -160,8 +159,9 @@ TEST_F(WildcardE2E, AddressFieldRulesAreReportedOnStandardOutput) {
   expect_written({}, "5");
 }
 
-// A facility with more locations per device than one write may expand to.
-TEST_F(WildcardE2E, MoreThanAThousandLocationsAreRefusedBeforeTheFirstWrite) {
+// Facilities with more locations per device than one write may expand to,
+// and with a device name longer than a device name may be.
+TEST_F(WildcardE2E, ExpansionBeyondItsFixedSizesIsRefusedBeforeTheFirstWrite) {
   start_server(vantotest::temp_file(R"([[device]]
 facility = "TEST.MANY"
 names = ["SMALL"]
@@ -176,6 +176,15 @@ facility = "TEST.MANY"
 names = ["BIG"]
 location_prefix = "L"
 location_count = 1001
+  [[device.property]]
+  name = "ERROR"
+  type = "INT"
+  writable = true
+  value = 0
+[[device]]
+facility = "TEST.LONG"
+names = ["D234567890123456789012345678901234567890123456789012345678901234"]
+locations = ["A"]
   [[device.property]]
   name = "ERROR"
   type = "INT"
@@ -201,6 +210,19 @@ location_count = 1000
             "expand to, nothing set\n");
   EXPECT_EQ(read_text("TEST.MANY/SMALL/A/ERROR"), "0");
   EXPECT_EQ(read_text("TEST.MANY/BIG/L1/ERROR"), "0");
+
+  // Names and pattern parts longer than 63 characters are refused, not cut.
+  const std::string long_name("D234567890123456789012345678901234567890123456789012345678901234");
+  const vantotest::ProgramResult n = put({"-c", "TEST.LONG/D*/A/ERROR", "-d", "2"});
+  EXPECT_EQ(n.status, 1);
+  EXPECT_EQ(n.err, "vantoput: the device name " + long_name +
+                       " is longer than 63 characters, nothing set\n");
+  EXPECT_EQ(read_text("TEST.LONG/" + long_name + "/A/ERROR"), "0");
+  const vantotest::ProgramResult p = put({"-c", "TEST.LONG/" + long_name + "*/A/ERROR", "-d", "2"});
+  EXPECT_EQ(p.status, 1);
+  EXPECT_EQ(p.err, "vantoput: the device pattern " + long_name +
+                       "* has a part longer than 63 characters, nothing set\n");
+  EXPECT_EQ(p.out, "");
 
   // A thousand are served whole.
   const vantotest::ProgramResult t = put({"-T", "-c", "TEST.MANY/THOUSAND/*/ERROR", "-d", "2"});
