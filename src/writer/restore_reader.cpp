@@ -35,7 +35,8 @@ class TokenCursor {
 
   // Consumes tokens up to and including the one exactly equal to close; the
   // tokens before it, joined. Nothing when the text ends first.
-  std::optional<std::string> until(std::string_view close, std::string joined = {}) {
+  std::optional<std::string> until(std::string_view close) {
+    std::string joined;
     while (const auto token = next()) {
       if (*token == close) return joined;
       joined += *token;
@@ -54,22 +55,17 @@ class TokenCursor {
 // ";", time up to its ";". Returns the position right after the time's ";".
 std::optional<std::size_t> skip_header(const std::string& text, RestoreFile& file) {
   TokenCursor cursor(text, kMarker.size());
-  const auto first = cursor.next();
-  if (!first) return std::nullopt;
-  std::string comment_start;
-  if (*first == kMergeOpen) {
+  auto token = cursor.next();
+  if (token && *token == kMergeOpen) {
     const auto merge = cursor.until(">");
     if (!merge) return std::nullopt;
     if (!merge->empty()) file.merge = *merge;
-  } else if (*first == ";") {
-    // The empty comment is already closed.
-    if (!cursor.until(";")) return std::nullopt;
-    return cursor.position();
-  } else {
-    comment_start = *first;
+    token = cursor.next();
   }
-  if (!cursor.until(";", comment_start)) return std::nullopt;
-  if (!cursor.until(";")) return std::nullopt;
+  // token is the comment's first word, or its ";" when the comment is empty.
+  if (!token) return std::nullopt;
+  if (*token != ";" && !cursor.until(";")) return std::nullopt;
+  if (!cursor.until(";")) return std::nullopt;  // the time
   return cursor.position();
 }
 
