@@ -158,6 +158,54 @@ void print_mda(Page& page, const vanto::EqData& data, const dmsg_info* ts, const
   }
 }
 
+// The element arrays of numbers: the array layout, one format per type.
+// Returns false for any other type.
+bool print_number_array(Page& page, const vanto::EqData& data, const std::string& line,
+                        int length) {
+  const void* block_array = data.data_block()->data_u.d_array.ptr;
+  switch (data.type()) {
+    case vanto::DATA_A_FLOAT:
+      print_array(page, line, length, [&](int i) {
+        return format("[%04d]:%5.2f\t", i, static_cast<double>(data.get_float(i)));
+      });
+      return true;
+    case vanto::DATA_A_INT:
+      print_array(page, line, length, [&](int i) { return format("[%04d]:%d\t", i, data.get_int(i)); });
+      return true;
+    case vanto::DATA_A_SHORT: {
+      const auto* values = static_cast<const int16_t*>(block_array);
+      print_array(page, line, values ? length : 0, [&](int i) {
+        return format("[%04d]:%d (0x%X) \t", i, values[i], static_cast<unsigned>(static_cast<uint16_t>(values[i])));
+      });
+      return true;
+    }
+    case vanto::DATA_A_LONG:
+      print_array(page, line, length, [&](int i) {
+        return format("[%04d]:%ld\t", i, static_cast<long>(data.get_long(i)));
+      });
+      return true;
+    case vanto::DATA_A_USHORT: {
+      const auto* values = static_cast<const uint16_t*>(block_array);
+      print_array(page, line, values ? length : 0, [&](int i) {
+        return format("[%04d]:%d (0x%X) \t", i, values[i], static_cast<unsigned>(values[i]));
+      });
+      return true;
+    }
+    case vanto::DATA_A_UINT:
+      print_array(page, line, length, [&](int i) {
+        return format("[%04d]:%i\t", i, static_cast<int>(data.get_uint(i)));
+      });
+      return true;
+    case vanto::DATA_A_ULONG:
+      print_array(page, line, length, [&](int i) {
+        return format("[%04d]:%li\t", i, static_cast<long>(data.get_ulong(i)));
+      });
+      return true;
+    default:
+      return false;
+  }
+}
+
 void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length,
                 std::vector<char>& text) {
   char* argtext = data.get_string_arg(text.data(), static_cast<int>(text.size()));
@@ -169,7 +217,7 @@ void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length
   const std::string st = stamp(ts);
   const char* type = data.type_string();
   const std::string line = format("%s %s length:%d\n", st.c_str(), type, length);
-  const auto block_array = [&data]() { return data.data_block()->data_u.d_array.ptr; };
+  if (print_number_array(page, data, line, length)) return;
   switch (data.type()) {
     case vanto::DATA_INT:
       page.add(format("%s %s length:%d %d\n", st.c_str(), type, length, data.get_value<int>()));
@@ -221,11 +269,6 @@ void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length
       page.add(format("%s %s\n", st.c_str(), type));
       page.add(vanto::to_string(data.get_structure(vanto::Owning::no)) + "\n");
       break;
-    case vanto::DATA_A_FLOAT:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%5.2f\t", i, static_cast<double>(data.get_float(i)));
-      });
-      break;
     case vanto::DATA_A_XY:
       data.get_string(text.data(), static_cast<int>(text.size()));
       page.add(format("%s %s %s\n", st.c_str(), type, text.data()));
@@ -244,9 +287,6 @@ void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length
                         u.str_data ? u.str_data : ""));
       }
       break;
-    case vanto::DATA_A_INT:
-      print_array(page, line, length, [&](int i) { return format("[%04d]:%d\t", i, data.get_int(i)); });
-      break;
     case vanto::DATA_A_BYTE: {
       int x_dim = 0, y_dim = 0, a = 0, b = 0, c = 0;
       uint8_t* bytes = nullptr;
@@ -257,35 +297,6 @@ void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length
     }
     case vanto::DATA_MDA_FLOAT: print_mda(page, data, ts, type, arg.c_str(), false); break;
     case vanto::DATA_MDA_DOUBLE: print_mda(page, data, ts, type, arg.c_str(), true); break;
-    case vanto::DATA_A_SHORT: {
-      const auto* values = static_cast<const int16_t*>(block_array());
-      print_array(page, line, values ? length : 0, [&](int i) {
-        return format("[%04d]:%d (0x%X) \t", i, values[i], static_cast<unsigned>(static_cast<uint16_t>(values[i])));
-      });
-      break;
-    }
-    case vanto::DATA_A_LONG:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%ld\t", i, static_cast<long>(data.get_long(i)));
-      });
-      break;
-    case vanto::DATA_A_USHORT: {
-      const auto* values = static_cast<const uint16_t*>(block_array());
-      print_array(page, line, values ? length : 0, [&](int i) {
-        return format("[%04d]:%d (0x%X) \t", i, values[i], static_cast<unsigned>(values[i]));
-      });
-      break;
-    }
-    case vanto::DATA_A_UINT:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%i\t", i, static_cast<int>(data.get_uint(i)));
-      });
-      break;
-    case vanto::DATA_A_ULONG:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%li\t", i, static_cast<long>(data.get_ulong(i)));
-      });
-      break;
     default:
       page.add(format("%s %s length:%d  not implemented\n", st.c_str(), type, length));
       break;
