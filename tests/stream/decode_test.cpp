@@ -74,10 +74,9 @@ TEST_F(DecodeTest, LayoutOneWithBit15JoinsTheSecondsAndClearsTheFlag) {
   h.sechi = 0x12;
   h.ident = 99;
   ASSERT_EQ(decode(header_v1(h), Bytes().put<float>(2.5f)), 0) << err_.str();
-  // 0 of layout 1: no reserved words.
   EXPECT_EQ(info_.sec, static_cast<int64_t>((0x12ULL << 32) | 0x89ABCDEFULL));
   EXPECT_EQ(info_.ident, 99);
-  EXPECT_EQ(info_.res0, 0u);
+  EXPECT_EQ(info_.res0, 0u);  // layout 1 has no reserved words
   uint16_t size_field = 0;
   std::memcpy(&size_field, msg_.data() + 2, 2);
   EXPECT_EQ(size_field, 40);
