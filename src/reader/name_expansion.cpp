@@ -73,12 +73,22 @@ StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
   return sort_result(ctx, index, name, ctx.dst, Expanded::device_only);
 }
 
+// A name that names its server ("vanto://host:port/...") keeps that prefix in
+// the names composed from it, so that they are read from the same server as
+// the names call; any other prefix is dropped.
+std::string server_prefix(const vanto::EqAdr& a) {
+  if (a.host().empty()) return "";
+  const std::string shown = a.show_adr();
+  const std::string fields = fields_of(a);
+  return shown.ends_with(fields) ? shown.substr(0, shown.size() - fields.size()) : "";
+}
+
 // The full names of the entries of a location or property answer. With -N,
 // a location pattern without a property prints each facility/device/location
 // as it is composed.
 std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std::string>& texts) {
   const vanto::EqAdr& a = ctx.address;
-  const std::string device_path = a.facility() + "/" + a.device() + "/";
+  const std::string device_path = server_prefix(a) + a.facility() + "/" + a.device() + "/";
   std::vector<std::string> names;
   names.reserve(texts.size());
   for (const std::string& text : texts) {

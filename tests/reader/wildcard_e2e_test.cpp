@@ -231,4 +231,15 @@ TEST_F(VantogetWildcard, UnreadableExpandedNamesAreSkippedSilently) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_F(VantogetWildcard, NamesOfADirectlyAddressedServerAreReadFromThatServer) {
+  // The name service is out of reach: only the server in the names counts.
+  const std::string direct = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/";
+  const auto r = vantotest::run_program(
+      VANTOGET_PATH,
+      {"-T", "-X", "-c", direct + "TEST.VAC/PUMP1/*/NAME " + direct + "TEST.SIM/SCALAR/LOC1/INT"},
+      "", {{"VANTO_ENS", "127.0.0.1:1"}});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_SAME_TEXT("L1\tL2\t42\t\n", r.out);
+}
+
 }  // namespace
