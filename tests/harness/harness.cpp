@@ -175,7 +175,9 @@ void Process::start(const std::string& program, const std::vector<std::string>& 
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     // Only async-signal-safe calls from here on. The child dies with the
-    // test program, so a crashed test leaves no server behind.
+    // test program, so a crashed test leaves no server behind. (The signal
+    // comes when the starting thread ends: start children from a thread that
+    // outlives them, as the test body does.)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::setpgid(0, 0);
     sigset_t none;
