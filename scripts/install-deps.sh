@@ -3,7 +3,8 @@
 # is missing. Runs as root (CI) or through sudo.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libzmq3-dev cppzmq-dev libtomlplusplus-dev
-          libgtest-dev libgmock-dev libbenchmark-dev binutils procps ncurses-bin)
+          libgtest-dev libgmock-dev libbenchmark-dev binutils procps ncurses-bin
+          groff-base man-db dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

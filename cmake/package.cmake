@@ -1,0 +1,32 @@
+# `cpack -G DEB`: one Debian package with the programs, libvanto and its
+# development files, the man pages and the bash completion.
+set(CPACK_PACKAGE_NAME vantotools)
+set(CPACK_PACKAGE_VENDOR "vantotools developers")
+set(CPACK_PACKAGE_CONTACT "vantotools developers <vantotools@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "command-line tools and client library of the VANTO control system")
+set(CPACK_PACKAGE_DESCRIPTION
+"vantoget reads channels, vantoput writes them and restores save & restore
+files, streamcat watches data streams grouped by event and vantozmq_subscribe
+follows one channel's updates. The package also holds libvanto, the client
+library the tools are built on (with headers, a CMake package and a
+pkg-config file), and vantoserver, a reference equipment server.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Library dependencies come from the binaries themselves (dpkg-shlibdeps);
+# streamcat opens libzmq.so.5 at run time, which no binary records, so that
+# one is named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, pkg-config")
+# A shlibs file for libvanto and the ldconfig trigger that goes with it.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+
+include(CPack)
