@@ -220,13 +220,12 @@ TEST_F(RestoreE2E, DelayOptionIsAcceptedInEveryForm) {
     EXPECT_EQ(r.status, 0) << delay << ": " << r.err;
     EXPECT_EQ(r.out, "1\n2\n") << delay;
   }
-  // A long delay really pauses: one write, then most of a second.
-  const auto start = std::chrono::steady_clock::now();
+  // A delay beyond the range is clamped, not refused (the pause itself is
+  // observed in PauseFollowsEverySuccessfulWriteOnly).
   const vantotest::ProgramResult r =
       put({"-D", "5000", "-f",
            sr_file("//Save_&_Restore//\n c ;\n" + kTime + "TEST.VAC PUMP2 L2 ERROR\t1\t4\t;\n")});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
   EXPECT_EQ(read_text("TEST.VAC/PUMP2/L2/ERROR"), "4");
 }
 
