@@ -20,8 +20,9 @@ set_target_properties(vanto PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
   EXPORT_NAME vanto)
-# The public headers use C++20; users of the installed library must too.
-target_compile_features(vanto PUBLIC cxx_std_20)
+# The public headers need C++17 (string_view); users of the installed library
+# get at least that. The library itself is built as C++20.
+target_compile_features(vanto PUBLIC cxx_std_17)
 
 install(TARGETS vanto EXPORT vantoTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime

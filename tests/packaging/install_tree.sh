@@ -34,7 +34,7 @@ done
 extra=$(ls "$prefix/include/vanto" | grep -vxF -f <(ls "$SOURCE_DIR/src/client/include/vanto"))
 [ -z "$extra" ] || fail "unexpected headers: $extra"
 
-# The example, five lines that need the headers, the library and C++20.
+# The example, five lines that need the headers and the library.
 cat >"$work/example.cpp" <<'CPP'
 #include <vanto/vanto.h>
 #include <iostream>
@@ -51,7 +51,7 @@ flags=$(pkg-config --cflags --libs vanto) || fail "pkg-config does not know vant
 [ "$(pkg-config --modversion vanto)" = "$(sed -n 's/^Version: //p' "$libdir/pkgconfig/vanto.pc")" ] ||
   fail "pkg-config version"
 # shellcheck disable=SC2086
-if "$CXX" -std=c++20 ${SANITIZER_FLAGS:-} "$work/example.cpp" -o "$work/example_pc" $flags \
+if "$CXX" -std=c++17 ${SANITIZER_FLAGS:-} "$work/example.cpp" -o "$work/example_pc" $flags \
      -Wl,-rpath,"$libdir" 2>"$work/compile.log"; then
   got=$("$work/example_pc" 2>&1)
   [ "$got" = "$expected" ] || fail "pkg-config example printed '$got', want '$expected'"
