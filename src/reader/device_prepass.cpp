@@ -24,7 +24,7 @@ StageResult device_name_prepass(ReaderContext& ctx, const std::string& name) {
   ctx.address.adr(name);
   const std::string dev_str = ctx.address.device();
   if (dev_str.find('*') == std::string::npos) return std::nullopt;
-  const DevicePattern pattern(dev_str);
+  const vantocli::DevicePattern pattern(dev_str, vantocli::DevicePatternRules::reader);
 
   const int code = vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src,
                                            ctx.options.retry);

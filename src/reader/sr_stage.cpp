@@ -1,12 +1,9 @@
 #include "sr_stage.h"
 
-#if VANTOGET_WITH_SR
 #include "sr_mode.h"
-#endif
 
 namespace vantoget {
 
-#if VANTOGET_WITH_SR
 StageResult sr_stage(ReaderContext& ctx) {
   const ReaderOptions& o = ctx.options;
   vantosr::SrModeOptions sr;
@@ -26,8 +23,5 @@ StageResult sr_stage(ReaderContext& ctx) {
   sr.tab_flag = o.tab_flag;
   return vantosr::sr_mode_pass(sr, ctx.first_iteration, ctx.out, ctx.err);
 }
-#else
-StageResult sr_stage(ReaderContext& ctx) { return not_implemented(ctx, "save & restore mode"); }
-#endif
 
 }  // namespace vantoget

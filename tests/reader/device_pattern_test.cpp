@@ -6,10 +6,11 @@
 
 namespace {
 
-using vantoget::DevicePattern;
+using vantocli::DevicePattern;
+using vantocli::DevicePatternRules;
 
 TEST(DevicePattern, PrefixAndSuffixMayOverlapInTheName) {
-  const DevicePattern pattern("AB*BC");
+  const DevicePattern pattern("AB*BC", DevicePatternRules::reader);
   EXPECT_TRUE(pattern.matches("ABC"));
   EXPECT_TRUE(pattern.matches("ABXBC"));
   EXPECT_FALSE(pattern.matches("AB"));
@@ -17,13 +18,13 @@ TEST(DevicePattern, PrefixAndSuffixMayOverlapInTheName) {
 }
 
 TEST(DevicePattern, SuffixMustEndTheNameEvenWhenItAlsoOccursEarlier) {
-  const DevicePattern pattern("*NG");
+  const DevicePattern pattern("*NG", DevicePatternRules::reader);
   EXPECT_TRUE(pattern.matches("NGANG"));
   EXPECT_FALSE(pattern.matches("NGA"));
 }
 
 TEST(DevicePattern, LaterStarsAreOrdinaryCharacters) {
-  const DevicePattern pattern("A*B*");
+  const DevicePattern pattern("A*B*", DevicePatternRules::reader);
   EXPECT_TRUE(pattern.matches("AXB*"));
   EXPECT_FALSE(pattern.matches("AXBY"));
 }
