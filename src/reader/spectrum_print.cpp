@@ -55,6 +55,11 @@ void print_spectrum(ReaderContext& ctx, ChannelEntry& entry) {
             << ", Inc=" << float_text(info.inc) << ", Status=" << info.status
             << ", Time=" << info.tm << ", #=" << info.count << '\n';
   }
+  // A failed re-read shows its error text in place of the values.
+  if (result.error() != 0) {
+    ctx.out << vantocli::value_text(result) << '\n';
+    return;
+  }
   const std::size_t width = ctx.options.width;
   float axis = info.start;
   const int length = result.length();
