@@ -4,11 +4,6 @@
 
 namespace vantoget {
 
-StageResult not_implemented(ReaderContext& ctx, const std::string& what) {
-  ctx.err << "vantoget: " << what << " not implemented\n";
-  return 1;
-}
-
 StageResult table_full(ReaderContext& ctx) {
   ctx.err << "vantoget: more than " << ChannelTable::kCapacity
           << " values in one pass, the tables are full\n";

@@ -56,9 +56,6 @@ struct ReaderContext {
   bool first_iteration = false;
 };
 
-// Ends a path whose stage is not there yet: a clear line and status 1.
-StageResult not_implemented(ReaderContext& ctx, const std::string& what);
-
 // Ends the process when a table has no room left.
 StageResult table_full(ReaderContext& ctx);
 

@@ -275,16 +275,4 @@ TEST_F(Vantoget, AddressWithServerPrefixIsReadDirectly) {
   EXPECT_SAME_TEXT("42\t\n", r.out);
 }
 
-TEST_F(Vantoget, PathsOfLaterStagesNeverEndSilently) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-c", "TEST.VAC/PUMP1/*/ERROR"},
-        std::vector<std::string>{"-a", "-c", kArray},
-        std::vector<std::string>{"-c", "TEST.SIM/IMAGE/LOC1/IMAGE"},
-        std::vector<std::string>{"-E", "-F", "/nonexistent/dir/t.txt", "-c", "TEST.VAC/PUMP1/*/ERROR"}}) {
-    const auto r = run(args);
-    EXPECT_TRUE((r.status == 0 && !r.out.empty()) || (r.status == 1 && !r.err.empty()))
-        << args[args.size() - 1] << ": status " << r.status << "\n" << r.out << r.err;
-  }
-}
-
 }  // namespace
