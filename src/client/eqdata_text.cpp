@@ -91,11 +91,17 @@ std::string fixed_elem_text(int t, const uint8_t* base, uint32_t k) {
       case DATA_A_TS_XY:
         return s + num_text(load<float>(v)) + " " + num_text(load<float>(v + 4));
       case DATA_A_TS_IIII:
-        for (int i = 0; i < 4; ++i) s += (i ? " " : "") + num_text(load<int32_t>(v + 4 * i));
+        for (int i = 0; i < 4; ++i) {
+          if (i) s += ' ';
+          s += num_text(load<int32_t>(v + 4 * i));
+        }
         return s;
       case DATA_A_TS_IFFF:
         s += num_text(load<int32_t>(v));
-        for (int i = 1; i < 4; ++i) s += " " + num_text(load<float>(v + 4 * i));
+        for (int i = 1; i < 4; ++i) {
+          s += ' ';
+          s += num_text(load<float>(v + 4 * i));
+        }
         return s;
       default:
         return s + elem_text(t, v);
