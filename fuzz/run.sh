@@ -42,12 +42,20 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DVANTO_TESTS=ON -DVANTO_FUZZ_LIBFUZZER=ON >/dev/null
-cmake --build "$build" -j"$jobs" --target "${targets[@]/#/fuzz_}"
+built=()
+failed=0
+for t in "${targets[@]}"; do
+  if cmake --build "$build" -j"$jobs" --target "fuzz_$t" >"$build/build-$t.log" 2>&1; then
+    built+=("$t")
+  else
+    echo "$t: does not build (see $build/build-$t.log)"
+    failed=1
+  fi
+done
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-failed=0
-for t in "${targets[@]}"; do
+for t in "${built[@]}"; do
   work="$build/corpus/$t"
   findings="$build/findings/$t"
   mkdir -p "$work" "$findings"
