@@ -96,8 +96,10 @@ void print_image(Page& page, vanto::EqData& data, const dmsg_info* ts, const cha
   uint8_t* pixels = nullptr;
   int count = 0;
   data.get_image(&pixels, &count, nullptr);
-  const int64_t expected = static_cast<int64_t>(rows) * columns * hdr.bpp;
-  if (count <= 0 || !pixels || count != expected) {
+  // rows * columns fits 64 bits; with a bytes-per-pixel from the sender on
+  // top it may not, so the pixel area is checked against count first.
+  const int64_t area = static_cast<int64_t>(rows) * columns;
+  if (count <= 0 || !pixels || hdr.bpp <= 0 || area > count || area * hdr.bpp != count) {
     page.add(format("Invalid image length %d != %d x %d x %d \n", count, columns, rows, hdr.bpp));
     return;
   }
