@@ -9,7 +9,7 @@
 #include "usage.h"
 #include "value_file.h"
 #include "wildcard_set.h"
-#include "write_spec_to_dev.h"
+#include "preformatted_spectrum.h"
 #include "write_to_dev.h"
 
 namespace vantoput {

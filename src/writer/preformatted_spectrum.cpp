@@ -1,4 +1,4 @@
-#include "write_spec_to_dev.h"
+#include "preformatted_spectrum.h"
 
 #include <value_text.h>
 
