@@ -138,17 +138,22 @@ void print_mda(Page& page, const vanto::EqData& data, const dmsg_info* ts, const
   const vanto::Mda mda = as_double ? data.get_mdad() : data.get_mda();
   page.add(format("%s %s '%s'\n", stamp(ts).c_str(), type, argtext));
   for (int d = 0; d < mda.dimn && d < 6; ++d) page.add(format("dim[%d] values:%d\n", d, mda.dims[d]));
-  const auto value = [&](size_t index) { return index < mda.values.size() ? mda.values[index] : 0.0; };
+  // The dimensions come from the sender and may promise far more values than
+  // the message holds (up to 2^62): only the values held are printed, so a
+  // short message can never keep the output thread busy for ever.
+  const size_t held = mda.values.size();
+  const auto value = [&](size_t index) { return mda.values[index]; };
   if (mda.dimn == 2) {
-    for (int r = 0; r < mda.dims[1]; ++r) {
-      for (int c = 0; c < mda.dims[0]; ++c) {
-        const double v = value(static_cast<size_t>(r) * static_cast<size_t>(mda.dims[0]) + c);
+    const size_t columns = mda.dims[0] > 0 ? static_cast<size_t>(mda.dims[0]) : 0;
+    for (int r = 0; columns > 0 && r < mda.dims[1] && static_cast<size_t>(r) * columns < held; ++r) {
+      for (int c = 0; c < mda.dims[0] && static_cast<size_t>(r) * columns + c < held; ++c) {
+        const double v = value(static_cast<size_t>(r) * columns + c);
         page.add(as_double ? format("[%d:%d]: %e ", r, c, v) : format("[%d:%d]: %f ", r, c, v));
       }
     }
     page.add("\n");
   } else if (mda.dimn == 1) {
-    for (int i = 0; i < mda.dims[0]; ++i) {
+    for (int i = 0; i < mda.dims[0] && static_cast<size_t>(i) < held; ++i) {
       const double v = value(static_cast<size_t>(i));
       page.add(as_double ? format("[%d]: %e ", i, v) : format("[%d]: %f ", i, v));
     }

@@ -222,6 +222,23 @@ TEST_F(OutputTest, MultiDimensionalValues) {
   EXPECT_EQ(printed(d, 4), want);
 }
 
+// Dimensions that promise more values than the message holds: only the
+// values held are printed (a message of a few bytes must not keep the output
+// busy with 2^62 made-up values).
+TEST_F(OutputTest, MultiDimensionalValuesStopAtTheValuesHeld) {
+  Bytes mda;
+  mda.put<int32_t>(2).put<int32_t>(2147483647).put<int32_t>(2147483647).zeros(16)
+      .put<int32_t>(1).put<int32_t>(3).field("m", 80);
+  for (int i = 0; i < 3; ++i) mda.put<float>(static_cast<float>(i));
+  vanto::EqData* d = decoded(vanto::DATA_MDA_FLOAT, 1, mda);
+  char arg[64];
+  d->get_string_arg(arg, sizeof arg);
+  const std::string want = std::string("[CH]1700000000:250_7 ") + d->type_string() + " '" + arg +
+                           "'\ndim[0] values:2147483647\ndim[1] values:2147483647\n"
+                           "[0:0]: 0.000000 [0:1]: 1.000000 [0:2]: 2.000000 \n";
+  EXPECT_EQ(printed(d, 4), want);
+}
+
 // The output thread over a prepared buffer.
 class OutputThread : public OutputTest {
  protected:
