@@ -1,0 +1,248 @@
+// Faults around the programs: a server that dies while a program works with
+// it, a server too slow to answer, a name service that is down, and a disk
+// that refuses a file. Each program must end (never hang), say what failed
+// and leave nothing half-written behind. The programs run against a
+// vantoserver of their own on 127.0.0.1 with a free port.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include <vanto/eqadr.h>
+#include <vanto/eqcall.h>
+#include <vanto/eqdata.h>
+
+#include "harness.h"
+
+using namespace vantotest;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kInt = "TEST.SIM/SCALAR/LOC1/INT";
+const std::string kCounter = "TEST.SIM/STREAM/LOC1/COUNTER";
+
+std::map<std::string, std::string> env_of(const ServerProcess& server) {
+  return {{"VANTO_ENS", server.ens()}, {"TERM", "dumb"}};
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every line of text matches line.
+bool all_lines_match(const std::string& text, const std::regex& line) {
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    if (!std::regex_match(l, line)) return false;
+  return true;
+}
+
+// Waits for a condition, polling; false after the time-out.
+template <typename Condition>
+bool wait_until(Condition condition, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+// A channel's value as a second client reads it directly from the server.
+std::string read_channel(const ServerProcess& server, const std::string& address) {
+  vanto::EqCall call;
+  vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
+  vanto::EqData in, out;
+  call.get(&adr, &in, &out);
+  return out.error() == 0 ? out.get_string() : "";
+}
+
+// The ENS address of a server that ran and is gone: nothing listens there.
+std::string dead_ens() {
+  ServerProcess server;
+  const std::string ens = server.ens();
+  server.stop();
+  return ens;
+}
+
+TEST(ServerDiesMidRun, ReaderLoopEndsWithTheFailedReadAndKeepsItsEarlierLines) {
+  ServerProcess server;
+  // The -x command marks every pass in a file; its output is not buffered
+  // like the reader's own, so the test sees the loop running.
+  const std::string ticks = temp_dir() + "/ticks";
+  ChildProcess reader("vantoget", {"-x", "echo >> " + ticks, "-T", "-s", "0", "-R", "1", "-c", kInt},
+                      env_of(server));
+  ASSERT_TRUE(wait_until([&] { return read_file(ticks).size() >= 3; }, 60s)) << reader.err();
+  server.stop();
+  const ProgramResult r = reader.wait(120s);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.err;
+  // The passes before the server went are intact.
+  EXPECT_EQ(r.out.rfind("42\t\n42\t\n", 0), 0u) << r.out;
+  const std::string last = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+  EXPECT_TRUE(last == "42\t\n" || last.rfind("no answer from ", 0) == 0) << last;
+  EXPECT_TRUE(std::regex_match(r.err, std::regex(kInt + ": .* , result->error\\(\\) = 10[01]\n")))
+      << r.err;
+}
+
+// Open fault of vantoget: the pass whose read fails after the server died
+// also prints the failure text as a value line on standard output (seen with
+// -s 0 -R 1), where a failed read must print nothing of its pass. Enable
+// once mended.
+TEST(ServerDiesMidRun, DISABLED_FailedPassPrintsNoValueLine) {
+  ServerProcess server;
+  const std::string ticks = temp_dir() + "/ticks";
+  ChildProcess reader("vantoget", {"-x", "echo >> " + ticks, "-T", "-s", "0", "-R", "1", "-c", kInt},
+                      env_of(server));
+  ASSERT_TRUE(wait_until([&] { return read_file(ticks).size() >= 3; }, 60s)) << reader.err();
+  server.stop();
+  const ProgramResult r = reader.wait(120s);
+  EXPECT_TRUE(all_lines_match(r.out, std::regex("42\t"))) << r.out;
+}
+
+TEST(ServerDiesMidRun, StreamReceiverWaitsQuietlyAndEndsOnInterrupt) {
+  ServerProcess server;
+  ChildProcess receiver("streamcat", {"-c", kCounter, "-d", "2", "-t", "2000"},
+                        env_of(server));
+  ASSERT_TRUE(receiver.wait_for_out(kCounter, 30s, 3)) << receiver.out() << receiver.err();
+  server.stop();
+  // A stream that falls silent after its first message is waited for; the
+  // interrupt ends the run cleanly.
+  receiver.signal(SIGINT);
+  const ProgramResult r = receiver.wait(60s);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("dmsg: "), std::string::npos) << r.err;
+}
+
+TEST(ServerDiesMidRun, SubscriptionWaitsQuietlyAndEndsOnInterrupt) {
+  ServerProcess server;
+  ChildProcess monitor("vantozmq_subscribe", {kCounter}, env_of(server));
+  ASSERT_TRUE(monitor.wait_for_out(" DATA_", 30s, 3)) << monitor.out() << monitor.err();
+  server.stop();
+  // No update can come any more; the monitor keeps waiting until it is told
+  // to stop, and then stops at once.
+  const std::string before = monitor.out();
+  monitor.signal(SIGINT);
+  const ProgramResult r = monitor.wait(60s);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 128 + SIGINT);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out.substr(0, before.size()), before);
+}
+
+TEST(ServerDiesMidRun, RestoreFailsTheEntriesAfterTheServerIsGone) {
+  ServerProcess server;
+  std::string file = "//Save_&_Restore//\n dying server ;\n Tue Dec  8 02:00:00 2026\n ;\n\n";
+  for (const char* device : {"PUMP1", "PUMP2", "GAUGENG", "VALVENG", "ABXY"})
+    file += std::string("TEST.VAC ") + device + " L1 ERROR\t1\t7\t;\n";
+  // Most of a second between writes: the server is stopped after the first one.
+  ChildProcess writer("vantoput", {"-f", temp_file(file), "-D", "5000"}, env_of(server));
+  // The first write has landed when a second client reads it.
+  ASSERT_TRUE(wait_until([&] { return read_channel(server, "TEST.VAC/PUMP1/L1/ERROR") == "7"; }, 60s))
+      << writer.err();
+  server.stop();
+  const ProgramResult r = writer.wait(180s);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  // The writes before the server went are reported; no later one claims success.
+  EXPECT_TRUE(all_lines_match(r.out, std::regex("7"))) << r.out;
+  EXPECT_GE(r.out.size(), 2u);
+  EXPECT_LT(r.out.size(), 10u) << r.out;
+  EXPECT_FALSE(r.err.empty());
+}
+
+TEST(SlowServer, ReadAndWriteTimeOutWithUnavailableService) {
+  ServerProcess server;
+  server.set_delay(kInt, 60'000);
+  const ProgramResult read = run_program("vantoget", {"-R", "1", "-c", kInt}, "", env_of(server));
+  EXPECT_FALSE(read.timed_out);
+  EXPECT_EQ(read.status, 1);
+  EXPECT_EQ(read.out, "");
+  EXPECT_TRUE(std::regex_match(read.err, std::regex(kInt + ": .* , result->error\\(\\) = 100\n")))
+      << read.err;
+
+  const ProgramResult write = run_program("vantoput", {"-c", kInt, "-d", "5"}, "", env_of(server));
+  EXPECT_FALSE(write.timed_out);
+  EXPECT_EQ(write.status, 1) << write.out;
+  EXPECT_FALSE(write.err.empty());
+  server.clear_faults();
+  const ProgramResult after = run_program("vantoget", {"-T", "-c", kInt}, "", env_of(server));
+  EXPECT_EQ(after.out, "42\t\n") << "the timed-out write must not have reached the channel";
+}
+
+TEST(NameServiceDown, EveryProgramEndsWithAFailure) {
+  const std::map<std::string, std::string> env = {{"VANTO_ENS", dead_ens()}, {"TERM", "dumb"}};
+  const ProgramResult read = run_program("vantoget", {"-R", "1", "-c", kInt}, "", env);
+  EXPECT_FALSE(read.timed_out);
+  EXPECT_EQ(read.status, 1);
+  EXPECT_TRUE(std::regex_match(read.err, std::regex(kInt + ": .* , result->error\\(\\) = 10[01]\n")))
+      << read.err;
+
+  const ProgramResult write = run_program("vantoput", {"-c", kInt, "-d", "5"}, "", env);
+  EXPECT_FALSE(write.timed_out);
+  EXPECT_EQ(write.status, 1);
+  EXPECT_FALSE(write.err.empty());
+
+  const ProgramResult wildcard = run_program("vantoput", {"-c", "TEST.VAC/*/L1/ERROR", "-d", "5"}, "", env);
+  EXPECT_FALSE(wildcard.timed_out);
+  EXPECT_EQ(wildcard.status, 1);
+
+  const ProgramResult stream = run_program("streamcat", {"-c", kCounter, "-t", "500"}, "", env);
+  EXPECT_FALSE(stream.timed_out);
+  EXPECT_EQ(stream.status, 1);
+  EXPECT_EQ(stream.out, "");
+}
+
+class DiskRefuses : public ::testing::Test {
+ protected:
+  void SetUp() override { missing_dir_ = temp_dir() + "/no/such/dir"; }
+  ServerProcess server_;
+  std::string missing_dir_;
+};
+
+TEST_F(DiskRefuses, SaveIntoAMissingDirectoryFailsAndWritesNothing) {
+  const std::string file =
+      temp_file("//Save_&_Restore//\n c ;\n Tue Dec  8 02:00:00 2026\n ;\n"
+                "TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n");
+  const std::string target = missing_dir_ + "/new.sr";
+  const ProgramResult r = run_program("vantoget", {"-f", file, "-b", target}, "", env_of(server_));
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_FALSE(r.err.empty() && r.out.empty());
+  EXPECT_FALSE(std::filesystem::exists(target));
+  // The source file is untouched.
+  EXPECT_EQ(read_file(file),
+            "//Save_&_Restore//\n c ;\n Tue Dec  8 02:00:00 2026\n ;\nTEST.SIM SCALAR LOC1 INT\t1\t1\t;\n");
+}
+
+TEST_F(DiskRefuses, TableFileInAMissingDirectoryIsReported) {
+  const ProgramResult r =
+      run_program("vantoget", {"-E", "-T", "-P", missing_dir_, "-F", "t.txt", "-c", kInt}, "",
+                  env_of(server_));
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_NE(r.status, 0) << r.out << r.err;
+  EXPECT_FALSE(r.err.empty());
+  EXPECT_FALSE(std::filesystem::exists(missing_dir_));
+}
+
+TEST_F(DiskRefuses, HistoryExportInAMissingDirectoryIsReported) {
+  const ProgramResult r = run_program(
+      "vantoget", {"-a", "-g", "2", "-P", missing_dir_, "-c", "TEST.SIM/HIST/LOC1/HIST"}, "",
+      env_of(server_));
+  EXPECT_FALSE(r.timed_out);
+  // The export failure is reported and the pass goes on.
+  EXPECT_NE(r.out.find("History conversion into ascii format failed!\n"), std::string::npos)
+      << r.out << r.err;
+  EXPECT_FALSE(std::filesystem::exists(missing_dir_));
+}
+
+}  // namespace
