@@ -180,9 +180,13 @@ bool print_number_array(Page& page, const vanto::EqData& data, const std::string
       print_array(page, line, length, [&](int i) { return format("[%04d]:%d\t", i, data.get_int(i)); });
       return true;
     case vanto::DATA_A_SHORT: {
-      const auto* values = static_cast<const int16_t*>(block_array);
+      // The values sit where the sender's header length put them, maybe at an
+      // odd address: each is copied out rather than read in place.
+      const auto* values = static_cast<const uint8_t*>(block_array);
       print_array(page, line, values ? length : 0, [&](int i) {
-        return format("[%04d]:%d (0x%X) \t", i, values[i], static_cast<unsigned>(static_cast<uint16_t>(values[i])));
+        int16_t value;
+        std::memcpy(&value, values + i * sizeof value, sizeof value);
+        return format("[%04d]:%d (0x%X) \t", i, value, static_cast<unsigned>(static_cast<uint16_t>(value)));
       });
       return true;
     }
@@ -192,9 +196,11 @@ bool print_number_array(Page& page, const vanto::EqData& data, const std::string
       });
       return true;
     case vanto::DATA_A_USHORT: {
-      const auto* values = static_cast<const uint16_t*>(block_array);
+      const auto* values = static_cast<const uint8_t*>(block_array);
       print_array(page, line, values ? length : 0, [&](int i) {
-        return format("[%04d]:%d (0x%X) \t", i, values[i], static_cast<unsigned>(values[i]));
+        uint16_t value;
+        std::memcpy(&value, values + i * sizeof value, sizeof value);
+        return format("[%04d]:%d (0x%X) \t", i, value, static_cast<unsigned>(value));
       });
       return true;
     }
