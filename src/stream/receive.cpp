@@ -232,11 +232,12 @@ bool connect_channel(chan_tb* tb, chan* chp) {
 void receive_loop(chan_tb* tb, chan* chp) {
   vanto::EqDataBlock db{};
   dmsg_info infob;
+  MessageParts parts;  // kept across messages: its storage is allocated once
   while (!stop && take_turn(tb->cycles)) {
     auto container = std::make_unique<vanto::EqData>(&db, true);
     const int readable = wait_until_readable(tb->sockp);
     if (readable == 0) break;
-    MessageParts parts;
+    parts.clear();
     if (readable < 0 || !receive_parts(tb->sockp, parts)) {
       if (stop) break;
       dmsg_err("can not receive");

@@ -327,7 +327,12 @@ int store_msg(chan* chp, MessageParts& parts, vanto::EqData* container, dmsg_inf
   // One spare zero word behind the message: a text read that trusts a NUL
   // the sender left out still ends inside the buffer.
   const size_t words = (total + 3) / 4;
-  chp->dp = std::make_unique<uint32_t[]>(words + 1);
+  // Not zeroed as a whole: the message overwrites all but the padding of the
+  // last word and the spare word, which are cleared here (saves a pass over
+  // every large message).
+  chp->dp = std::make_unique_for_overwrite<uint32_t[]>(words + 1);
+  if (words > 0) chp->dp[words - 1] = 0;
+  chp->dp[words] = 0;
   chp->len = static_cast<int>(words);
   uint8_t* bytes = reinterpret_cast<uint8_t*>(chp->dp.get());
   size_t offset = 0;
