@@ -32,15 +32,15 @@ size_t protocol_prefix(const std::string& text, std::string* protocol) {
 }
 
 std::vector<std::string> split_fields(const std::string& text) {
-  std::vector<std::string> fields(1);
-  for (char c : text) {
-    if (c == '/') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
+  std::vector<std::string> fields;
+  fields.reserve(4);
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = text.find('/', start);
+    fields.emplace_back(text, start, slash == std::string::npos ? slash : slash - start);
+    if (slash == std::string::npos) return fields;
+    start = slash + 1;
   }
-  return fields;
 }
 
 // Port text of a "scheme://host:port/" address: 1 to 65535, digits only.

@@ -1,6 +1,9 @@
 // EqCall: routes each call to its server and performs it over a Connection.
 #include "vanto/eqcall.h"
 
+#include <cstdlib>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "name_service.h"
@@ -17,12 +20,60 @@ constexpr std::chrono::milliseconds kDefaultTimeout{2000};
 std::string channel_name(const EqAdr& adr) {
   return adr.facility() + "/" + adr.device() + "/" + adr.location() + "/" + adr.property();
 }
+
+// The same, written into a buffer that keeps its storage from call to call.
+std::string_view channel_name(const EqAdr& adr, std::string& buffer) {
+  buffer.clear();
+  buffer.append(adr.facility()).append(1, '/').append(adr.device()).append(1, '/');
+  buffer.append(adr.location()).append(1, '/').append(adr.property());
+  return buffer;
+}
+
+std::string_view name_service_variable() {
+  const char* ens = std::getenv("VANTO_ENS");
+  return ens == nullptr ? std::string_view() : std::string_view(ens);
+}
+
+// The route of the previous call of an EqCall. Programs call the same server
+// over and over (a device's 8000 locations, a read and its re-read); while
+// protocol, host, port, facility, device and VANTO_ENS stay the same and no
+// route was forgotten, the next call takes the same connection without
+// building cache keys or asking the route cache.
+class LastRoute {
+ public:
+  rpc::Connection* find(const EqAdr& adr) const {
+    if (connection_ == nullptr || adr.facility() != facility_ || adr.device() != device_ ||
+        adr.host() != host_ || adr.port() != port_ || adr.protocol() != protocol_ ||
+        name_service_variable() != ens_ || rpc::routes_forgotten() != forgotten_)
+      return nullptr;
+    return connection_;
+  }
+  void remember(const EqAdr& adr, rpc::Connection& connection, uint64_t forgotten) {
+    facility_ = adr.facility();
+    device_ = adr.device();
+    host_ = adr.host();
+    port_ = adr.port();
+    protocol_ = adr.protocol();
+    ens_ = name_service_variable();
+    forgotten_ = forgotten;
+    connection_ = &connection;
+  }
+  void clear() { connection_ = nullptr; }
+
+ private:
+  std::string facility_, device_, host_, protocol_, ens_;
+  int port_ = 0;
+  uint64_t forgotten_ = 0;
+  rpc::Connection* connection_ = nullptr;  // owned by the EqCall's pool
+};
 }  // namespace
 
 struct EqCall::Impl {
   rpc::ConnectionPool pool;
   std::chrono::milliseconds timeout = kDefaultTimeout;
   std::vector<std::unique_ptr<rpc::Subscription>> subscriptions;
+  LastRoute last;
+  std::string name;  // buffer of the channel name sent
 
   // Checks the address and finds its server; on failure out holds the error.
   bool locate(EqAdr* adr, EqData* out, rpc::Endpoint& server) {
@@ -39,12 +90,52 @@ struct EqCall::Impl {
     return rpc::route(pool, *adr, server, *out, timeout);
   }
 
+  // A read whose route is not known yet is sent to the name service together
+  // with the question where it goes. When the name service serves the name
+  // itself, as a single vantoserver does, its reply is already on the way and
+  // the first call of a process costs one round trip instead of two. Writes
+  // and subscriptions never go out before their server is known.
+  struct SentAhead {
+    rpc::Endpoint ens;
+    uint64_t id = 0;
+  };
+
+  static bool is_read(rpc::Op op) {
+    return op == rpc::Op::get || op == rpc::Op::names || op == rpc::Op::hostname;
+  }
+
+  std::optional<SentAhead> send_ahead(rpc::Op op, const EqAdr* adr, const EqData* in) {
+    SentAhead ahead;
+    if (!is_read(op) || adr == nullptr || !rpc::needs_name_service(*adr, ahead.ens))
+      return std::nullopt;
+    ahead.id = pool.to(ahead.ens).send(op, channel_name(*adr), in);
+    if (ahead.id == 0) return std::nullopt;
+    return ahead;
+  }
+
   // Performs op on adr's server; returns out's code.
   int perform(rpc::Op op, EqAdr* adr, const EqData* in, EqData* out) {
     if (out == nullptr) return ill_parameter;
+    if (adr != nullptr && adr->error_text().empty()) {
+      if (rpc::Connection* connection = last.find(*adr))
+        return connection->call(op, channel_name(*adr, name), in, *out, timeout);
+    }
+    const uint64_t forgotten = rpc::routes_forgotten();
+    const std::optional<SentAhead> ahead = send_ahead(op, adr, in);
     rpc::Endpoint server;
-    if (!locate(adr, out, server)) return out->error();
-    return pool.to(server).call(op, channel_name(*adr), in, *out, timeout);
+    const bool located = locate(adr, out, server);
+    if (ahead) {
+      rpc::Connection& ens = pool.to(ahead->ens);
+      if (located && server.text() == ahead->ens.text()) {
+        last.remember(*adr, ens, forgotten);
+        return ens.await(ahead->id, *out, timeout);
+      }
+      ens.abandon(ahead->id);
+    }
+    if (!located) return out->error();
+    rpc::Connection& connection = pool.to(server);
+    last.remember(*adr, connection, forgotten);
+    return connection.call(op, channel_name(*adr, name), in, *out, timeout);
   }
 };
 
@@ -77,6 +168,7 @@ int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
       // Forget both the route and the connections, so that the next call
       // asks the name service again and does not queue behind lost requests.
       if (adr != nullptr) rpc::forget_route(*adr);
+      impl_->last.clear();
       impl_->pool = rpc::ConnectionPool();
       return 0;
     case EQ_TIMEOUT:

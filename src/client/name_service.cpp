@@ -1,5 +1,6 @@
 #include "name_service.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_map>
@@ -27,11 +28,14 @@ class RouteCache {
   void forget(const std::string& key) {
     std::lock_guard lock(mutex_);
     routes_.erase(key);
+    forgotten_.fetch_add(1, std::memory_order_release);
   }
+  uint64_t forgotten() const { return forgotten_.load(std::memory_order_acquire); }
 
  private:
   std::mutex mutex_;
   std::unordered_map<std::string, Endpoint> routes_;
+  std::atomic<uint64_t> forgotten_{0};
 };
 
 RouteCache& cache() {
@@ -125,10 +129,21 @@ bool route(ConnectionPool& pool, const EqAdr& adr, Endpoint& server, EqData& err
   return true;
 }
 
+bool needs_name_service(const EqAdr& adr, Endpoint& ens) {
+  if (!adr.error_text().empty() || !adr.host().empty()) return false;
+  if (!adr.protocol().empty() && adr.protocol() != "vanto") return false;
+  if (adr.facility().empty() || adr.facility().find('*') != std::string::npos) return false;
+  if (!name_service_endpoint(ens)) return false;
+  Endpoint cached;
+  return !cache().find(cache_key(ens, adr), cached);
+}
+
 void forget_route(const EqAdr& adr) {
   Endpoint ens;
   if (!adr.host().empty() || !name_service_endpoint(ens)) return;
   cache().forget(cache_key(ens, adr));
 }
+
+uint64_t routes_forgotten() { return cache().forgotten(); }
 
 }  // namespace vanto::rpc

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "rpc_connection.h"
@@ -21,7 +22,15 @@ bool name_service_endpoint(Endpoint& out);
 bool route(ConnectionPool& pool, const EqAdr& adr, Endpoint& server, EqData& err,
            std::chrono::milliseconds timeout);
 
+// True when route() would have to ask the name service about adr (a valid
+// address without host whose route is not cached); ens is then its endpoint.
+bool needs_name_service(const EqAdr& adr, Endpoint& ens);
+
 // Forgets the cached route of adr's facility and device (EQ_RETRY).
 void forget_route(const EqAdr& adr);
+
+// Counts the routes forgotten so far: a route remembered outside the cache is
+// still good while this has not changed.
+uint64_t routes_forgotten();
 
 }  // namespace vanto::rpc

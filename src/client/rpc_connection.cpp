@@ -76,8 +76,33 @@ int Connection::call(Op op, std::string_view address, const EqData* in, EqData& 
     fail_unavailable(out, timeout);
     return out.error();
   }
+  return await(id, out, timeout);
+}
+
+uint64_t Connection::send(Op op, std::string_view address, const EqData* in) {
+  const uint64_t id = next_request_id();
+  if (!send_request(op, id, address, in)) return 0;
+  ahead_.emplace(id, Frames());
+  return id;
+}
+
+void Connection::abandon(uint64_t id) { ahead_.erase(id); }
+
+bool Connection::keep_for_later(uint64_t id, Frames& frames) {
+  const auto it = ahead_.find(id);
+  if (it == ahead_.end()) return false;
+  it->second = std::move(frames);
+  frames = Frames();
+  return true;
+}
+
+int Connection::await(uint64_t id, EqData& out, std::chrono::milliseconds timeout) {
+  if (const auto kept = ahead_.find(id); kept != ahead_.end()) {
+    const Frames frames = std::move(kept->second);
+    ahead_.erase(kept);
+    if (!frames.empty()) return take_reply(frames, out);
+  }
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  std::vector<zmq::message_t> frames;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -86,29 +111,35 @@ int Connection::call(Op op, std::string_view address, const EqData* in, EqData& 
       fail_unavailable(out, timeout);
       return out.error();
     }
-    frames.clear();
-    if (!zmq::recv_multipart(socket_, std::back_inserter(frames), zmq::recv_flags::dontwait))
+    frames_.clear();
+    if (!zmq::recv_multipart(socket_, std::back_inserter(frames_), zmq::recv_flags::dontwait))
       continue;
-    if (frames.size() != kReplyFrames) continue;
-    const auto header = read_header<ReplyHeader>(frames[0].data(), frames[0].size());
-    // A late reply to an earlier call that timed out: not ours.
-    if (!header || header->id != id) continue;
-
-    out.init();
-    if (header->error != 0) {
-      const auto text = frames[1].to_string_view().substr(0, kMaxErrorTextLength);
-      out.error(header->error, std::string(text));
-      return out.error();
-    }
-    if (header->type != DATA_NULL) {
-      if (Codec::decode_data(out, header->type, header->count,
-                             static_cast<const uint8_t*>(frames[2].data()), frames[2].size()) != 0)
-        return out.error();
-    }
-    out.set_time(header->sec, header->usec);
-    out.set_event_id(header->event_id);
-    return 0;
+    if (frames_.size() != kReplyFrames) continue;
+    const auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size());
+    if (!header) continue;
+    if (header->id == id) return take_reply(frames_, out);
+    // A reply to a request sent ahead is kept; a late reply to an earlier
+    // call that timed out is not ours.
+    keep_for_later(header->id, frames_);
   }
+}
+
+int Connection::take_reply(const Frames& frames, EqData& out) {
+  const auto header = read_header<ReplyHeader>(frames[0].data(), frames[0].size());
+  out.init();
+  if (header->error != 0) {
+    const auto text = frames[1].to_string_view().substr(0, kMaxErrorTextLength);
+    out.error(header->error, std::string(text));
+    return out.error();
+  }
+  if (header->type != DATA_NULL) {
+    if (Codec::decode_data(out, header->type, header->count,
+                           static_cast<const uint8_t*>(frames[2].data()), frames[2].size()) != 0)
+      return out.error();
+  }
+  out.set_time(header->sec, header->usec);
+  out.set_event_id(header->event_id);
+  return 0;
 }
 
 Connection& ConnectionPool::to(const Endpoint& server) {

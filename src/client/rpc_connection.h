@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <zmq.hpp>
 
@@ -42,12 +43,27 @@ class Connection {
   int call(Op op, std::string_view address, const EqData* in, EqData& out,
            std::chrono::milliseconds timeout);
 
+  // The two halves of call, for a request sent ahead while another call on
+  // this connection runs: send returns the request id (0: not sent), and the
+  // reply is kept until await takes it or abandon forgets it.
+  uint64_t send(Op op, std::string_view address, const EqData* in);
+  int await(uint64_t id, EqData& out, std::chrono::milliseconds timeout);
+  void abandon(uint64_t id);
+
  private:
+  using Frames = std::vector<zmq::message_t>;
+
   bool send_request(Op op, uint64_t id, std::string_view address, const EqData* in);
   void fail_unavailable(EqData& out, std::chrono::milliseconds timeout) const;
+  // Keeps the reply of a request sent ahead; false when nobody waits for it.
+  bool keep_for_later(uint64_t id, Frames& frames);
+  static int take_reply(const Frames& frames, EqData& out);
 
   Endpoint server_;
   zmq::socket_t socket_;
+  Frames frames_;  // receive buffer, reused by every call
+  // Requests sent ahead and not yet awaited, with their reply once it came.
+  std::map<uint64_t, Frames> ahead_;
 };
 
 // The connections of one EqCall, one per server, made on first use.
