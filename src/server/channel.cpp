@@ -68,8 +68,17 @@ int Channel::write(const EqData& in, std::string& why) {
   }
   std::lock_guard lock(mutex_);
   value_.copy_from(in);
+  encoded_.reset();
   ++revision_;
   return 0;
+}
+
+std::shared_ptr<const Encoded> Channel::encoded() const {
+  if (dynamic != Dynamic::none) return nullptr;
+  std::lock_guard lock(mutex_);
+  if (value_.error() != 0) return nullptr;
+  if (!encoded_) encoded_ = encode(value_);
+  return encoded_;
 }
 
 uint64_t Channel::revision() const {

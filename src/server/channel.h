@@ -8,6 +8,7 @@
 #include <string>
 
 #include "history.h"
+#include "reply.h"
 #include "vanto/eqdata.h"
 
 namespace vantoserver {
@@ -66,6 +67,10 @@ class Channel {
 
   // The current value, stamped with the moment.
   void read(EqData& out, const Moment& now) const;
+  // The stored value encoded for a reply, made once per written value, so
+  // that a get of a value that does not move costs no copy of it. Null for a
+  // value that moves by itself or holds an error.
+  std::shared_ptr<const Encoded> encoded() const;
   // Replaces the value; returns 0 or an error code with text in why.
   int write(const EqData& in, std::string& why);
   // Counts writes; a subscription publishes when it moves.
@@ -76,6 +81,7 @@ class Channel {
   int type_;
   mutable std::mutex mutex_;
   EqData value_;
+  mutable std::shared_ptr<const Encoded> encoded_;  // of value_, made on demand
   uint64_t revision_ = 0;
   std::unique_ptr<History> history_;
 };

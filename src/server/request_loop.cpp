@@ -26,6 +26,22 @@ bool known_op(uint16_t op) { return op >= static_cast<uint16_t>(Op::get) && op <
 
 bool faultable(Op op) { return op == Op::get || op == Op::set || op == Op::names; }
 
+// Data parts from this size on are not copied into their frame: the frame
+// holds a share of the encoded value until ZeroMQ has sent it.
+constexpr size_t kShareFrom = 64 * 1024;
+
+void release_share(void*, void* hint) { delete static_cast<std::shared_ptr<const Encoded>*>(hint); }
+
+zmq::message_t data_frame(const std::shared_ptr<const Encoded>& data) {
+  const std::vector<uint8_t>& bytes = data->bytes;
+  if (bytes.size() < kShareFrom) return zmq::message_t(bytes.data(), bytes.size());
+  auto share = std::make_unique<std::shared_ptr<const Encoded>>(data);
+  zmq::message_t frame(const_cast<uint8_t*>(bytes.data()), bytes.size(), release_share,
+                       share.get());
+  share.release();  // now owned by the frame
+  return frame;
+}
+
 }  // namespace
 
 RequestLoop::RequestLoop(zmq::socket_t& router, Service& service, std::ostream& log)
@@ -142,7 +158,7 @@ std::vector<zmq::message_t> RequestLoop::frame_reply(const zmq::message_t& ident
   const std::string_view text = std::string_view(reply.text).substr(0, rpc::kMaxErrorTextLength);
   frames.emplace_back(text.data(), text.size());
   if (reply.error == 0 && reply.data)
-    frames.emplace_back(reply.data->bytes.data(), reply.data->bytes.size());
+    frames.push_back(data_frame(reply.data));
   else
     frames.emplace_back();
   return frames;

@@ -185,6 +185,16 @@ Reply Service::get(Channel& channel_ref, const EqData& in) {
     value.set_event_id(now.event_id);
     return value_reply(value);
   }
+  if (in.type() != DATA_IIII) {
+    if (auto encoded = channel->encoded()) {
+      Reply reply;
+      reply.data = std::move(encoded);
+      reply.sec = now.sec;
+      reply.usec = now.usec;
+      reply.event_id = now.event_id;
+      return reply;
+    }
+  }
   channel->read(value, now);
   if (in.type() == DATA_IIII) {
     const IIII request = in.data_block()->data_u.d_iiii;
