@@ -63,7 +63,10 @@ void print_spectrum_part(Page& page, const vanto::EqData& data) {
   page.add(format("tm:%ld status:%d start:%f inc:%f data entries:%d\n", static_cast<long>(tm),
                   static_cast<int>(status), start, inc, count));
   for (int i = 0; values && i < count; ++i) {
-    page.add(format("[%05d]:%05.2f\t", i, values[i]));
+    // Maybe at an odd address (the sender's header length): copied out.
+    float value;
+    std::memcpy(&value, reinterpret_cast<const uint8_t*>(values) + i * sizeof value, sizeof value);
+    page.add(format("[%05d]:%05.2f\t", i, value));
     if ((i + 1) % 10 == 0 && i + 1 != count) page.add("\n");
   }
   page.add("\n");
