@@ -74,7 +74,7 @@ StageResult print_iteration(ReaderContext& ctx) {
   } else if (!ctx.nonspect.append_all(ctx.spect)) {
     return table_full(ctx);
   }
-  print_plain_values(ctx);
+  if (StageResult r = print_plain_values(ctx)) return r;
   if (o.array_flag && !ctx.spect.empty()) {
     if (StageResult r = array_pass(ctx)) return r;
   }

@@ -38,13 +38,22 @@ std::string value_cell_of(const ReaderOptions& o, const vanto::EqData& result) {
   return vantocli::value_cell(vantocli::value_text(result), o.width, o.tab_flag);
 }
 
-void print_value(ReaderContext& ctx, ChannelEntry& entry) {
-  const ReaderOptions& o = ctx.options;
+// Reads the entry once more for the value line (one attempt). A failed read
+// is reported like a failed first read; its error text never stands in the
+// line as if it were a value.
+bool reread(ReaderContext& ctx, ChannelEntry& entry) {
   vanto::EqData& result = *entry.result;
   ctx.address1.adr(entry.name);
-  // The value line shows a fresh value; a failed read shows its error text.
-  ctx.call.get(&ctx.address1, &ctx.data, &result);
+  const int code = ctx.call.get(&ctx.address1, &ctx.data, &result);
+  if (code == 0) return true;
+  ctx.err << entry.name << ": " << vantocli::value_text(result)
+          << " , result->error() = " << code << '\n';
+  return false;
+}
 
+void print_value(ReaderContext& ctx, const ChannelEntry& entry) {
+  const ReaderOptions& o = ctx.options;
+  const vanto::EqData& result = *entry.result;
   if (o.addr_flag) {
     const std::string text = use_string_arg(o, result) ? vantocli::value_text_arg(result)
                                                         : vantocli::value_text(result);
@@ -59,8 +68,7 @@ void print_value(ReaderContext& ctx, ChannelEntry& entry) {
   }
   const auto form = o.int_format_flag ? vantocli::int_form_from_code(o.int_format)
                                       : vantocli::IntForm::none;
-  if (result.type() == vanto::DATA_INT && result.error() == 0 &&
-      form != vantocli::IntForm::none) {
+  if (result.type() == vanto::DATA_INT && form != vantocli::IntForm::none) {
     const int value = result.get_value<int>();
     ctx.out << value << vantocli::int_form_suffix(value, form) << '\t';
     return;
@@ -70,13 +78,18 @@ void print_value(ReaderContext& ctx, ChannelEntry& entry) {
 
 }  // namespace
 
-void print_plain_values(ReaderContext& ctx) {
-  if (ctx.nonspect.empty()) return;
+StageResult print_plain_values(ReaderContext& ctx) {
+  if (ctx.nonspect.empty()) return std::nullopt;
+  bool all_read = true;
+  for (ChannelEntry& entry : ctx.nonspect.entries()) all_read = reread(ctx, entry) && all_read;
+  if (!all_read) return 1;
+
   const ReaderOptions& o = ctx.options;
   if (ctx.first_iteration && o.header_flag) print_header_line(ctx);
   if (o.date_flag) ctx.out << vantocli::time_show(static_cast<int>(o.form), std::time(nullptr));
-  for (ChannelEntry& entry : ctx.nonspect.entries()) print_value(ctx, entry);
+  for (const ChannelEntry& entry : ctx.nonspect.entries()) print_value(ctx, entry);
   ctx.out << '\n';
+  return std::nullopt;
 }
 
 }  // namespace vantoget
