@@ -105,11 +105,11 @@ TEST_F(StreamcatE2E, TwoChannelsAreSynchronisedByEventIdAtLevelOne) {
                           std::sregex_iterator()), 2) << r.err;
 }
 
-// Two counters on a slow clock (2 Hz): a receive thread that the machine
+// Two counters on a slow clock (1 Hz): a receive thread that the machine
 // holds up for a while still delivers its message before the next event.
 const char* kSlowClockConfig = R"(
 [server]
-event_rate = 2.0
+event_rate = 1.0
 
 [[device]]
 facility = "TEST.SLOW"
@@ -131,7 +131,7 @@ TEST(StreamcatSlowClock, EveryChannelOfAnEventIsKeptWhileItWaitsForOutput) {
   for (int i = 0; i < 16; ++i)
     list += std::string(i ? " " : "") + (i % 2 ? "TEST.SLOW/STREAM/LOC2/COUNTER" : "TEST.SLOW/STREAM/LOC1/COUNTER");
   const ProgramResult r =
-      streamcat({"-c", list, "-n", "8", "-d", "1"}, {{"VANTO_ENS", server.ens()}});
+      streamcat({"-c", list, "-n", "6", "-d", "1"}, {{"VANTO_ENS", server.ens()}});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::regex ident_form(R"(_([0-9]+) stat:0$)");
   std::map<long, int> slots;  // event id -> lines, in event order
