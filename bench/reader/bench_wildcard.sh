@@ -11,17 +11,12 @@ build=${1:-build-reader2-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTO_BENCH=ON -DVANTO_TESTS=OFF >/dev/null
 cmake --build "$build" --target vantoserver vantoget -j2
 
+. scripts/vantoserver-lib.sh
 work=$(mktemp -d)
-server_pid=""
 cleanup() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
+  stop_vantoserver
   rm -rf "$work"
 }
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 # Short names, so that 7999 of them fit into one command-line argument.
 cat >"$work/many.toml" <<'TOML'
@@ -37,16 +32,8 @@ location_count = 8000
 TOML
 for i in $(seq 7999); do printf 'B/M/L%d/V ' "$i"; done >"$work/names.txt"
 
-"$build"/bin/vantoserver --port 0 "$work/many.toml" >"$work/server.out" 2>"$work/server.log" &
-server_pid=$!
-port=""
-for _ in $(seq 100); do
-  port=$(head -n 1 "$work/server.out" | grep -oE ':[0-9]+[[:space:]]*$' | tr -d ':[:space:]' || true)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "vantoserver did not start" >&2; cat "$work/server.log" >&2; exit 1; }
-export VANTO_ENS=127.0.0.1:$port
+start_vantoserver "$build"/bin "$work/many.toml"
+trap cleanup EXIT
 
 # Check that both commands really read every value.
 [ "$("$build"/bin/vantoget -T -c 'B/M/*/V' | tr '\t' '\n' | grep -c '^7$')" = 8000 ] ||
