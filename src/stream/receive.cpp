@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include <vanto/eqcall.h>
@@ -228,6 +229,31 @@ bool connect_channel(chan_tb* tb, chan* chp) {
   return true;
 }
 
+// Event ids of messages that a receive thread has decided to keep but not yet
+// put into the buffer (guarded by bmutex). Another channel's message of such
+// an event completes a waiting event just as one already in the buffer does.
+std::multiset<int64_t> events_being_stored;
+
+// Decides whether a message of event ident is kept. While output is pending
+// only messages of events already waiting (or being stored by another
+// thread) are kept; the decision, the pending mark and the flag are taken
+// together under bmutex, so two channels of one new event never race.
+bool keep_message(int64_t ident) {
+  std::lock_guard lock(bmutex);
+  if (read_data_prepared && find_eventid_in_buffer(ident) < 0 &&
+      !events_being_stored.contains(ident)) {
+    return false;
+  }
+  events_being_stored.insert(ident);
+  read_data_prepared = true;
+  return true;
+}
+
+void message_stored(int64_t ident) {
+  std::lock_guard lock(bmutex);
+  events_being_stored.erase(events_being_stored.find(ident));
+}
+
 // Receives until stop or the cycle count is used up.
 void receive_loop(chan_tb* tb, chan* chp) {
   vanto::EqDataBlock db{};
@@ -247,22 +273,16 @@ void receive_loop(chan_tb* tb, chan* chp) {
     // A message for an event already waiting completes it and is kept even
     // while output is pending; only messages of new events are dropped.
     if (store_msg(chp, parts, container.get(), &infob) < 0) continue;
-    if (read_data_prepared) {
-      bool pending = false;
-      {
-        std::lock_guard lock(bmutex);
-        pending = find_eventid_in_buffer(infob.ident) >= 0;
-      }
-      if (!pending) {
-        say_err("Got new data while still outputting previous, skipping\n");
-        continue;
-      }
+    const int64_t ident = infob.ident;
+    if (!keep_message(ident)) {
+      say_err("Got new data while still outputting previous, skipping\n");
+      continue;
     }
-    read_data_prepared = true;
     parts.clear();
     for (chan_cb* node = chp->root; node; node = node->next) {
       if (node->cb) node->cb(chp, container, &infob);
     }
+    message_stored(ident);
   }
 }
 
