@@ -1,6 +1,7 @@
 // EqCall: routes each call to its server and performs it over a Connection.
 #include "vanto/eqcall.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -15,6 +16,10 @@ namespace vanto {
 
 namespace {
 constexpr std::chrono::milliseconds kDefaultTimeout{2000};
+// Reads of get_many in flight at once on one connection: enough to keep the
+// server busy while replies travel, few enough to stay far below the
+// sockets' queue limits.
+constexpr size_t kReadsInFlight = 64;
 
 // "F/D/L/P" as the server expects it: no prefix, no host.
 std::string channel_name(const EqAdr& adr) {
@@ -138,6 +143,39 @@ struct EqCall::Impl {
     return connection.call(op, channel_name(*adr, name), in, *out, timeout);
   }
 };
+
+size_t EqCall::get_many(std::span<EqAdr* const> adrs, EqData* in,
+                        std::span<EqData* const> out) {
+  const size_t total = std::min(adrs.size(), out.size());
+  size_t failed = 0;
+  std::vector<std::string> names;
+  std::vector<EqData*> results;
+  size_t i = 0;
+  while (i < total) {
+    // A read whose route is not the previous call's goes alone: it finds
+    // (and remembers) its server the way get does.
+    rpc::Connection* connection = nullptr;
+    if (adrs[i] != nullptr && out[i] != nullptr && adrs[i]->error_text().empty())
+      connection = impl_->last.find(*adrs[i]);
+    if (connection == nullptr) {
+      if (impl_->perform(rpc::Op::get, adrs[i], in, out[i]) != 0) ++failed;
+      ++i;
+      continue;
+    }
+    // The run of reads that follow the same route travels together.
+    names.clear();
+    results.clear();
+    for (; i < total && out[i] != nullptr && adrs[i] != nullptr &&
+           adrs[i]->error_text().empty() && impl_->last.find(*adrs[i]) == connection;
+         ++i) {
+      names.push_back(channel_name(*adrs[i]));
+      results.push_back(out[i]);
+    }
+    failed += connection->call_many(rpc::Op::get, names, in, results, kReadsInFlight,
+                                    impl_->timeout);
+  }
+  return failed;
+}
 
 EqCall::EqCall() : impl_(std::make_unique<Impl>()) {}
 

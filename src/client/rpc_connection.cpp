@@ -1,5 +1,6 @@
 #include "rpc_connection.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <vector>
@@ -56,10 +57,15 @@ bool Connection::send_request(Op op, uint64_t id, std::string_view address, cons
     header.type = in->type();
     data = Codec::encode_data(*in, &header.count);
   }
+  return send_encoded(header, address, data);
+}
+
+bool Connection::send_encoded(const RequestHeader& header, std::string_view address,
+                              std::span<const uint8_t> data) {
   const auto more = zmq::send_flags::sndmore | zmq::send_flags::dontwait;
   if (!socket_.send(zmq::buffer(&header, sizeof header), more)) return false;
   socket_.send(zmq::buffer(address.data(), address.size()), more);
-  socket_.send(zmq::buffer(data), zmq::send_flags::dontwait);
+  socket_.send(zmq::buffer(data.data(), data.size()), zmq::send_flags::dontwait);
   return true;
 }
 
@@ -106,22 +112,81 @@ int Connection::await(uint64_t id, EqData& out, std::chrono::milliseconds timeou
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    zmq::pollitem_t item{socket_.handle(), 0, ZMQ_POLLIN, 0};
-    if (left.count() <= 0 || zmq::poll(&item, 1, left) == 0) {
+    const std::optional<ReplyHeader> header = next_reply(left);
+    if (!header) {
       fail_unavailable(out, timeout);
       return out.error();
     }
-    frames_.clear();
-    if (!zmq::recv_multipart(socket_, std::back_inserter(frames_), zmq::recv_flags::dontwait))
-      continue;
-    if (frames_.size() != kReplyFrames) continue;
-    const auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size());
-    if (!header) continue;
     if (header->id == id) return take_reply(frames_, out);
     // A reply to a request sent ahead is kept; a late reply to an earlier
     // call that timed out is not ours.
     keep_for_later(header->id, frames_);
   }
+}
+
+std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    frames_.clear();
+    // Replies already queued are taken without polling first.
+    if (zmq::recv_multipart(socket_, std::back_inserter(frames_), zmq::recv_flags::dontwait)) {
+      if (frames_.size() != kReplyFrames) continue;
+      if (auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size()))
+        return header;
+      continue;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    zmq::pollitem_t item{socket_.handle(), 0, ZMQ_POLLIN, 0};
+    if (left.count() <= 0 || zmq::poll(&item, 1, left) == 0) return std::nullopt;
+  }
+}
+
+size_t Connection::call_many(Op op, std::span<const std::string> addresses, const EqData* in,
+                             std::span<EqData* const> out, size_t window,
+                             std::chrono::milliseconds timeout) {
+  RequestHeader header;
+  header.op = static_cast<uint16_t>(op);
+  std::vector<uint8_t> data;
+  if (in != nullptr && in->type() != DATA_NULL) {
+    header.type = in->type();
+    data = Codec::encode_data(*in, &header.count);
+  }
+  // Request id -> index, of the requests in flight. Ids only grow, and the
+  // server answers in order, so the oldest entry is nearly always the match.
+  std::map<uint64_t, size_t> waiting;
+  size_t next = 0;
+  size_t failed = 0;
+  const size_t total = std::min(addresses.size(), out.size());
+  window = std::max<size_t>(window, 1);
+  while (next < total || !waiting.empty()) {
+    while (next < total && waiting.size() < window) {
+      header.id = next_request_id();
+      if (send_encoded(header, addresses[next], data)) {
+        waiting.emplace(header.id, next);
+      } else {
+        fail_unavailable(*out[next], timeout);
+        ++failed;
+      }
+      ++next;
+    }
+    if (waiting.empty()) continue;
+    const std::optional<ReplyHeader> reply = next_reply(timeout);
+    if (!reply) {
+      // A silent server: what waits and what was not sent yet fails alike.
+      for (const auto& [id, index] : waiting) fail_unavailable(*out[index], timeout);
+      for (size_t index = next; index < total; ++index) fail_unavailable(*out[index], timeout);
+      return failed + waiting.size() + (total - next);
+    }
+    const auto it = waiting.find(reply->id);
+    if (it == waiting.end()) {
+      keep_for_later(reply->id, frames_);
+      continue;
+    }
+    if (take_reply(frames_, *out[it->second]) != 0) ++failed;
+    waiting.erase(it);
+  }
+  return failed;
 }
 
 int Connection::take_reply(const Frames& frames, EqData& out) {

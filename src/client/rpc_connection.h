@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,10 +52,24 @@ class Connection {
   int await(uint64_t id, EqData& out, std::chrono::milliseconds timeout);
   void abandon(uint64_t id);
 
+  // Many requests of one operation and request argument, kept in flight
+  // together (at most `window` at a time) instead of one round trip each:
+  // out[i] receives the reply to addresses[i]. The time-out counts from the
+  // last reply that came: when the server stays silent that long, every
+  // request still waiting fails with unavail_serv. Returns the number of
+  // requests that failed.
+  size_t call_many(Op op, std::span<const std::string> addresses, const EqData* in,
+                   std::span<EqData* const> out, size_t window, std::chrono::milliseconds timeout);
+
  private:
   using Frames = std::vector<zmq::message_t>;
 
   bool send_request(Op op, uint64_t id, std::string_view address, const EqData* in);
+  bool send_encoded(const RequestHeader& header, std::string_view address,
+                    std::span<const uint8_t> data);
+  // Waits up to timeout for the next well-formed reply and leaves it in
+  // frames_; false when none came in time.
+  std::optional<ReplyHeader> next_reply(std::chrono::milliseconds timeout);
   void fail_unavailable(EqData& out, std::chrono::milliseconds timeout) const;
   // Keeps the reply of a request sent ahead; false when nobody waits for it.
   bool keep_for_later(uint64_t id, Frames& frames);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <span>
 
 #include "vanto/eqadr.h"
 #include "vanto/eqdata.h"
@@ -37,6 +38,13 @@ class EqCall {
   // Reads the channel; in carries request arguments (e.g. DATA_IIII crop or
   // DATA_TTII history interval) or is empty.
   int get(EqAdr* adr, EqData* in, EqData* out);
+  // Reads many channels at once: the requests go out together, as many as
+  // the server takes in flight, and the replies are gathered as they come,
+  // so that a long list costs far fewer round trips than one get each.
+  // out[i] receives what get(adrs[i], in, out[i]) would give (one attempt);
+  // in is the request argument of every read, or nullptr. Returns the number
+  // of reads that failed (each out[i] holds its own error).
+  size_t get_many(std::span<EqAdr* const> adrs, EqData* in, std::span<EqData* const> out);
   // Writes in into the channel.
   int set(EqAdr* adr, EqData* in, EqData* out);
   // Lists names below the first '*' of the address: devices of the facility
