@@ -366,9 +366,12 @@ ProgramResult run_program(const std::string& program, const std::vector<std::str
 // ------------------------------------------------------------------ ServerProcess
 
 struct ServerProcess::Impl {
+  ServerSettings settings;
   std::unique_ptr<ChildProcess> child;
   int port = 0;
   std::string final_log;  // standard error once stopped
+
+  void start(int on_port);
 
   void fault(vanto::rpc::FaultMode mode, const std::string& address, int code, int count,
              int delay_ms) {
@@ -379,24 +382,40 @@ struct ServerProcess::Impl {
 };
 
 ServerProcess::ServerProcess(const std::string& config, const std::vector<std::string>& extra_args)
-    : impl_(std::make_unique<Impl>()) {
-  std::vector<std::string> args{"--bind", "127.0.0.1", "--port", "0"};
-  args.insert(args.end(), extra_args.begin(), extra_args.end());
-  args.push_back(config);
-  impl_->child = std::make_unique<ChildProcess>("vantoserver", args);
+    : ServerProcess(ServerSettings{config, extra_args, 0, {}}) {}
+
+ServerProcess::ServerProcess(const ServerSettings& settings) : impl_(std::make_unique<Impl>()) {
+  impl_->settings = settings;
+  impl_->start(settings.port);
+}
+
+void ServerProcess::Impl::start(int on_port) {
+  std::vector<std::string> args{"--bind", "127.0.0.1", "--port", std::to_string(on_port)};
+  args.insert(args.end(), settings.extra_args.begin(), settings.extra_args.end());
+  args.push_back(settings.config);
+  child = std::make_unique<ChildProcess>("vantoserver", args, settings.env);
   const std::string marker = "vantoserver listening on ";
-  if (!impl_->child->wait_for_out("\n", std::chrono::seconds(30))) {
-    const ProgramResult r = impl_->child->wait(std::chrono::seconds(5));
+  if (!child->wait_for_out("\n", std::chrono::seconds(30))) {
+    const ProgramResult r = child->wait(std::chrono::seconds(5));
+    child.reset();
     throw std::runtime_error("vantoserver did not start (status " + std::to_string(r.status) +
                              "): " + r.err);
   }
-  const std::string first = impl_->child->out();
+  const std::string first = child->out();
   const auto at = first.find(marker);
   const auto colon = first.find(':', at == std::string::npos ? 0 : at + marker.size());
   if (at == std::string::npos || colon == std::string::npos)
     throw std::runtime_error("unexpected first line of vantoserver: " + first);
-  impl_->port = std::atoi(first.c_str() + colon + 1);
+  port = std::atoi(first.c_str() + colon + 1);
 }
+
+void ServerProcess::restart() {
+  const int same_port = impl_->port;
+  stop();
+  impl_->start(same_port);
+}
+
+int ServerProcess::pid() const { return impl_->child ? impl_->child->pid() : 0; }
 
 ServerProcess::~ServerProcess() { stop(); }
 

@@ -56,13 +56,23 @@ class ChildProcess {
   std::unique_ptr<Impl> impl_;
 };
 
-// A vantoserver child process. Starts on 127.0.0.1 with --port 0 and learns
-// its port from the first line it prints.
+// How a ServerProcess starts: config file, extra arguments, port (0: a free
+// one) and environment variables added to the server's.
+struct ServerSettings {
+  std::string config = example_path("demo.toml");
+  std::vector<std::string> extra_args;
+  int port = 0;
+  std::map<std::string, std::string> env;
+};
+
+// A vantoserver child process. Starts on 127.0.0.1 with --port 0 (or the port
+// of its settings) and learns its port from the first line it prints.
 class ServerProcess {
  public:
   // config: path of a server config file; default the demo installation.
   explicit ServerProcess(const std::string& config = example_path("demo.toml"),
                          const std::vector<std::string>& extra_args = {});
+  explicit ServerProcess(const ServerSettings& settings);
   ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
@@ -70,7 +80,11 @@ class ServerProcess {
   int port() const;
   std::string ens() const;  // "127.0.0.1:<port>", the value for VANTO_ENS
   void stop();              // SIGTERM and wait
+  // Stops the server (if it runs) and starts it again with the same settings
+  // on the same port; throws when it does not come up.
+  void restart();
   bool running() const;
+  int pid() const;          // process id of the running server (0 when stopped)
   std::string log() const;  // what the server printed on standard error
 
   // Fault injection, through the server's control interface.
