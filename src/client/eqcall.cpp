@@ -260,7 +260,8 @@ std::future<void> EqCall::subscribe(const EqAdr& adr,
   }
   try {
     impl_->subscriptions.push_back(std::make_unique<rpc::Subscription>(
-        rpc::Endpoint{server.host, port}, std::string(topic) + '\0', std::move(callback)));
+        address, rpc::Endpoint{server.host, port}, std::string(topic) + '\0', impl_->timeout,
+        std::move(callback)));
     established.set_value();
   } catch (const std::exception& e) {
     established.set_exception(
