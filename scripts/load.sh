@@ -70,6 +70,9 @@ run_round() {
 echo "$clients clients x $requests requests (+3 read-backs each), server $build/bin/vantoserver, port $port"
 run_round warm-up
 echo "server after the warm-up:    VmRSS $(memory VmRSS) kB, VmHWM $(memory VmHWM) kB"
-for ((r = 1; r <= rounds; r++)); do run_round "round-$r"; done
+for ((r = 1; r <= rounds; r++)); do
+  run_round "round-$r"
+  echo "         server VmRSS $(memory VmRSS) kB"
+done
 echo "server after the last round: VmRSS $(memory VmRSS) kB, VmHWM $(memory VmHWM) kB"
 exit $failed
