@@ -144,9 +144,8 @@ struct EqCall::Impl {
   }
 };
 
-size_t EqCall::get_many(std::span<EqAdr* const> adrs, EqData* in,
-                        std::span<EqData* const> out) {
-  const size_t total = std::min(adrs.size(), out.size());
+size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count) {
+  const size_t total = adrs != nullptr && out != nullptr ? count : 0;
   size_t failed = 0;
   std::vector<std::string> names;
   std::vector<EqData*> results;

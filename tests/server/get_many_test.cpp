@@ -31,7 +31,9 @@ struct Batch {
     for (auto& a : addresses) address_slots.push_back(&a);
     for (auto& r : results) result_slots.push_back(&r);
   }
-  size_t read(vanto::EqCall& call) { return call.get_many(address_slots, nullptr, result_slots); }
+  size_t read(vanto::EqCall& call) {
+    return call.get_many(address_slots.data(), nullptr, result_slots.data(), results.size());
+  }
 
   std::vector<EqAdr> addresses;
   std::vector<EqData> results;

@@ -3,8 +3,8 @@
 
 #include <functional>
 #include <future>
+#include <cstddef>
 #include <memory>
-#include <span>
 
 #include "vanto/eqadr.h"
 #include "vanto/eqdata.h"
@@ -41,10 +41,10 @@ class EqCall {
   // Reads many channels at once: the requests go out together, as many as
   // the server takes in flight, and the replies are gathered as they come,
   // so that a long list costs far fewer round trips than one get each.
-  // out[i] receives what get(adrs[i], in, out[i]) would give (one attempt);
-  // in is the request argument of every read, or nullptr. Returns the number
-  // of reads that failed (each out[i] holds its own error).
-  size_t get_many(std::span<EqAdr* const> adrs, EqData* in, std::span<EqData* const> out);
+  // For i below count, out[i] receives what get(adrs[i], in, out[i]) would
+  // give (one attempt); in is the request argument of every read, or nullptr.
+  // Returns the number of reads that failed (each out[i] holds its own error).
+  size_t get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count);
   // Writes in into the channel.
   int set(EqAdr* adr, EqData* in, EqData* out);
   // Lists names below the first '*' of the address: devices of the facility
