@@ -1,5 +1,7 @@
 // The expansion of a name with '*' in each iteration of the run loop.
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <ostream>
 
 #include "name_list.h"
@@ -104,21 +106,40 @@ std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std
   return names;
 }
 
-// Reads one composed name; a failed read or an empty result skips it
-// without a message.
-StageResult read_composed_name(ReaderContext& ctx, std::size_t index, const std::string& name,
-                               vanto::EqData& result) {
-  ctx.address1.adr(name);
-  result.init();
-  const int code = vantocli::retried_get(ctx.call, ctx.address1, ctx.data, result, ctx.src,
-                                         ctx.options.retry);
-  if (code != 0 || result.length() == 0) return std::nullopt;
+// Takes the result of one composed name; a failed read or an empty result
+// skips it without a message.
+StageResult take_composed_result(ReaderContext& ctx, std::size_t index, const std::string& name,
+                                 const vanto::EqData& result) {
+  if (result.error() != 0 || result.length() == 0) return std::nullopt;
   print_type_line(ctx, name, result);
   if (StageResult r = sort_result(ctx, index, name, result, Expanded::location_or_property)) {
     return r;
   }
   if (ctx.options.names_flag) {
     ctx.out << padded(name, ctx.options.width) << ' ' << vantocli::value_text(result) << '\n';
+  }
+  return std::nullopt;
+}
+
+// Composed names are read this many at a time, all reads of a window at
+// once; a window's results are then taken in order, as if each had been read
+// alone. The window bounds what is held besides the tables.
+constexpr std::size_t kReadWindow = 128;
+
+// Reads the composed names (with the retries of -R) and takes their results.
+StageResult read_composed_names(ReaderContext& ctx, std::size_t index,
+                                const std::vector<std::string>& names) {
+  std::vector<vanto::EqData> results(std::min(kReadWindow, names.size()));
+  std::vector<vanto::EqData*> slots;
+  for (std::size_t start = 0; start < names.size(); start += kReadWindow) {
+    const auto window =
+        std::span(names).subspan(start, std::min(kReadWindow, names.size() - start));
+    slots.clear();
+    for (std::size_t k = 0; k < window.size(); ++k) slots.push_back(&results[k]);
+    vantocli::retried_get_many(ctx.call, window, ctx.data, slots, ctx.src, ctx.options.retry);
+    for (std::size_t k = 0; k < window.size(); ++k) {
+      if (StageResult r = take_composed_result(ctx, index, window[k], results[k])) return r;
+    }
   }
   return std::nullopt;
 }
@@ -135,13 +156,8 @@ StageResult expand_names(ReaderContext& ctx, std::size_t index) {
             << ", error = " << code << '\n';
     return std::nullopt;
   }
-  const std::vector<std::string> names =
-      compose_names(ctx, name_texts(answer, fields_of(ctx.address), ctx.err));
-  vanto::EqData result;
-  for (const std::string& name : names) {
-    if (StageResult r = read_composed_name(ctx, index, name, result)) return r;
-  }
-  return std::nullopt;
+  return read_composed_names(ctx, index,
+                             compose_names(ctx, name_texts(answer, fields_of(ctx.address), ctx.err)));
 }
 
 StageResult expand_device(ReaderContext& ctx, std::size_t index) {

@@ -1,9 +1,13 @@
 #include "value_line.h"
 
+#include <algorithm>
 #include <ctime>
+#include <string>
+#include <vector>
 #include <ostream>
 
 #include "cell.h"
+#include "retried_call.h"
 #include "int_format.h"
 #include "time_format.h"
 #include "value_text.h"
@@ -38,17 +42,35 @@ std::string value_cell_of(const ReaderOptions& o, const vanto::EqData& result) {
   return vantocli::value_cell(vantocli::value_text(result), o.width, o.tab_flag);
 }
 
-// Reads the entry once more for the value line (one attempt). A failed read
-// is reported like a failed first read; its error text never stands in the
+// The entries are read once more for the value line, one attempt each, this
+// many at a time and all reads of a window at once. A failed read is
+// reported like a failed first read; its error text never stands in the
 // line as if it were a value.
-bool reread(ReaderContext& ctx, ChannelEntry& entry) {
-  vanto::EqData& result = *entry.result;
-  ctx.address1.adr(entry.name);
-  const int code = ctx.call.get(&ctx.address1, &ctx.data, &result);
-  if (code == 0) return true;
-  ctx.err << entry.name << ": " << vantocli::value_text(result)
-          << " , result->error() = " << code << '\n';
-  return false;
+constexpr std::size_t kRereadWindow = 128;
+
+bool reread_all(ReaderContext& ctx) {
+  std::vector<ChannelEntry>& entries = ctx.nonspect.entries();
+  std::vector<std::string> names;
+  std::vector<vanto::EqData*> slots;
+  bool all_read = true;
+  for (std::size_t start = 0; start < entries.size(); start += kRereadWindow) {
+    const std::size_t end = std::min(entries.size(), start + kRereadWindow);
+    names.clear();
+    slots.clear();
+    for (std::size_t i = start; i < end; ++i) {
+      names.push_back(entries[i].name);
+      slots.push_back(entries[i].result.get());
+    }
+    if (vantocli::get_many(ctx.call, names, ctx.data, slots) == 0) continue;
+    all_read = false;
+    for (std::size_t i = start; i < end; ++i) {
+      const vanto::EqData& result = *entries[i].result;
+      if (result.error() == 0) continue;
+      ctx.err << entries[i].name << ": " << vantocli::value_text(result)
+              << " , result->error() = " << result.error() << '\n';
+    }
+  }
+  return all_read;
 }
 
 void print_value(ReaderContext& ctx, const ChannelEntry& entry) {
@@ -80,9 +102,7 @@ void print_value(ReaderContext& ctx, const ChannelEntry& entry) {
 
 StageResult print_plain_values(ReaderContext& ctx) {
   if (ctx.nonspect.empty()) return std::nullopt;
-  bool all_read = true;
-  for (ChannelEntry& entry : ctx.nonspect.entries()) all_read = reread(ctx, entry) && all_read;
-  if (!all_read) return 1;
+  if (!reread_all(ctx)) return 1;
 
   const ReaderOptions& o = ctx.options;
   if (ctx.first_iteration && o.header_flag) print_header_line(ctx);

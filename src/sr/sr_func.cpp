@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,12 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <vanto/eqadr.h>
 #include <vanto/eqdata.h>
 #include <vanto/types.h>
 
 #include "replacing_file.h"
+#include "retried_call.h"
 #include "sr_format.h"
 
 using vantosr::ReadResult;
@@ -227,18 +230,33 @@ void SR::read_actual() {
   error_ = 0;
   clear_err();
   replace_text(act_time_, ctime_text(std::time(nullptr)));
-  for (sr_data* entry : sr_data_p_) {
-    vanto::EqAdr address(entry->name_);
-    vanto::EqData input;
-    vanto::EqData result;
-    input.init();
-    if (vanto_call.get(&address, &input, &result) != 0 || result.error() != 0) {
-      add_error(entry_error(entry->name_, result_text(result)));
-      // The file value stands in for the live one, whole: cutting it would
-      // put a wrong value into a file saved from here.
-      entry->set_actual(entry->value_);
-    } else {
-      entry->set_actual(result_text(result));
+  // The live values are read a window at a time, all reads of a window at
+  // once (one request each, no request argument), and taken in file order.
+  constexpr std::size_t kReadWindow = 128;
+  std::vector<std::string> names;
+  std::vector<vanto::EqData> results(std::min(kReadWindow, sr_data_p_.size()));
+  std::vector<vanto::EqData*> slots;
+  vanto::EqData input;
+  for (std::size_t start = 0; start < sr_data_p_.size(); start += kReadWindow) {
+    const std::size_t count = std::min(kReadWindow, sr_data_p_.size() - start);
+    names.clear();
+    slots.clear();
+    for (std::size_t k = 0; k < count; ++k) {
+      names.emplace_back(sr_data_p_[start + k]->name_);
+      slots.push_back(&results[k]);
+    }
+    vantocli::get_many(vanto_call, names, input, slots);
+    for (std::size_t k = 0; k < count; ++k) {
+      sr_data* entry = sr_data_p_[start + k];
+      const vanto::EqData& result = results[k];
+      if (result.error() != 0) {
+        add_error(entry_error(entry->name_, result_text(result)));
+        // The file value stands in for the live one, whole: cutting it would
+        // put a wrong value into a file saved from here.
+        entry->set_actual(entry->value_);
+      } else {
+        entry->set_actual(result_text(result));
+      }
     }
   }
 }

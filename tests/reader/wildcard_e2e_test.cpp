@@ -223,6 +223,21 @@ TEST_F(VantogetWildcard, BusyServerIsAskedAgainForTheNames) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_F(VantogetWildcard, BusyExpandedNameIsAskedAgainWithRetries) {
+  // The composed names are read together; the one that met a busy server is
+  // read again on its own and keeps its place in the line.
+  server().fail_next("TEST.VAC/PUMP1/L2/NAME", 101, 1);
+  const auto r = run({"-R", "2", "-T", "-H", "-X", "-c", "TEST.VAC/PUMP1/*/NAME"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_SAME_TEXT("TEST.VAC/PUMP1/L1/NAME\tTEST.VAC/PUMP1/L2/NAME\t\nL1\tL2\t\n", r.out);
+  EXPECT_EQ(r.err, "");
+  // With a single attempt the busy name is skipped like any unreadable one.
+  server().fail_next("TEST.VAC/PUMP1/L2/NAME", 101, 1);
+  const auto once = run({"-R", "1", "-T", "-H", "-X", "-c", "TEST.VAC/PUMP1/*/NAME"});
+  EXPECT_EQ(once.status, 0) << once.err;
+  EXPECT_SAME_TEXT("TEST.VAC/PUMP1/L1/NAME\t\nL1\t\n", once.out);
+}
+
 TEST_F(VantogetWildcard, UnreadableExpandedNamesAreSkippedSilently) {
   server().fail_always("TEST.VAC/PUMP1/L2/NAME", 5);
   const auto r = run({"-T", "-H", "-X", "-c", "TEST.VAC/PUMP1/*/NAME"});
