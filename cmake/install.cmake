@@ -16,15 +16,15 @@ set(VANTO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/vanto)
 
 # The library: SONAME libvanto.so.<major>; the major number changes with the
 # binary interface.
-set_target_properties(vanto PROPERTIES
+set_target_properties(vanto_shared PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
   EXPORT_NAME vanto)
 # The public headers need C++17 (string_view); users of the installed library
 # get at least that. The library itself is built as C++20.
-target_compile_features(vanto PUBLIC cxx_std_17)
+target_compile_features(vanto_shared PUBLIC cxx_std_17)
 
-install(TARGETS vanto EXPORT vantoTargets
+install(TARGETS vanto_shared EXPORT vantoTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
           NAMELINK_COMPONENT development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
@@ -56,12 +56,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/vanto.pc.in ${PROJECT_BINARY_DIR}/vanto
 install(FILES ${PROJECT_BINARY_DIR}/vanto.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
-# The programs. An installed tree finds its own libvanto wherever it is put
-# (a scratch prefix, an unpacked package) through a relative run path.
+# The programs. They carry libvanto's code themselves (src/client): they run
+# wherever the tree is put (a scratch prefix, an unpacked package) and load
+# one shared library fewer at every start.
 set(VANTO_PROGRAMS vantoget vantoput streamcat vantozmq_subscribe)
-file(RELATIVE_PATH VANTO_BIN_TO_LIB /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
-set_target_properties(${VANTO_PROGRAMS} vantoserver PROPERTIES
-  INSTALL_RPATH "$ORIGIN/${VANTO_BIN_TO_LIB}")
 install(TARGETS ${VANTO_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   COMPONENT runtime)
 # The reference server is a daemon: sbin, with its demo configuration.
