@@ -146,17 +146,19 @@ struct EqCall::Impl {
 
 size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count) {
   const size_t total = adrs != nullptr && out != nullptr ? count : 0;
+  // The connection of the previous call, when reads[i] may go there at once.
+  auto known_route = [&](size_t i) -> rpc::Connection* {
+    if (adrs[i] == nullptr || out[i] == nullptr || !adrs[i]->error_text().empty()) return nullptr;
+    return impl_->last.find(*adrs[i]);
+  };
   size_t failed = 0;
   std::vector<std::string> names;
   std::vector<EqData*> results;
   size_t i = 0;
   while (i < total) {
-    // A read whose route is not the previous call's goes alone: it finds
-    // (and remembers) its server the way get does.
-    rpc::Connection* connection = nullptr;
-    if (adrs[i] != nullptr && out[i] != nullptr && adrs[i]->error_text().empty())
-      connection = impl_->last.find(*adrs[i]);
+    rpc::Connection* connection = known_route(i);
     if (connection == nullptr) {
+      // Alone: it finds (and remembers) its server the way get does.
       if (impl_->perform(rpc::Op::get, adrs[i], in, out[i]) != 0) ++failed;
       ++i;
       continue;
@@ -164,9 +166,7 @@ size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size
     // The run of reads that follow the same route travels together.
     names.clear();
     results.clear();
-    for (; i < total && out[i] != nullptr && adrs[i] != nullptr &&
-           adrs[i]->error_text().empty() && impl_->last.find(*adrs[i]) == connection;
-         ++i) {
+    for (; i < total && known_route(i) == connection; ++i) {
       names.push_back(channel_name(*adrs[i]));
       results.push_back(out[i]);
     }

@@ -35,6 +35,8 @@ struct PatternCase {
   std::string channel;
   std::vector<std::string> written;
 };
+// Names each case in test listings by its pattern.
+void PrintTo(const PatternCase& c, std::ostream* os) { *os << c.channel; }
 
 class WildcardPatterns : public WildcardE2E, public ::testing::WithParamInterface<PatternCase> {};
 
