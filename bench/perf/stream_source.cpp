@@ -9,16 +9,16 @@
 // prints the port and the message size, starts sending at the first subscription and, on SIGINT or
 // SIGTERM, prints "sent <messages> <seconds>" and exits.
 #include <unistd.h>
+#include <vanto/codec.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <vanto/codec.h>
 #include <zmq.hpp>
 
 namespace {
@@ -26,6 +26,18 @@ namespace {
 std::atomic<bool> stop_requested{false};
 
 void on_signal(int) { stop_requested = true; }
+
+// Runs a ZeroMQ call; a call interrupted by a signal counts as one that did
+// nothing (false or 0).
+template <typename Call>
+auto interruptible(Call call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const zmq::error_t& e) {
+    if (e.num() != EINTR) throw;
+    return {};
+  }
+}
 
 constexpr size_t kIdentOffset = 16;  // event id in header layout 1
 
@@ -41,8 +53,7 @@ std::vector<uint8_t> message_of(const std::string& kind) {
     header.bpp = 1;
     header.ebitpp = 8;
     header.length = static_cast<int32_t>(pixels.size());
-    value.set_image(header, 0, 0, 0, "bench image", pixels.data(),
-                    static_cast<int>(pixels.size()));
+    value.set_image(header, 0, 0, 0, "bench image", pixels.data(), static_cast<int>(pixels.size()));
   } else {
     value.set_int(7);
   }
@@ -73,9 +84,11 @@ int main(int argc, char** argv) {
   std::printf("%s %zu\n", port.c_str(), message.size());
   std::fflush(stdout);
 
-  // Wait (with a way out) for the first subscriber.
+  // Wait (with a way out) for the first subscriber. The stop signal may
+  // interrupt a ZeroMQ call (EINTR); the loops then look at the flag again.
   zmq::pollitem_t item{socket.handle(), 0, ZMQ_POLLIN, 0};
-  while (!stop_requested && zmq::poll(&item, 1, std::chrono::milliseconds(100)) == 0) {
+  while (!stop_requested &&
+         interruptible([&] { return zmq::poll(&item, 1, std::chrono::milliseconds(100)); }) == 0) {
   }
   const auto start = std::chrono::steady_clock::now();
   int64_t sent = 0;
@@ -83,9 +96,13 @@ int main(int argc, char** argv) {
     const int64_t ident = sent + 1;
     std::memcpy(message.data() + kIdentOffset, &ident, sizeof ident);
     // Blocks only when the subscriber's queue is full: a PUB never does.
-    if (socket.send(zmq::buffer(message), zmq::send_flags::dontwait)) ++sent;
+    if (interruptible([&] {
+          return socket.send(zmq::buffer(message), zmq::send_flags::dontwait).has_value();
+        }))
+      ++sent;
     zmq::message_t subscription;
-    while (socket.recv(subscription, zmq::recv_flags::dontwait)) {
+    while (interruptible(
+        [&] { return socket.recv(subscription, zmq::recv_flags::dontwait).has_value(); })) {
     }
   }
   const double seconds =
