@@ -3,12 +3,12 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <vector>
 
 #include <vanto/eqcall.h>
@@ -159,11 +159,11 @@ int wait_until_readable(void* socket) {
 }
 
 // Receives every part of one message. Returns false on a failed receive.
-bool receive_parts(void* socket, MessageParts& parts) {
+bool receive_parts(void* socket, MessageParts& parts, PartPool& pool) {
   for (;;) {
-    auto raw = std::make_unique<zmq_msg_t>();
-    lib_zmq_msg_init(raw.get());
-    MessagePart part(raw.release());
+    zmq_msg_t* raw = pool.take();
+    lib_zmq_msg_init(raw);
+    MessagePart part(raw, PartCloser{&pool});
     if (lib_zmq_msg_recv(part.get(), socket, 0) < 0) return false;
     parts.push_back(std::move(part));
     int more = 0;
@@ -232,7 +232,10 @@ bool connect_channel(chan_tb* tb, chan* chp) {
 // Event ids of messages that a receive thread has decided to keep but not yet
 // put into the buffer (guarded by bmutex). Another channel's message of such
 // an event completes a waiting event just as one already in the buffer does.
-std::multiset<int64_t> events_being_stored;
+// One entry per receive thread at most (an event id may appear more than
+// once); room for every channel is made before the threads start, so that
+// marking a message allocates nothing.
+std::vector<int64_t> events_being_stored;
 
 // Decides whether a message of event ident is kept. While output is pending
 // only messages of events already waiting (or being stored by another
@@ -241,30 +244,45 @@ std::multiset<int64_t> events_being_stored;
 bool keep_message(int64_t ident) {
   std::lock_guard lock(bmutex);
   if (read_data_prepared && find_eventid_in_buffer(ident) < 0 &&
-      !events_being_stored.contains(ident)) {
+      std::find(events_being_stored.begin(), events_being_stored.end(), ident) ==
+          events_being_stored.end()) {
     return false;
   }
-  events_being_stored.insert(ident);
+  events_being_stored.push_back(ident);
   read_data_prepared = true;
   return true;
 }
 
 void message_stored(int64_t ident) {
   std::lock_guard lock(bmutex);
-  events_being_stored.erase(events_being_stored.find(ident));
+  const auto it = std::find(events_being_stored.begin(), events_being_stored.end(), ident);
+  if (it != events_being_stored.end()) {
+    *it = events_being_stored.back();
+    events_being_stored.pop_back();
+  }
 }
 
 // Receives until stop or the cycle count is used up.
 void receive_loop(chan_tb* tb, chan* chp) {
   vanto::EqDataBlock db{};
   dmsg_info infob;
-  MessageParts parts;  // kept across messages: its storage is allocated once
+  // Kept across messages, so that the only allocation per message is the
+  // buffer of the message itself (and a container for each kept message).
+  PartPool pool;
+  MessageParts parts;  // declared after the pool: its parts go back there
+  std::unique_ptr<vanto::EqData> container;
   while (!stop && take_turn(tb->cycles)) {
-    auto container = std::make_unique<vanto::EqData>(&db, true);
+    // A container handed over with its message is replaced; one of a
+    // dropped message is made new in place and serves again.
+    if (container) {
+      *container = vanto::EqData(&db, true);
+    } else {
+      container = std::make_unique<vanto::EqData>(&db, true);
+    }
     const int readable = wait_until_readable(tb->sockp);
     if (readable == 0) break;
     parts.clear();
-    if (readable < 0 || !receive_parts(tb->sockp, parts)) {
+    if (readable < 0 || !receive_parts(tb->sockp, parts, pool)) {
       if (stop) break;
       dmsg_err("can not receive");
       receive_failed = true;
@@ -375,6 +393,10 @@ void receive_msg(chan_tb* tb) {
 }
 
 chan* dmsg_rcv(chan* channels, int count) {
+  {
+    std::lock_guard lock(bmutex);
+    events_being_stored.reserve(static_cast<std::size_t>(count > 0 ? count : 1));
+  }
   std::vector<std::unique_ptr<chan_tb>> ctb;
   for (int index = 0; index < count; ++index) {
     auto tb = std::make_unique<chan_tb>();

@@ -44,12 +44,34 @@ struct chan {
   int cmd = 0;
 };
 
-// One received message part: initialised on creation, closed and freed when
-// released.
+// Closed message parts kept for the next message, so that a receive loop
+// allocates no part record per message.
+class PartPool {
+ public:
+  // A closed part record: a kept one, or a new one.
+  zmq_msg_t* take() {
+    if (spare_.empty()) return new zmq_msg_t;
+    zmq_msg_t* part = spare_.back().release();
+    spare_.pop_back();
+    return part;
+  }
+  void give_back(zmq_msg_t* part) { spare_.emplace_back(part); }
+
+ private:
+  std::vector<std::unique_ptr<zmq_msg_t>> spare_;
+};
+
+// One received message part: initialised on creation, closed when released,
+// and then given back to its pool (if it came from one) or freed.
 struct PartCloser {
+  PartPool* pool = nullptr;
   void operator()(zmq_msg_t* part) const {
     lib_zmq_msg_close(part);
-    delete part;
+    if (pool != nullptr) {
+      pool->give_back(part);
+    } else {
+      delete part;
+    }
   }
 };
 using MessagePart = std::unique_ptr<zmq_msg_t, PartCloser>;
