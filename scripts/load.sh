@@ -2,7 +2,7 @@
 # The full load: CLIENTS load client processes (default 8) with REQUESTS mixed
 # gets and sets each (default 20000) against one vantoserver of a Release
 # build on 127.0.0.1, first a warm-up round, then ROUNDS measured rounds
-# (default 2). Each client owns its channels (tests/load/load.toml), counts
+# (default 4). Each client owns its channels (tests/load/load.toml), counts
 # the replies per request id and reads back every write. Prints the figures
 # of every round and the server's VmRSS / VmHWM after the warm-up and after
 # the last round; exits non-zero when any client saw a fault.
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 build=${LOAD_BUILD_DIR:-build-load-release}
 clients=${CLIENTS:-8}
 requests=${REQUESTS:-20000}
-rounds=${ROUNDS:-2}
+rounds=${ROUNDS:-4}
 jobs=${JOBS:-2}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVANTO_TESTS=ON >/dev/null
