@@ -142,6 +142,33 @@ TEST_F(GetManyTest, AStoppedServerFailsEveryReadWithUnavailServ) {
   for (const EqData& result : batch.results) EXPECT_EQ(result.error(), vanto::unavail_serv);
 }
 
+// The values of a spectrum reply.
+std::vector<float> spectrum_values(const EqData& s) {
+  char* comment = nullptr;
+  int comment_length = 0, count = 0;
+  int64_t tm = 0;
+  float start = 0, inc = 0;
+  uint32_t status = 0;
+  float* values = nullptr;
+  if (!s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count))
+    return {};
+  return std::vector<float>(values, values + count);
+}
+
+TEST(GetManyRequestTest, TheRequestArgumentGoesWithEveryRead) {
+  vantotest::ServerProcess server;
+  ::setenv("VANTO_ENS", server.ens().c_str(), 1);
+  // Squares 1 4 9 ... 64: from value 2 on, every second one, three of them.
+  const std::string spectrum = "TEST.SIM/TYPES/LOC1/SPECTRUM";
+  EqData crop;  // buffer, offset, step, count
+  crop.set_iiii(0, 2, 2, 3);
+  Batch batch({spectrum, spectrum, spectrum});
+  vanto::EqCall call;
+  EXPECT_EQ(call.get_many(batch.address_slots.data(), &crop, batch.result_slots.data(), 3), 0u);
+  for (const EqData& result : batch.results)
+    EXPECT_EQ(spectrum_values(result), (std::vector<float>{9, 25, 49}));
+}
+
 TEST(GetManyRoutingTest, ReadsOfTwoServersInterleavedEachReachTheirOwn) {
   vantotest::ServerProcess other(
       vantotest::temp_file(many_locations_config("OTHER.SIM", 20), ".toml"));
