@@ -118,6 +118,44 @@ struct EqCall::Impl {
     return ahead;
   }
 
+  // The connection of adr's server, from the previous call's route or from
+  // the name service; null with out holding the error.
+  rpc::Connection* connection_of(EqAdr* adr, EqData* out) {
+    if (adr != nullptr && adr->error_text().empty()) {
+      if (rpc::Connection* connection = last.find(*adr)) return connection;
+    }
+    const uint64_t forgotten = rpc::routes_forgotten();
+    rpc::Endpoint server;
+    if (!locate(adr, out, server)) return nullptr;
+    rpc::Connection& connection = pool.to(server);
+    last.remember(*adr, connection, forgotten);
+    return &connection;
+  }
+
+  // A write and the read behind it, both sent before either reply is
+  // awaited. Returns the write's code.
+  int write_and_read_back(EqAdr* adr, const EqData* in, EqData* out, EqData* read_back) {
+    read_back->init();
+    rpc::Connection* connection = connection_of(adr, out);
+    if (connection == nullptr) return out->error();
+    const std::string_view channel = channel_name(*adr, name);
+    const uint64_t write = connection->send(rpc::Op::set, channel, in);
+    if (write == 0) {
+      out->init();
+      out->error(unavail_serv, "the write could not be queued for " + adr->show_adr());
+      return out->error();
+    }
+    const uint64_t read = connection->send(rpc::Op::get, channel, nullptr);
+    const int code = connection->await(write, *out, timeout);
+    if (read == 0) return code;
+    if (code != 0) {
+      connection->abandon(read);
+      return code;
+    }
+    connection->await(read, *read_back, timeout);
+    return code;
+  }
+
   // Performs op on adr's server; returns out's code.
   int perform(rpc::Op op, EqAdr* adr, const EqData* in, EqData* out) {
     if (out == nullptr) return ill_parameter;
@@ -192,6 +230,18 @@ int EqCall::set(EqAdr* adr, EqData* in, EqData* out) {
     return out->error();
   }
   return impl_->perform(rpc::Op::set, adr, in, out);
+}
+
+int EqCall::set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back) {
+  if (read_back == nullptr) return set(adr, in, out);
+  if (out == nullptr) return ill_parameter;
+  if (in == nullptr) {
+    out->init();
+    out->error(ill_parameter, "no value to write");
+    read_back->init();
+    return out->error();
+  }
+  return impl_->write_and_read_back(adr, in, out, read_back);
 }
 
 int EqCall::names(EqAdr* adr, EqData* out) {

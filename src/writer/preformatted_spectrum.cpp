@@ -29,7 +29,7 @@ int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ,
   const SpectrumValue& v = parse.value;
   s.data.set(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
              v.length);
-  s.call.set(&s.address, &s.data, &s.result);
+  set_and_read_back(s, s.result);
   if (s.result.error() != 0) {
     s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
     return 1;

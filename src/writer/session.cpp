@@ -32,13 +32,16 @@ int detect_type(WriterSession& s, const std::string& chan) {
   return s.result.type();
 }
 
+int set_and_read_back(WriterSession& s, vanto::EqData& result) {
+  const int code = s.call.set(&s.address, &s.data, &result, &s.read_back);
+  if (code == 0) s.data.init();  // the next write starts from an empty value
+  return code;
+}
+
 void print_read_back(WriterSession& s, int type) {
-  s.data.init();
-  s.result.init();
   // The read-back is informative: an error there prints its text in place of
   // the value, and the write still counts as done.
-  s.call.get(&s.address, &s.data, &s.result);
-  if (type != vanto::DATA_XML) s.out << vantocli::value_text(s.result) << "\n";
+  if (type != vanto::DATA_XML) s.out << vantocli::value_text(s.read_back) << "\n";
 }
 
 }  // namespace vantoput

@@ -17,6 +17,7 @@ struct WriterSession {
 
   vanto::EqData data;    // the value to send; also the request of get calls
   vanto::EqData result;  // the reply of get and set calls
+  vanto::EqData read_back;  // the channel as read right behind a set
   vanto::EqAdr address;  // the address of the current call
   vanto::EqCall call;
   std::ostream& out;
@@ -36,7 +37,11 @@ bool set_target_address(WriterSession& s, const std::string& chan,
 // of the error reply instead).
 int detect_type(WriterSession& s, const std::string& chan);
 
-// Prints the value of a successful set as read back from s.address, unless it
+// Writes s.data into s.address, the read-back into s.read_back in the same
+// round trip; result receives the write's reply. Returns its code.
+int set_and_read_back(WriterSession& s, vanto::EqData& result);
+
+// Prints the value of a successful set as read back (s.read_back), unless it
 // is an XML document.
 void print_read_back(WriterSession& s, int type);
 

@@ -46,7 +46,7 @@ int write_to_dev(WriterSession& s, const std::string& chan, int typ, const std::
     if (typ == -1) return 1;
   }
   if (!build_value(s, typ, value)) return 1;
-  s.call.set(&s.address, &s.data, &s.result);
+  set_and_read_back(s, s.result);
   if (s.result.error() != 0) {
     s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
     return 1;
@@ -89,7 +89,7 @@ int write_direct(WriterSession& s, const std::string& chan, int typ,
   s.data.init();
   if (!set_target_address(s, chan, mrg)) return 1;
   s.data.copy_from(&result_r);
-  s.call.set(&s.address, &s.data, &result_set);
+  set_and_read_back(s, result_set);
   if (result_set.error() != 0) {
     s.err << vantocli::value_text(result_set) << " , error = " << result_set.error() << "\n";
     return 1;

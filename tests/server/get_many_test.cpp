@@ -1,4 +1,5 @@
-// EqCall::get_many: many reads in flight at once, each result in its own slot.
+// Calls that keep more than one request in flight: EqCall::get_many (many
+// reads, each result in its own slot) and set with its read-back.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -153,6 +154,39 @@ std::vector<float> spectrum_values(const EqData& s) {
   if (!s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count))
     return {};
   return std::vector<float>(values, values + count);
+}
+
+TEST_F(GetManyTest, ASetWithReadBackSeesTheWrittenValue) {
+  vanto::EqCall call;
+  EqAdr adr(location("MANY.SIM", 3));
+  EqData in, out, read_back;
+  in.set_int(77);
+  EXPECT_EQ(call.set(&adr, &in, &out, &read_back), 0);
+  EXPECT_EQ(out.error(), 0);
+  EXPECT_EQ(read_back.error(), 0);
+  EXPECT_EQ(read_back.get_int(), 77);
+  EXPECT_EQ(servertest::get(location("MANY.SIM", 3)).get_int(), 77);
+}
+
+TEST_F(GetManyTest, AFailedSetLeavesTheReadBackEmptyAndTheNextCallGetsItsOwnReply) {
+  const std::string address = location("MANY.SIM", 4);
+  server_->fail_next(address, vanto::ill_serv, 1);
+  vanto::EqCall call;
+  EqAdr adr(address);
+  EqData in, out, read_back;
+  read_back.set_int(-1);  // must not survive the failed write
+  in.set_int(55);
+  EXPECT_EQ(call.set(&adr, &in, &out, &read_back), vanto::ill_serv);
+  EXPECT_EQ(read_back.type(), vanto::DATA_NULL);
+  // The reply of the read that followed the failed write is not taken for
+  // this one's.
+  const EqData next = servertest::get(call, location("MANY.SIM", 5));
+  EXPECT_EQ(next.get_int(), 1005);
+  EXPECT_EQ(servertest::get(call, address).get_int(), 1004);
+
+  EqAdr unknown("MANY.SIM/NODEV/L1/VALUE");
+  EXPECT_EQ(call.set(&unknown, &in, &out, &read_back), vanto::no_ens_entry);
+  EXPECT_EQ(read_back.type(), vanto::DATA_NULL);
 }
 
 TEST(GetManyRequestTest, TheRequestArgumentGoesWithEveryRead) {

@@ -47,6 +47,12 @@ class EqCall {
   size_t get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count);
   // Writes in into the channel.
   int set(EqAdr* adr, EqData* in, EqData* out);
+  // Writes in into the channel and reads the channel back into read_back in
+  // the same round trip: the read follows the write on the same connection,
+  // and a server answers one connection's requests in order, so it sees the
+  // written value (or a later one). When the write fails, read_back is left
+  // empty. Returns the write's code, as set does.
+  int set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back);
   // Lists names below the first '*' of the address: devices of the facility
   // (DATA_A_USTR, the name in each record's text), locations of a device, or
   // properties of a location ("NAME description").
