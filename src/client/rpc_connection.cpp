@@ -112,7 +112,7 @@ int Connection::await(uint64_t id, EqData& out, std::chrono::milliseconds timeou
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    const std::optional<ReplyHeader> header = next_reply(left);
+    const std::optional<ReplyHeader> header = next_reply(left, false);
     if (!header) {
       fail_unavailable(out, timeout);
       return out.error();
@@ -124,21 +124,25 @@ int Connection::await(uint64_t id, EqData& out, std::chrono::milliseconds timeou
   }
 }
 
-std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds timeout) {
+std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds timeout,
+                                                  bool queued_first) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  bool try_receive = queued_first;
   for (;;) {
-    frames_.clear();
-    // Replies already queued are taken without polling first.
-    if (zmq::recv_multipart(socket_, std::back_inserter(frames_), zmq::recv_flags::dontwait)) {
-      if (frames_.size() != kReplyFrames) continue;
-      if (auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size()))
-        return header;
-      continue;
+    if (try_receive) {
+      frames_.clear();
+      if (zmq::recv_multipart(socket_, std::back_inserter(frames_), zmq::recv_flags::dontwait)) {
+        if (frames_.size() != kReplyFrames) continue;
+        if (auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size()))
+          return header;
+        continue;
+      }
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     zmq::pollitem_t item{socket_.handle(), 0, ZMQ_POLLIN, 0};
     if (left.count() <= 0 || zmq::poll(&item, 1, left) == 0) return std::nullopt;
+    try_receive = true;
   }
 }
 
@@ -171,7 +175,7 @@ size_t Connection::call_many(Op op, std::span<const std::string> addresses, cons
       ++next;
     }
     if (waiting.empty()) continue;
-    const std::optional<ReplyHeader> reply = next_reply(timeout);
+    const std::optional<ReplyHeader> reply = next_reply(timeout, true);
     if (!reply) {
       // A silent server: what waits and what was not sent yet fails alike.
       for (const auto& [id, index] : waiting) fail_unavailable(*out[index], timeout);

@@ -68,8 +68,10 @@ class Connection {
   bool send_encoded(const RequestHeader& header, std::string_view address,
                     std::span<const uint8_t> data);
   // Waits up to timeout for the next well-formed reply and leaves it in
-  // frames_; false when none came in time.
-  std::optional<ReplyHeader> next_reply(std::chrono::milliseconds timeout);
+  // frames_; empty when none came in time. queued_first: look for a reply
+  // already queued before waiting (while many replies stream in); a single
+  // call waits first, its reply cannot be there yet.
+  std::optional<ReplyHeader> next_reply(std::chrono::milliseconds timeout, bool queued_first);
   void fail_unavailable(EqData& out, std::chrono::milliseconds timeout) const;
   // Keeps the reply of a request sent ahead; false when nobody waits for it.
   bool keep_for_later(uint64_t id, Frames& frames);
