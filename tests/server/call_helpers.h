@@ -28,6 +28,28 @@ inline vanto::EqData set(vanto::EqCall& call, const std::string& address, vanto:
   return out;
 }
 
+// The parts of a spectrum reply a test looks at; ok is false for anything
+// that is not a spectrum.
+struct SpectrumParts {
+  bool ok = false;
+  std::vector<float> values;
+  float start = 0;
+  float increment = 0;
+};
+
+inline SpectrumParts spectrum_of(const vanto::EqData& s) {
+  char* comment = nullptr;
+  int comment_length = 0, count = 0;
+  int64_t tm = 0;
+  uint32_t status = 0;
+  float* values = nullptr;
+  SpectrumParts parts;
+  parts.ok = s.get_spectrum(&comment, &comment_length, &tm, &parts.start, &parts.increment,
+                            &status, &values, &count);
+  if (parts.ok) parts.values.assign(values, values + count);
+  return parts;
+}
+
 // The texts of the records of a name list.
 inline std::vector<std::string> names(const std::string& address, int* code = nullptr) {
   vanto::EqCall call;

@@ -51,17 +51,11 @@ TEST_F(CallsTest, ReferenceArraysImageAndHistory) {
   ASSERT_EQ(a.length(), 4);
   for (int k = 0; k < 4; ++k) EXPECT_EQ(a.get_int(k), k + 1);
 
-  const EqData s = get("TEST.SIM/ARRAY/LOC1/SPECTRUM");
-  char* comment = nullptr;
-  int comment_length = 0, count = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  ASSERT_TRUE(s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count));
-  EXPECT_EQ(std::vector<float>(values, values + count), (std::vector<float>{10, 20, 30}));
-  EXPECT_FLOAT_EQ(start, 1.5f);
-  EXPECT_FLOAT_EQ(inc, 0.5f);
+  const servertest::SpectrumParts s = servertest::spectrum_of(get("TEST.SIM/ARRAY/LOC1/SPECTRUM"));
+  ASSERT_TRUE(s.ok);
+  EXPECT_EQ(s.values, (std::vector<float>{10, 20, 30}));
+  EXPECT_FLOAT_EQ(s.start, 1.5f);
+  EXPECT_FLOAT_EQ(s.increment, 0.5f);
 
   EXPECT_NE(get("TEST.SIM/ARRAY/LOC1/XML").get_xml().find("<"), std::string::npos);
 
@@ -229,19 +223,14 @@ TEST_F(CallsTest, TimeStampedHistoriesAnswerIntervals) {
 TEST_F(CallsTest, SpectrumHonoursOffsetStepAndCount) {
   EqData request;
   request.set_iiii(0, 2, 2, 3);
-  const EqData s = get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request);
-  ASSERT_EQ(s.error(), 0) << s.error_text();
-  char* comment = nullptr;
-  int comment_length = 0, count = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  ASSERT_TRUE(s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count));
+  const EqData reply = get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request);
+  ASSERT_EQ(reply.error(), 0) << reply.error_text();
+  const servertest::SpectrumParts s = servertest::spectrum_of(reply);
+  ASSERT_TRUE(s.ok);
   // Squares 1 4 9 ... 64 over start 0, increment 2: values 2, 4 and 6 of them.
-  EXPECT_EQ(std::vector<float>(values, values + count), (std::vector<float>{9, 25, 49}));
-  EXPECT_FLOAT_EQ(start, 4.0f);
-  EXPECT_FLOAT_EQ(inc, 4.0f);
+  EXPECT_EQ(s.values, (std::vector<float>{9, 25, 49}));
+  EXPECT_FLOAT_EQ(s.start, 4.0f);
+  EXPECT_FLOAT_EQ(s.increment, 4.0f);
 
   request.set_iiii(0, 100, 1, 1);
   EXPECT_EQ(get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request).error(), vanto::out_of_range);

@@ -143,19 +143,6 @@ TEST_F(GetManyTest, AStoppedServerFailsEveryReadWithUnavailServ) {
   for (const EqData& result : batch.results) EXPECT_EQ(result.error(), vanto::unavail_serv);
 }
 
-// The values of a spectrum reply.
-std::vector<float> spectrum_values(const EqData& s) {
-  char* comment = nullptr;
-  int comment_length = 0, count = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  if (!s.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count))
-    return {};
-  return std::vector<float>(values, values + count);
-}
-
 TEST_F(GetManyTest, ASetWithReadBackSeesTheWrittenValue) {
   vanto::EqCall call;
   EqAdr adr(location("MANY.SIM", 3));
@@ -200,7 +187,7 @@ TEST(GetManyRequestTest, TheRequestArgumentGoesWithEveryRead) {
   vanto::EqCall call;
   EXPECT_EQ(call.get_many(batch.address_slots.data(), &crop, batch.result_slots.data(), 3), 0u);
   for (const EqData& result : batch.results)
-    EXPECT_EQ(spectrum_values(result), (std::vector<float>{9, 25, 49}));
+    EXPECT_EQ(servertest::spectrum_of(result).values, (std::vector<float>{9, 25, 49}));
 }
 
 TEST(GetManyRoutingTest, ReadsOfTwoServersInterleavedEachReachTheirOwn) {
