@@ -184,7 +184,7 @@ struct EqCall::Impl {
 
 size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count) {
   const size_t total = adrs != nullptr && out != nullptr ? count : 0;
-  // The connection of the previous call, when reads[i] may go there at once.
+  // The connection of the previous call, when read i may go there at once.
   auto known_route = [&](size_t i) -> rpc::Connection* {
     if (adrs[i] == nullptr || out[i] == nullptr || !adrs[i]->error_text().empty()) return nullptr;
     return impl_->last.find(*adrs[i]);
