@@ -35,6 +35,9 @@ bool parse_endpoint(std::string_view text, Endpoint& out) {
 
 namespace {
 
+// How often a wait with a stop flag looks at it.
+constexpr std::chrono::milliseconds kStopCheck{100};
+
 uint64_t next_request_id() {
   static std::atomic<uint64_t> counter{1};
   return counter.fetch_add(1, std::memory_order_relaxed);
@@ -42,8 +45,8 @@ uint64_t next_request_id() {
 
 }  // namespace
 
-Connection::Connection(const Endpoint& server)
-    : server_(server), socket_(context(), zmq::socket_type::dealer) {
+Connection::Connection(const Endpoint& server, const std::atomic<bool>* stop)
+    : server_(server), stop_(stop), socket_(context(), zmq::socket_type::dealer) {
   socket_.set(zmq::sockopt::linger, 0);
   socket_.connect(server.tcp());
 }
@@ -138,11 +141,14 @@ std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds time
         continue;
       }
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+    if (stop_ != nullptr && stop_->load()) return std::nullopt;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return std::nullopt;
+    // With a stop flag the wait goes in slices, so that a stop is seen soon.
+    if (stop_ != nullptr) left = std::min(left, kStopCheck);
     zmq::pollitem_t item{socket_.handle(), 0, ZMQ_POLLIN, 0};
-    if (left.count() <= 0 || zmq::poll(&item, 1, left) == 0) return std::nullopt;
-    try_receive = true;
+    try_receive = zmq::poll(&item, 1, left) > 0;
   }
 }
 
@@ -213,7 +219,7 @@ int Connection::take_reply(const Frames& frames, EqData& out) {
 
 Connection& ConnectionPool::to(const Endpoint& server) {
   auto& slot = connections_[server.text()];
-  if (!slot) slot = std::make_unique<Connection>(server);
+  if (!slot) slot = std::make_unique<Connection>(server, stop_);
   return *slot;
 }
 

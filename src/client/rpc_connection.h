@@ -1,6 +1,7 @@
 // One request/reply connection from libvanto to a server.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -35,7 +36,9 @@ bool parse_endpoint(std::string_view text, Endpoint& out);
 // A DEALER socket connected to one server. Used by one thread at a time.
 class Connection {
  public:
-  explicit Connection(const Endpoint& server);
+  // stop, when given, ends every wait for a reply as soon as it is set (the
+  // call then fails like one that got no answer).
+  explicit Connection(const Endpoint& server, const std::atomic<bool>* stop = nullptr);
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
@@ -78,6 +81,7 @@ class Connection {
   static int take_reply(const Frames& frames, EqData& out);
 
   Endpoint server_;
+  const std::atomic<bool>* stop_;
   zmq::socket_t socket_;
   Frames frames_;  // receive buffer, reused by every call
   // Requests sent ahead and not yet awaited, with their reply once it came.
@@ -87,11 +91,15 @@ class Connection {
 // The connections of one EqCall, one per server, made on first use.
 class ConnectionPool {
  public:
+  ConnectionPool() = default;
+  // Connections whose waits end when stop is set (see Connection).
+  explicit ConnectionPool(const std::atomic<bool>* stop) : stop_(stop) {}
   Connection& to(const Endpoint& server);
   // Drops the connection (and the requests still queued on it).
   void drop(const Endpoint& server);
 
  private:
+  const std::atomic<bool>* stop_ = nullptr;
   std::map<std::string, std::unique_ptr<Connection>> connections_;
 };
 

@@ -20,22 +20,18 @@ constexpr std::chrono::milliseconds kLongestRetryPause{2000};
 // an answer to the heartbeats for this long the connection counts as lost.
 constexpr std::chrono::milliseconds kHeartbeat{2000};
 constexpr std::chrono::milliseconds kHeartbeatTimeout{6000};
-// Longest wait for one answer while the publisher is looked for again. The
-// requests block for their time-out, so this also bounds how long a stop
-// request waits while a server is down; a server slower than this is asked
-// again after the next pause.
-constexpr std::chrono::milliseconds kLongestRenewWait{1000};
-
 // "F/D/L/P" as the server names its channels.
 std::string channel_name(const EqAdr& adr) {
   return adr.facility() + "/" + adr.device() + "/" + adr.location() + "/" + adr.property();
 }
 
-// Asks adr's server where adr's updates are published; false on any failure.
-bool find_publisher(const EqAdr& adr, std::chrono::milliseconds timeout, Endpoint& publisher,
-                    std::string& topic) {
+// Asks adr's server where adr's updates are published; false on any failure
+// and as soon as stop is set.
+bool find_publisher(const EqAdr& adr, std::chrono::milliseconds timeout,
+                    const std::atomic<bool>& stop, Endpoint& publisher, std::string& topic) {
   // A pool of its own: this thread never shares the EqCall's connections.
-  ConnectionPool pool;
+  // Its waits for replies end on a stop request.
+  ConnectionPool pool(&stop);
   EqData reply;
   Endpoint server;
   if (!route(pool, adr, server, reply, timeout)) return false;
@@ -155,7 +151,7 @@ std::unique_ptr<Subscription::Link> Subscription::renew() {
     std::string topic;
     // The topic is the channel's name, so a server that answers with
     // another one serves something else: it is asked again later.
-    if (find_publisher(address_, std::min(timeout_, kLongestRenewWait), publisher, topic) &&
+    if (find_publisher(address_, timeout_, stop_, publisher, topic) &&
         topic == topic_) {
       try {
         return std::make_unique<Link>(publisher, topic_);

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <zmq.hpp>
+
 #include <vanto/eqadr.h>
 #include <vanto/eqcall.h>
 #include <vanto/eqdata.h>
@@ -171,6 +173,36 @@ TEST(ServerRestart, SubscriptionEndsWhileItsServerStaysDown) {
     ended.set_value();
   }).detach();
   ASSERT_EQ(done.wait_for(60s), std::future_status::ready) << "the EqCall destructor hangs";
+}
+
+TEST(ServerRestart, ARenewalWaitingForASilentServerEndsOnStop) {
+  auto server = std::make_unique<ServerProcess>();
+  const NameService ens(server->ens());
+  const int port = server->port();
+  auto seen = std::make_unique<Deliveries>();
+  auto call = std::make_unique<vanto::EqCall>();
+  // The requests of this call, and of its subscription when it looks for
+  // the server again, wait a minute for their answers.
+  vanto::EqAdr adr(kInt);
+  vanto::EqData minute, ignored;
+  minute.set_int(60'000);
+  ASSERT_EQ(call->set_option(&adr, &minute, &ignored, vanto::EQ_TIMEOUT), 0);
+  call->subscribe(adr, seen->callback()).get();
+  ASSERT_TRUE(seen->wait_for(0, {"42"}, 30s));
+  server->stop();
+  // Where the server was, a socket takes requests and never answers them.
+  zmq::context_t context;
+  zmq::socket_t silent(context, zmq::socket_type::router);
+  silent.set(zmq::sockopt::linger, 0);
+  silent.bind("tcp://127.0.0.1:" + std::to_string(port));
+  zmq::pollitem_t item{silent.handle(), 0, ZMQ_POLLIN, 0};
+  ASSERT_GT(zmq::poll(&item, 1, std::chrono::milliseconds(30s)), 0)
+      << "the subscription never asked for its server again";
+  // Its request now waits for an answer; ending the subscription ends that
+  // wait instead of sitting out the minute.
+  auto ended = std::async(std::launch::async, [&call] { call.reset(); });
+  EXPECT_EQ(ended.wait_for(30s), std::future_status::ready)
+      << "the EqCall destructor waits for the silent server";
 }
 
 TEST(ServerRestart, SubscribeMonitorKeepsPrintingUpdates) {
