@@ -29,13 +29,7 @@ int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ,
   const SpectrumValue& v = parse.value;
   s.data.set(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
              v.length);
-  set_and_read_back(s, s.result);
-  if (s.result.error() != 0) {
-    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
-    return 1;
-  }
-  print_read_back(s, typ);
-  return 0;
+  return write_value(s, typ);
 }
 
 }  // namespace vantoput

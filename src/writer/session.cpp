@@ -44,4 +44,14 @@ void print_read_back(WriterSession& s, int type) {
   if (type != vanto::DATA_XML) s.out << vantocli::value_text(s.read_back) << "\n";
 }
 
+int write_value(WriterSession& s, int type) {
+  set_and_read_back(s, s.result);
+  if (s.result.error() != 0) {
+    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    return 1;
+  }
+  print_read_back(s, type);
+  return 0;
+}
+
 }  // namespace vantoput

@@ -45,4 +45,8 @@ int set_and_read_back(WriterSession& s, vanto::EqData& result);
 // is an XML document.
 void print_read_back(WriterSession& s, int type);
 
+// Writes s.data (of type type) into s.address: the write's error text on
+// failure (status 1), else the read-back value (status 0).
+int write_value(WriterSession& s, int type);
+
 }  // namespace vantoput

@@ -46,13 +46,7 @@ int write_to_dev(WriterSession& s, const std::string& chan, int typ, const std::
     if (typ == -1) return 1;
   }
   if (!build_value(s, typ, value)) return 1;
-  set_and_read_back(s, s.result);
-  if (s.result.error() != 0) {
-    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
-    return 1;
-  }
-  print_read_back(s, typ);
-  return 0;
+  return write_value(s, typ);
 }
 
 int write_direct(WriterSession& s, const std::string& chan, int typ,
