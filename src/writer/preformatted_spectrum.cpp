@@ -1,7 +1,5 @@
 #include "preformatted_spectrum.h"
 
-#include <value_text.h>
-
 #include "spectrum_text.h"
 
 namespace vantoput {
