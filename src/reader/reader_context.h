@@ -33,7 +33,6 @@ struct ReaderContext {
 
   // Client objects kept for the whole process.
   vanto::EqAdr address;
-  vanto::EqAdr address1;
   vanto::EqData data;  // input of every read; empty unless a crop is asked for
   vanto::EqData src;   // always empty; the input of the retry option call
   vanto::EqData dst;   // result of reads and name lists
