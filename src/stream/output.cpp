@@ -11,6 +11,7 @@
 namespace streamcat {
 
 int debug = 1;
+int cycles = 100;
 
 namespace {
 
@@ -60,8 +61,8 @@ void print_spectrum_part(Page& page, const vanto::EqData& data) {
                                                                     : 0))
                             : 0;
   page.add(format("Spectrum parameters: Comment:'%.*s'\n", shown, comment ? comment : ""));
-  page.add(format("tm:%ld status:%d start:%f inc:%f data entries:%d\n", static_cast<long>(tm),
-                  static_cast<int>(status), start, inc, count));
+  page.add(format("tm:%ld status:%u start:%f inc:%f data entries:%d\n", static_cast<long>(tm),
+                  static_cast<unsigned>(status), start, inc, count));
   for (int i = 0; values && i < count; ++i) {
     // Maybe at an odd address (the sender's header length): copied out.
     float value;
@@ -207,14 +208,15 @@ bool print_number_array(Page& page, const vanto::EqData& data, const std::string
       });
       return true;
     }
+    // Unsigned types print as unsigned: 4000000000 is not -294967296.
     case vanto::DATA_A_UINT:
       print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%i\t", i, static_cast<int>(data.get_uint(i)));
+        return format("[%04d]:%u\t", i, static_cast<unsigned>(data.get_uint(i)));
       });
       return true;
     case vanto::DATA_A_ULONG:
       print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%li\t", i, static_cast<long>(data.get_ulong(i)));
+        return format("[%04d]:%lu\t", i, static_cast<unsigned long>(data.get_ulong(i)));
       });
       return true;
     default:
@@ -334,10 +336,10 @@ void print_data(const char* name, vanto::EqData* data, const dmsg_info* ts, cons
     case 1: {
       const double arrival = static_cast<double>(dtm->tv_sec) * 1e6 + static_cast<double>(dtm->tv_usec);
       const double stamped = static_cast<double>(ts->sec) * 1e6 + static_cast<double>(ts->usec);
-      page.add(format("[%5.2f ms]  data of type %s  length:%d %ld:%d_%ld stat:%d\n",
+      page.add(format("[%5.2f ms]  data of type %s  length:%d %ld:%d_%ld stat:%u\n",
                       (arrival - stamped) / 1000.0, data->type_string(), length,
                       static_cast<long>(ts->sec), ts->usec, static_cast<long>(ts->ident),
-                      static_cast<int>(ts->stat)));
+                      static_cast<unsigned>(ts->stat)));
       break;
     }
     case 2:
@@ -387,6 +389,8 @@ void print_msg(const int* count_pointer) {
       entry->pbuf[slot].reset();
     }
   }
+  // The events are printed (or a stop came first): the receive side ends too.
+  stop_and_wake();
 }
 
 }  // namespace streamcat

@@ -12,9 +12,12 @@ namespace streamcat {
 // Print level (-d): 0 spinner only, 1 timing, 2 value text, 3 block header,
 // 4 full data; any other value prints only the channel name.
 extern int debug;
+// Events to print (-n); negative: no limit. Printing the last one ends the run.
+extern int cycles;
 
 // Thread body; count points to the number of events to print (negative: no
-// limit). Ends on stop or when the count is used up.
+// limit). Ends on stop, or when the count is used up: then it requests the
+// stop that ends the receive threads.
 void print_msg(const int* count);
 
 // Prints one slot: channel name (may be null), its container (nothing if

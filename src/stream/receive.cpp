@@ -20,7 +20,6 @@
 
 namespace streamcat {
 
-int cycles = 100;
 int connect_timeout = 5000;
 std::atomic<bool> receive_failed{false};
 
@@ -262,7 +261,10 @@ void message_stored(int64_t ident) {
   }
 }
 
-// Receives until stop or the cycle count is used up.
+// Receives until stop. The receive side has no count of its own: the output
+// thread ends the run once it has printed its events, so a message that
+// completes the last event is never cut off by a receive thread that reached
+// a count first.
 void receive_loop(chan_tb* tb, chan* chp) {
   vanto::EqDataBlock db{};
   dmsg_info infob;
@@ -271,7 +273,7 @@ void receive_loop(chan_tb* tb, chan* chp) {
   PartPool pool;
   MessageParts parts;  // declared after the pool: its parts go back there
   std::unique_ptr<vanto::EqData> container;
-  while (!stop && take_turn(tb->cycles)) {
+  while (!stop) {
     // A container handed over with its message is replaced; one of a
     // dropped message is made new in place and serves again.
     if (container) {
@@ -288,23 +290,30 @@ void receive_loop(chan_tb* tb, chan* chp) {
       receive_failed = true;
       break;
     }
-    // A message for an event already waiting completes it and is kept even
-    // while output is pending; only messages of new events are dropped.
     if (store_msg(chp, parts, container.get(), &infob) < 0) continue;
-    const int64_t ident = infob.ident;
-    if (!keep_message(ident)) {
-      say_err("Got new data while still outputting previous, skipping\n");
-      continue;
-    }
     parts.clear();
-    for (chan_cb* node = chp->root; node; node = node->next) {
-      if (node->cb) node->cb(chp, container, &infob);
-    }
-    message_stored(ident);
+    hand_over_message(chp, container, infob);
   }
 }
 
 }  // namespace
+
+bool hand_over_message(chan* chp, std::unique_ptr<vanto::EqData>& container,
+                       const dmsg_info& info) {
+  // A message for an event already waiting completes it and is kept even
+  // while output is pending; only messages of new events are dropped.
+  if (!keep_message(info.ident)) {
+    say_err("Got new data while still outputting previous, skipping\n");
+    return false;
+  }
+  show_ustr_length(*container);
+  dmsg_info identity = info;
+  for (chan_cb* node = chp->root; node; node = node->next) {
+    if (node->cb) node->cb(chp, container, &identity);
+  }
+  message_stored(info.ident);
+  return true;
+}
 
 int con_type(const char* name, const char* machname, unsigned long machaddr) {
   if (std::strcmp(name, machname) == 0) return 1;
@@ -401,7 +410,6 @@ chan* dmsg_rcv(chan* channels, int count) {
   for (int index = 0; index < count; ++index) {
     auto tb = std::make_unique<chan_tb>();
     tb->chp = &channels[index];
-    tb->cycles = cycles;
     chan_tb* record = tb.get();
     ctb.push_back(std::move(tb));
     record->id = std::thread(receive_msg, record);

@@ -24,7 +24,6 @@ struct chan_cb {
 
 // Receive-thread record, one per channel.
 struct chan_tb {
-  int cycles = 0;          // messages to receive; negative: no limit
   std::thread id;
   void* sockp = nullptr;   // the thread's socket while it is open
   int hwm = 0;             // high-water mark applied to the socket
@@ -36,7 +35,6 @@ struct chan_tb {
 };
 
 // Program-wide settings of the receive side.
-extern int cycles;           // messages per receive thread (-n)
 extern int connect_timeout;  // ms to wait for the first message (-t)
 // Set when a channel could not be bound, connected, gave no first message or
 // failed to receive (not when it ended on a stop request or its count).
@@ -47,6 +45,14 @@ chan* dmsg_rcv(chan* channels, int count);
 
 // Thread body.
 void receive_msg(chan_tb* tb);
+
+// Hands a decoded message (chp->dp, container, info) on: while output is
+// pending, a message of a new event is dropped with "Got new data while still
+// outputting previous, skipping" before anything else is printed about it;
+// otherwise it goes through the channel's callback list. Returns true when
+// the message was kept.
+bool hand_over_message(chan* chp, std::unique_ptr<vanto::EqData>& container,
+                       const dmsg_info& info);
 
 // Finds host, port and data version of the channel written as `written`
 // (parsed into ea). A "host:port;version" text is taken apart directly; any

@@ -27,6 +27,7 @@ constexpr int kV2Size = 2, kV2Name = 4, kV2Type = 68, kV2Len = 72, kV2Ident = 80
 
 constexpr uint16_t kSecHiFlag = 0x8000;
 constexpr size_t kUstrRecord = 40;
+constexpr size_t kUstrStringLength = 24;
 constexpr size_t kUstrStringPointer = 32;
 constexpr size_t kXyzsLocation = 32;
 constexpr size_t kXyzsCopied = 24;
@@ -99,22 +100,15 @@ void set_pair(vanto::DataPair& pair, size_t length, void* pointer) {
 // Result of one type decoder: empty text when decoded, else why it was refused.
 using Refusal = std::string;
 
-Refusal decode_ustr_records(EqDataBlock& blk, const DataPart& part, uint32_t count,
-                            bool print_single) {
+Refusal decode_ustr_records(EqDataBlock& blk, const DataPart& part, uint32_t count) {
   if (!part.holds(0, static_cast<size_t>(count) * kUstrRecord)) return "USTR records beyond the message";
   size_t text_offset = static_cast<size_t>(count) * kUstrRecord;
   for (uint32_t k = 0; k < count; ++k) {
     uint8_t* record = part.at(k * kUstrRecord);
-    const uint32_t length = read_at<uint32_t>(record + 24);
+    const uint32_t length = read_at<uint32_t>(record + kUstrStringLength);
     if (!part.holds(text_offset, length)) return "USTR string beyond the message";
     char* text = reinterpret_cast<char*>(part.at(text_offset));
     std::memcpy(record + kUstrStringPointer, &text, sizeof text);
-    if (print_single) {
-      // The text need not be NUL-terminated: show at most its stated length.
-      say_out(format("test length: %d '%.*s'\n", static_cast<int>(length),
-                     static_cast<int>(strnlen(text, length)), text));
-      break;
-    }
     text_offset += length;
   }
   set_pair(blk.data_u.d_ustr_array, count, part.at(0));
@@ -228,8 +222,8 @@ Refusal decode_value(EqDataBlock& blk, int type, uint32_t len, const DataPart& p
     case vanto::DATA_USTR:
       // One record; a count above one would make readers walk past it.
       if (len != 1) return "USTR with a record count other than one";
-      return decode_ustr_records(blk, part, 1, true);
-    case vanto::DATA_A_USTR: return decode_ustr_records(blk, part, len, false);
+      return decode_ustr_records(blk, part, 1);
+    case vanto::DATA_A_USTR: return decode_ustr_records(blk, part, len);
     case vanto::DATA_SPECTRUM: return decode_spectrum(blk, part, false);
     case vanto::DATA_GSPECTRUM: return decode_spectrum(blk, part, true);
     case vanto::DATA_IMAGE: return decode_image(blk, part);
@@ -315,6 +309,18 @@ int store_data(vanto::EqData* container, dmsg_info* info, uint8_t* buffer, int t
     return -1;
   }
   return decoded ? 0 : 1;
+}
+
+void show_ustr_length(const vanto::EqData& container) {
+  if (container.type() != vanto::DATA_USTR) return;
+  const auto* record = static_cast<const uint8_t*>(container.data_block()->data_u.d_ustr_array.ptr);
+  if (!record) return;
+  const uint32_t length = read_at<uint32_t>(record + kUstrStringLength);
+  const char* text = nullptr;
+  std::memcpy(&text, record + kUstrStringPointer, sizeof text);
+  // The text need not be NUL-terminated: show at most its stated length.
+  say_out(format("test length: %d '%.*s'\n", static_cast<int>(length),
+                 static_cast<int>(text ? strnlen(text, length) : 0), text ? text : ""));
 }
 
 int store_msg(chan* chp, MessageParts& parts, vanto::EqData* container, dmsg_info* info) {

@@ -100,4 +100,9 @@ int store_msg(chan* chp, MessageParts& parts, vanto::EqData* container, dmsg_inf
 // the container is then not to be used).
 int store_data(vanto::EqData* container, dmsg_info* info, uint8_t* buffer, int total);
 
+// For a decoded single USTR: prints "test length: N 'text'" on standard
+// output (its string length and text). Nothing for other types. Called only
+// for a message that is kept, so a dropped message leaves no line behind.
+void show_ustr_length(const vanto::EqData& container);
+
 }  // namespace streamcat

@@ -56,9 +56,13 @@ void int_handler(int signal_number) {
   stop = 1;
 }
 
+// tput writes its escape bytes straight to file descriptor 1: only a
+// terminal gets them, and only behind everything printed so far, so they
+// never land inside data that a file or a pipe receives.
 void run_tput(bool wanted, const char* command) {
-  if (!wanted) return;
-  // The terminal's answer does not matter; without a terminal it fails.
+  if (!wanted || !isatty(STDOUT_FILENO)) return;
+  flush_console();
+  // The terminal's answer does not matter.
   [[maybe_unused]] int status = std::system(command);
 }
 
@@ -130,18 +134,25 @@ void install_signal_handling() {
   sigset_t blocked;
   sigemptyset(&blocked);
   sigaddset(&blocked, SIGIO);
-  sigaddset(&blocked, SIGINT);
-  sigaddset(&blocked, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
-  sigset_t interrupt;
-  sigemptyset(&interrupt);
-  sigaddset(&interrupt, SIGINT);
-  pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
+  // kill, timeout and service managers stop a program with SIGTERM, a closed
+  // terminal sends SIGHUP: each ends the run as Ctrl-C does, with what was
+  // printed kept and the cursor restored.
   struct sigaction action {};
   action.sa_handler = int_handler;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal_number : kEndingSignals) {
+    struct sigaction inherited {};
+    sigaction(signal_number, nullptr, &inherited);
+    // A run started with nohup keeps ignoring the hang-up.
+    if (signal_number == SIGHUP && inherited.sa_handler == SIG_IGN) continue;
+    sigaddset(&ending, signal_number);
+    sigaction(signal_number, &action, nullptr);
+  }
+  pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
 }
 
 int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream& err) {
@@ -189,8 +200,8 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
   }
   output.join();
   clear_buffer();
-  run_tput(options.terminal_cursor, "tput cnorm");
   flush_console();
+  run_tput(options.terminal_cursor, "tput cnorm");
   return status;
 }
 

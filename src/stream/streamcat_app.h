@@ -1,6 +1,7 @@
 // streamcat's command line and run: options, channel list, threads, exit status.
 #pragma once
 
+#include <csignal>
 #include <ostream>
 #include <string>
 
@@ -21,7 +22,9 @@ struct StreamOptions {
   std::string list;  // the -c argument
   // Not options of the command line: what a test changes.
   std::string zmq_library = kZmqLibrary;
-  bool terminal_cursor = true;  // run "tput civis" / "tput cnorm"
+  // Hide the cursor while running ("tput civis" / "tput cnorm"), when
+  // standard output is a terminal.
+  bool terminal_cursor = true;
 };
 
 // Reads the options from argv[1] on; returns false when no address list was
@@ -31,8 +34,11 @@ bool parse_options(int argc, const char* const* argv, StreamOptions& options);
 // The usage text with the current values of the settings.
 void print_usage(std::ostream& out, const char* program, const StreamOptions& options);
 
-// SIGINT prints "SIGNAL: 2" and requests a stop; SIGIO and SIGTERM stay
-// blocked in every thread started afterwards.
+// The signals that end a run: each prints "SIGNAL: N" and requests a stop.
+inline constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Installs the handler of kEndingSignals; SIGIO stays blocked in every thread
+// started afterwards.
 void install_signal_handling();
 
 // Receives and prints until the cycle count is used up, a channel fails or a

@@ -170,6 +170,8 @@ TEST_F(DecodeTest, SingleUstrSetsItsStringPointerAndShowsIt) {
   Bytes part = ustr_record(5, 1.5f, 2.5f, 77, 6);
   part.text("abcde");
   ASSERT_EQ(decode_v2(vanto::DATA_USTR, 1, part), 0);
+  EXPECT_EQ(out_.str(), "");  // shown only for a message that is kept
+  show_ustr_length(*container_);
   EXPECT_EQ(out_.str(), "test length: 6 'abcde'\n");
   const vanto::USTR u = container_->get_ustr(0);
   EXPECT_EQ(u.i1_data, 5);
