@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <regex>
 #include <set>
@@ -187,6 +189,32 @@ TEST_F(StreamcatE2E, TheCycleCountEndsTheRun) {
   EXPECT_LE(count_of(r.out, "[" + kLoc1 + "]"), 3) << r.out;
 }
 
+// Run after run, -n 5 prints exactly five events, each whole; with a
+// terminal type whose cursor commands are escape bytes, the redirected output
+// still holds event lines and nothing else.
+TEST_F(StreamcatE2E, EveryCountedRunPrintsExactlyItsEventsAndNothingElse) {
+  const std::regex line_form(R"(\[(TEST\.SIM/STREAM/LOC[12]/COUNTER)\]\[ *-?[0-9]+\.[0-9]{2} ms\])"
+                             R"(  data of type \S+  length:1 [0-9]+:[0-9]+_([0-9]+) stat:0)");
+  for (int run = 0; run < 20; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    const ProgramResult r =
+        streamcat({"-c", kLoc1 + " " + kLoc2, "-n", "5", "-d", "1"}, {{"TERM", "xterm"}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_FALSE(r.out.empty()) << r.err;
+    EXPECT_EQ(r.out.back(), '\n') << r.out;
+    std::map<long, std::set<std::string>> events;  // event id -> channels
+    for (const std::string& line : lines_of(r.out)) {
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(line, m, line_form)) << "line: " << line << "\n" << r.out;
+      events[std::stol(m[2].str())].insert(m[1].str());
+    }
+    EXPECT_EQ(events.size(), 5u) << r.out << r.err;
+    const auto incomplete = std::count_if(events.begin(), events.end(),
+                                          [](const auto& event) { return event.second.size() < 2; });
+    EXPECT_EQ(count_of(r.err, "------------- Not COMPLETE data (1 channels)\n"), incomplete) << r.err;
+  }
+}
+
 TEST_F(StreamcatE2E, ASilentEndpointGivesNoResponseAndAFailure) {
   const std::string address = "127.0.0.1:" + std::to_string(silent_port()) + ";2";
   const ProgramResult r = streamcat({"-c", address, "-t", "300"});
@@ -256,15 +284,27 @@ TEST_F(StreamcatE2E, UsageText) {
   EXPECT_EQ(empty.err, "0 addresses found\nno address in the list given with -c\n");
 }
 
-TEST_F(StreamcatE2E, SigintEndsTheRunWithStatusZero) {
+// SIGINT, SIGTERM (kill, timeout, service managers) and SIGHUP end a run
+// alike: the "SIGNAL: N" line, status 0, and every byte printed before kept.
+class StreamcatSignal : public StreamcatE2E, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StreamcatSignal, EndsTheRunWithStatusZeroKeepingWhatWasPrinted) {
   ChildProcess child(STREAMCAT, {"-c", kLoc1 + " " + kLoc2, "-n", "-1", "-d", "1"}, kTerminal);
   ASSERT_TRUE(child.wait_for_out("data of type", 30s)) << child.err();
-  child.signal(SIGINT);
+  const std::string before = child.out();
+  child.signal(GetParam());
   const ProgramResult r = child.wait(30s);
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("SIGNAL: 2\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("SIGNAL: " + std::to_string(GetParam()) + "\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.compare(0, before.size(), before), 0) << r.out;
+  ASSERT_FALSE(r.out.empty());
+  EXPECT_EQ(r.out.back(), '\n') << "the last line is whole";
 }
+INSTANTIATE_TEST_SUITE_P(EndingSignals, StreamcatSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                           return std::string(sigabbrev_np(param.param));
+                         });
 
 TEST_F(StreamcatE2E, SigintEndsAThreadWaitingForItsFirstMessage) {
   const std::string address = "127.0.0.1:" + std::to_string(silent_port()) + ";2";

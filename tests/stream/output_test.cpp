@@ -9,6 +9,7 @@
 #include "console.h"
 #include "message_builder.h"
 #include "output.h"
+#include "receive.h"
 #include "stream_message.h"
 #include "sync_buffer.h"
 
@@ -104,6 +105,40 @@ TEST_F(OutputTest, LevelFourScalars) {
   EXPECT_EQ(printed(b, 4), std::string("[CH]1700000000:250_7 ") + b->type_string() +
                                " length:" + std::to_string(b->length()) + "  not implemented\n");
 }
+
+// Unsigned values and status words above the signed range print unsigned.
+struct UnsignedCase {
+  const char* name;
+  int type;
+  int level;
+  Bytes part;
+  uint32_t stat;
+  std::string shown;  // what the printed text must hold
+};
+
+class UnsignedValues : public OutputTest, public ::testing::WithParamInterface<UnsignedCase> {};
+
+TEST_P(UnsignedValues, PrintAsUnsigned) {
+  const UnsignedCase& c = GetParam();
+  vanto::EqData* d = decoded(c.type, 1, c.part);
+  info_.stat = c.stat;
+  const std::string got = printed(d, c.level);
+  EXPECT_NE(got.find(c.shown), std::string::npos) << got;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Types, UnsignedValues,
+    ::testing::Values(
+        UnsignedCase{"AUint", vanto::DATA_A_UINT, 4, Bytes().put<uint32_t>(4000000000u), 0,
+                     "[0000]:4000000000\t"},
+        UnsignedCase{"AUlong", vanto::DATA_A_ULONG, 4, Bytes().put<uint64_t>(18000000000000000000ull), 0,
+                     "[0000]:18000000000000000000\t"},
+        UnsignedCase{"StatusWord", vanto::DATA_INT, 1, Bytes().put<int32_t>(1), 0xFFFF0001u,
+                     " stat:4294901761\n"},
+        UnsignedCase{"SpectrumStatus", vanto::DATA_SPECTRUM, 4,
+                     Bytes().put<uint32_t>(0).zeros(12).put<int64_t>(0).put<float>(0).put<float>(0)
+                         .put<uint32_t>(0x80000000u).zeros(4).put<uint32_t>(0).zeros(12).field("", 80),
+                     0, " status:2147483648 "}),
+    [](const ::testing::TestParamInfo<UnsignedCase>& param) { return param.param.name; });
 
 class ArrayLayout : public OutputTest, public ::testing::WithParamInterface<int> {};
 
@@ -238,6 +273,37 @@ TEST_F(OutputTest, MultiDimensionalValuesStopAtTheValuesHeld) {
                            "[0:0]: 0.000000 [0:1]: 1.000000 [0:2]: 2.000000 \n";
   EXPECT_EQ(printed(d, 4), want);
 }
+
+// A decoded message handed on by its receive thread: while output is pending
+// a message of a new event is dropped before anything is printed about it.
+class HandOver : public OutputTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(HandOver, OnlyAKeptMessageShowsItsUstrLine) {
+  const bool output_pending = GetParam();
+  nchans = 1;
+  chan c;
+  chan_cb node;
+  node.cb = call_back;
+  c.root = &node;
+  Header h;
+  h.type = vanto::DATA_USTR;
+  Bytes part;
+  part.put<int32_t>(5).put<float>(0).put<float>(0).zeros(4).put<int64_t>(0).put<uint32_t>(3).zeros(12).text("ab");
+  const Message m = message(header_v2(h), part);
+  c.dp = std::make_unique<uint32_t[]>(m.words.size());
+  std::memcpy(c.dp.get(), m.words.data(), m.words.size() * 4);
+  auto container = std::make_unique<vanto::EqData>(&block_, true);
+  ASSERT_EQ(store_data(container.get(), &info_, reinterpret_cast<uint8_t*>(c.dp.get()), m.total), 0);
+  read_data_prepared = output_pending;
+  EXPECT_EQ(hand_over_message(&c, container, info_), !output_pending);
+  EXPECT_EQ(out_.str(), output_pending ? "" : "test length: 3 'ab'\n");
+  EXPECT_EQ(err_.str(), output_pending ? "Got new data while still outputting previous, skipping\n" : "");
+  int waiting = 0, slots = 0;
+  number_of_entries(&waiting, &slots);
+  EXPECT_EQ(waiting, output_pending ? 0 : 1);
+  read_data_prepared = false;
+}
+INSTANTIATE_TEST_SUITE_P(OutputPending, HandOver, ::testing::Bool());
 
 // The output thread over a prepared buffer.
 class OutputThread : public OutputTest {
