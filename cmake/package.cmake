@@ -18,9 +18,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Library dependencies come from the binaries themselves (dpkg-shlibdeps);
-# streamcat opens libzmq.so.5 at run time, which no binary records, so that
-# one is named here.
+# Library dependencies come from the binaries themselves (dpkg-shlibdeps).
+# libzmq5 is among them (libvanto links it, so every program records it);
+# naming it here too keeps it for streamcat's run-time binding, which opens
+# libzmq.so.5 by name, should that ever be the only user.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5")

@@ -32,6 +32,11 @@ for page in "${pages[@]}"; do
   [ "$title" = "$name" ] || { echo "$name: .TH names $title"; status=1; }
 done
 
+# The exit statuses streamcat's page lists are those its tests check.
+statuses=$(sed -n '/^\.SH EXIT STATUS/,/^\.SH [^E]/p' "$SOURCE_DIR/docs/man/streamcat.1" |
+  grep -A1 '^\.TP' | sed -n 's/^\.B \([0-9][0-9]*\)$/\1/p' | tr '\n' ' ')
+[ "$statuses" = "0 1 255 " ] || { echo "streamcat.1: EXIT STATUS lists '$statuses', not 0 1 255"; status=1; }
+
 # Every option a program's own help text names is described in its man page.
 options_of_page() {
   sed -n '/^\.SH OPTIONS/,/^\.SH EXIT/p' "$1" |

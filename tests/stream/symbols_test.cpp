@@ -1,5 +1,6 @@
 // streamcat's own object code reaches ZeroMQ only through its run-time
 // binding: no object of streamcat_core or of main refers to a zmq_ symbol.
+// The executable still records libzmq.so.5, through the client library.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,16 +9,20 @@
 
 namespace {
 
-// Undefined symbols of an object file or archive, one per line.
-std::string undefined_symbols(const std::string& path) {
-  const std::string command = "nm -u --format=posix '" + path + "' 2>&1";
+// What a shell command prints (standard output and error).
+std::string command_output(const std::string& command) {
   std::string text;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
+  if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
     char line[4096];
     while (std::fgets(line, sizeof line, pipe)) text += line;
     pclose(pipe);
   }
   return text;
+}
+
+// Undefined symbols of an object file or archive, one per line.
+std::string undefined_symbols(const std::string& path) {
+  return command_output("nm -u --format=posix '" + path + "'");
 }
 
 std::vector<std::string> zmq_references(const std::string& nm_output) {
@@ -47,6 +52,15 @@ TEST(OwnObjectCode, HasNoDirectZeroMQReference) {
     EXPECT_NE(symbols.find("U"), std::string::npos) << file << ":\n" << symbols;
     EXPECT_EQ(zmq_references(symbols), std::vector<std::string>{}) << file;
   }
+}
+
+// docs/protocol.md and streamcat(1) say the program does not start without
+// libzmq.so.5, because the client library's RPC links it: the executable
+// must record it (a link that drops it makes those texts false).
+TEST(Executable, RecordsTheZeroMQLibraryThroughTheClientLibrary) {
+  const std::string text = command_output("readelf -d '" + std::string(STREAMCAT_PROGRAM) + "'");
+  EXPECT_NE(text.find("(NEEDED)"), std::string::npos) << text;
+  EXPECT_NE(text.find("[libzmq.so.5]"), std::string::npos) << text;
 }
 
 TEST(OwnObjectCode, TheCheckFindsAReferenceWhereThereIsOne) {
