@@ -37,7 +37,7 @@ struct chan_tb {
 // Program-wide settings of the receive side.
 extern int connect_timeout;  // ms to wait for the first message (-t)
 // Set when a channel could not be bound, connected, gave no first message or
-// failed to receive (not when it ended on a stop request or its count).
+// failed to receive (not when it ended on a stop request).
 extern std::atomic<bool> receive_failed;
 
 // Runs one receive thread per channel and returns when all have ended.
