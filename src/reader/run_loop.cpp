@@ -137,7 +137,7 @@ int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& er
     if (z == 0) break;
     --z;
   }
-  return ctx.table.file_failed ? 1 : 0;
+  return ctx.table.file_failed || ctx.history.export_failed ? 1 : 0;
 }
 
 }  // namespace vantoget
