@@ -4,9 +4,11 @@
 
 #include "options.h"
 #include "run_loop.h"
+#include "escaped_errors.h"
 #include "standard_output.h"
 
 int main(int argc, char* argv[]) {
+  const vantocli::EscapedErrors escaped_errors;
   const vantoget::ParseOutcome parsed = vantoget::parse_options(argc, argv, std::cout, std::cerr);
   if (!parsed.options) return vantocli::checked_exit(parsed.status, "vantoget");
   try {

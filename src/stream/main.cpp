@@ -2,10 +2,12 @@
 // messages by event id and prints complete events.
 #include <iostream>
 
+#include "escaped_errors.h"
 #include "standard_output.h"
 #include "streamcat_app.h"
 
 int main(int argc, char** argv) {
+  const vantocli::EscapedErrors escaped_errors;
   streamcat::StreamOptions options;
   if (!streamcat::parse_options(argc, argv, options)) {
     streamcat::print_usage(std::cout, argv[0], options);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <iostream>
 
+#include "escaped_errors.h"
 #include "standard_output.h"
 #include "subscribe.h"
 
@@ -12,6 +13,7 @@ constexpr const char* kProgram = "vantozmq_subscribe";
 }  // namespace
 
 int main(int argc, char** argv) {
+  const vantocli::EscapedErrors escaped_errors;
   try {
     vantosub::ReturnCode status = vantosub::success;
     auto address = vantosub::parse_args(argc, argv, std::cerr, status);

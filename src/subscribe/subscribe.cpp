@@ -12,6 +12,8 @@
 #include <vanto/errors.h>
 #include <vanto/timestamp.h>
 
+#include "escaped_errors.h"
+
 namespace vantosub {
 
 namespace {
@@ -78,7 +80,8 @@ ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std:
   LineWriter writer(out);
   try {
     vanto::EqCall call;
-    writer.write("Subscribing to " + address.show_adr() + " ...\n");
+    writer.write("Subscribing to " + vantocli::escape_control_bytes(address.show_adr()) +
+                 " ...\n");
     std::future<void> established =
         call.subscribe(address, [&writer](const vanto::EqData& data) {
           const std::string now =

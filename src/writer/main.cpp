@@ -7,9 +7,11 @@
 
 #include "options.h"
 #include "run.h"
+#include "escaped_errors.h"
 #include "standard_output.h"
 
 int main(int argc, char** argv) {
+  const vantocli::EscapedErrors escaped_errors;
   const std::vector<std::string> args(argv, argv + argc);
   const vantoput::ParsedOptions parsed = vantoput::parse_options(args, std::cout, std::cerr);
   if (parsed.exit_status) return vantocli::checked_exit(*parsed.exit_status, "vantoput");

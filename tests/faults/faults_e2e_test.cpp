@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -354,5 +355,29 @@ INSTANTIATE_TEST_SUITE_P(
       const std::vector<std::string>& command = std::get<1>(p.param);
       return std::get<0>(p.param) + "_" + command.front() + "_" + command.back().substr(1);
     });
+
+// Addresses and the servers' error texts may hold any byte: messages show
+// control bytes escaped, so no escape sequence reaches the terminal.
+class HostileAddress : public ServerTest,
+                       public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(HostileAddress, ControlBytesInMessagesAreEscaped) {
+  const std::string address = "TEST.SIM/SCALAR/LOC1/NO\x1b[2J\rPE";
+  std::vector<std::string> args(GetParam().begin() + 1, GetParam().end());
+  std::replace(args.begin(), args.end(), std::string("ADDRESS"), address);
+  const ProgramResult r = run_program(GetParam().front(), args, "", {}, 30s);
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("NO\\x1b[2J\\x0dPE"), std::string::npos) << r.err;
+  // streamcat's standard output holds the terminal's own cursor commands.
+  const std::string messages = GetParam().front() == "streamcat" ? r.err : r.out + r.err;
+  EXPECT_EQ(messages.find_first_of("\x1b\r"), std::string::npos) << messages;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllPrograms, HostileAddress,
+    ::testing::Values(std::vector<std::string>{"vantoget", "-c", "ADDRESS"},
+                      std::vector<std::string>{"vantoput", "-c", "ADDRESS", "-d", "1"},
+                      std::vector<std::string>{"streamcat", "-c", "ADDRESS", "-n", "1", "-t", "500"},
+                      std::vector<std::string>{"vantozmq_subscribe", "ADDRESS"}));
 
 }  // namespace
