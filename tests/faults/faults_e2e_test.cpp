@@ -227,6 +227,7 @@ TEST_F(DiskRefuses, HistoryExportInAMissingDirectoryIsReported) {
       "vantoget", {"-a", "-g", "2", "-P", missing_dir_, "-c", "TEST.SIM/HIST/LOC1/HIST"}, "",
       env_of(server_));
   EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.err;
   // The export failure is reported and the pass goes on.
   EXPECT_NE(r.out.find("History conversion into ascii format failed!\n"), std::string::npos)
       << r.out << r.err;
