@@ -134,6 +134,8 @@ int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& er
     bool pause = true;
     if (StageResult r = iteration(ctx, pause)) return *r;
     if (pause && z != 0) pause_for(options.secounds, out);
+    // An endless loop whose output reaches nobody ends (main says why).
+    if (out.bad()) return 1;
     if (z == 0) break;
     --z;
   }

@@ -267,6 +267,7 @@ TEST_P(StandardOutputFails, TheProgramEndsWithStatus1AndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     AllPrograms, StandardOutputFails,
     ::testing::Values(std::vector<std::string>{"vantoget", "-c", kInt},
+                      std::vector<std::string>{"vantoget", "-s", "0.05", "-c", kInt},  // endless
                       std::vector<std::string>{"vantoput", "-c", kInt, "-d", "42"},
                       std::vector<std::string>{"streamcat", "-c", kCounter, "-n", "2"},
                       std::vector<std::string>{"vantozmq_subscribe", kInt}));
