@@ -42,6 +42,7 @@ void BM_ExportGrid(benchmark::State& state) {
   for (auto _ : state) {
     vantoget::ExportFile file(dir, "vantoget-bench-export.txt");
     vantoget::export_history(file, points, {1700000000, 1800000000, 3}, "F/D/L/P");
+    file.finish();
   }
   std::filesystem::remove(dir + "/vantoget-bench-export.txt");
   state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -52,7 +52,15 @@ StageResult array_pass(ReaderContext& ctx) {
     } else {
       print_elements(ctx, entry);
     }
-    if (!exported) ctx.out << "History conversion into ascii format failed!\n";
+    if (!exported) {
+      ctx.out << "History conversion into ascii format failed!\n";
+      ctx.history.export_failed = true;
+    }
+  }
+  if (export_file && !export_file->finish()) {
+    ctx.err << "vantoget: the export file " << export_file->path() << ": "
+            << export_file->problem() << '\n';
+    ctx.history.export_failed = true;
   }
   return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <ctime>
 
+#include "output_file.h"
 #include "printf_text.h"
 #include "value_text.h"
 
@@ -83,19 +84,36 @@ void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
 ExportFile::ExportFile(const std::string& dir, const std::string& name)
     : path_(dir + "/" + name), with_header_(name.find(".dat") == std::string::npos) {}
 
+ExportFile::~ExportFile() = default;
+
 bool ExportFile::ready() {
-  if (tried_) return file_.is_open() && file_.good();
+  if (tried_) return problem_.empty();
   tried_ = true;
   if (path_.size() > kMaxExportPath) {
     problem_ = "path longer than " + std::to_string(kMaxExportPath) + " characters";
     return false;
   }
-  file_.open(path_, std::ios::out | std::ios::trunc);
-  if (!file_.is_open()) {
-    problem_ = "can't open file";
+  file_ = std::make_unique<OutputFile>(path_);
+  if (!file_->is_open()) {
+    problem_ = "can't open file: " + file_->error();
     return false;
   }
   return true;
+}
+
+bool ExportFile::write_block() {
+  const std::string text = block_.str();
+  block_.str({});
+  if (!ready()) return false;
+  if (!file_->write(text)) problem_ = "can't write file: " + file_->error();
+  return problem_.empty();
+}
+
+bool ExportFile::finish() {
+  if (!tried_) return true;
+  if (!problem_.empty()) return false;
+  if (!file_->commit()) problem_ = "can't write file: " + file_->error();
+  return problem_.empty();
 }
 
 int64_t step_seconds(long step, char unit) {
@@ -145,8 +163,7 @@ int export_history(ExportFile& file, const std::vector<HistoryPoint>& points,
   } else {
     write_every_point(out, points, iv);
   }
-  out.flush();
-  return out.good() ? 0 : 1;
+  return file.write_block() ? 0 : 1;
 }
 
 int export_spectrum(ExportFile& file, const vanto::EqData& spectrum, const std::string& chan_name) {
@@ -174,8 +191,7 @@ int export_spectrum(ExportFile& file, const vanto::EqData& spectrum, const std::
   for (int i = 0; i < spectrum.length(); ++i) {
     out << printf_text(" %g\n", static_cast<double>(spectrum.get_float(i)));
   }
-  out.flush();
-  return out.good() ? 0 : 1;
+  return file.write_block() ? 0 : 1;
 }
 
 }  // namespace vantoget

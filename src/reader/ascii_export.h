@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,17 +19,30 @@ inline constexpr std::size_t kMaxExportPath = 255;
 // Most data lines one history export writes.
 inline constexpr long kMaxExportLines = 100000;
 
-// The export file of one array pass: opened (and emptied) at the first
-// export of the pass, closed when the pass ends, so every channel exported
-// in the pass keeps its block in it, one after the other in table order.
+class OutputFile;
+
+// The export file of one array pass: created at the first export of the
+// pass and completed by finish() when the pass ends, so every channel
+// exported in the pass keeps its block in it, one after the other in table
+// order. Until finish() succeeds the file at the path keeps its old content
+// (see OutputFile): a failed export never leaves a cut file behind.
 class ExportFile {
  public:
   ExportFile(const std::string& dir, const std::string& name);
+  ~ExportFile();
+  ExportFile(const ExportFile&) = delete;
+  ExportFile& operator=(const ExportFile&) = delete;
 
-  // False (with a reason) when the file cannot be opened or the path is too
-  // long.
+  // False (with a reason) when the file cannot be created, the path is too
+  // long, or an earlier block failed.
   bool ready();
-  std::ostream& stream() { return file_; }
+  // The block being exported: the text goes into the file at write_block().
+  std::ostream& stream() { return block_; }
+  // Appends the block to the file; false (with a reason) on a failure.
+  bool write_block();
+  // Completes the file at the end of the pass; true when nothing was
+  // exported, false (with a reason) when any part of it failed.
+  bool finish();
   const std::string& problem() const { return problem_; }
   // Names holding ".dat" get no header lines.
   bool with_header() const { return with_header_; }
@@ -38,7 +52,8 @@ class ExportFile {
   std::string path_;
   bool with_header_;
   bool tried_ = false;
-  std::ofstream file_;
+  std::unique_ptr<OutputFile> file_;
+  std::ostringstream block_;
   std::string problem_;
 };
 

@@ -4,16 +4,20 @@
 
 #include "options.h"
 #include "run_loop.h"
+#include "escaped_errors.h"
+#include "standard_output.h"
 
 int main(int argc, char* argv[]) {
+  const vantocli::EscapedErrors escaped_errors;
   const vantoget::ParseOutcome parsed = vantoget::parse_options(argc, argv, std::cout, std::cerr);
-  if (!parsed.options) return parsed.status;
+  if (!parsed.options) return vantocli::checked_exit(parsed.status, "vantoget");
   try {
-    return vantoget::run_reader(*parsed.options, std::cout, std::cerr);
+    return vantocli::checked_exit(vantoget::run_reader(*parsed.options, std::cout, std::cerr),
+                                  "vantoget");
   } catch (const std::exception& e) {
     // A failure the client library could not report as an error code.
     std::cout.flush();
     std::cerr << "vantoget: " << e.what() << '\n';
-    return 1;
+    return vantocli::checked_exit(1, "vantoget");
   }
 }

@@ -134,10 +134,12 @@ int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& er
     bool pause = true;
     if (StageResult r = iteration(ctx, pause)) return *r;
     if (pause && z != 0) pause_for(options.secounds, out);
+    // An endless loop whose output reaches nobody ends (main says why).
+    if (out.bad()) return 1;
     if (z == 0) break;
     --z;
   }
-  return ctx.table.file_failed ? 1 : 0;
+  return ctx.table.file_failed || ctx.history.export_failed ? 1 : 0;
 }
 
 }  // namespace vantoget

@@ -3,8 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <memory>
+#include "output_file.h"
+
 
 namespace vantoget {
 
@@ -23,10 +23,6 @@ bool row_is_empty(const TableColumns& columns, std::size_t row) {
   }
   return true;
 }
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -64,13 +60,11 @@ std::string table_rows(const TableColumns& columns) {
   return rows;
 }
 
-WriteOutcome write_text_file(const std::string& path, const std::string& text) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "w"));
-  if (!file) return WriteOutcome::cannot_open;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  // The close reports what the buffered writes could not deliver.
-  const bool closed = std::fclose(file.release()) == 0;
-  return written && closed ? WriteOutcome::written : WriteOutcome::cannot_write;
+WriteResult write_text_file(const std::string& path, const std::string& text) {
+  OutputFile file(path);
+  if (!file.is_open()) return {WriteOutcome::cannot_open, file.error()};
+  if (!file.write(text) || !file.commit()) return {WriteOutcome::cannot_write, file.error()};
+  return {};
 }
 
 }  // namespace vantoget

@@ -26,7 +26,13 @@ std::string table_rows(const TableColumns& columns);
 
 enum class WriteOutcome { written, cannot_open, cannot_write };
 
-// Replaces the file at path by text.
-WriteOutcome write_text_file(const std::string& path, const std::string& text);
+struct WriteResult {
+  WriteOutcome outcome = WriteOutcome::written;
+  std::string reason;  // why it failed ("No space left on device")
+};
+
+// Replaces the file at path by text (see OutputFile): a failed write keeps
+// the old file.
+WriteResult write_text_file(const std::string& path, const std::string& text);
 
 }  // namespace vantoget

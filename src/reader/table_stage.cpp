@@ -35,7 +35,8 @@ StageResult write_table(ReaderContext& ctx) {
             << " characters, no table written: " << path << '\n';
     ctx.table.file_failed = true;
   } else {
-    switch (write_text_file(path, table_rows(ctx.table.columns))) {
+    const WriteResult written = write_text_file(path, table_rows(ctx.table.columns));
+    switch (written.outcome) {
       case WriteOutcome::written:
         ctx.out << "table is created in the file " << path << '\n';
         break;
@@ -44,7 +45,8 @@ StageResult write_table(ReaderContext& ctx) {
         ctx.table.file_failed = true;
         break;
       case WriteOutcome::cannot_write:
-        ctx.err << "vantoget: the table file " << path << " could not be written completely\n";
+        ctx.err << "vantoget: the table file " << path << " could not be written: "
+                << written.reason << '\n';
         ctx.table.file_failed = true;
         break;
     }

@@ -17,6 +17,7 @@
 #include <vanto/eqdata.h>
 #include <vanto/types.h>
 
+#include "input_file.h"
 #include "replacing_file.h"
 #include "retried_call.h"
 #include "sr_format.h"
@@ -163,11 +164,13 @@ void SR::open_file() {
     add_error("file name not defined");
     return;
   }
-  fp_ = std::fopen(file_name_, "r");
-  if (!fp_) {
-    add_error(std::string("can't open file ") + file_name_);
+  vantocli::InputFile input = vantocli::open_input_file(file_name_);
+  if (!input.file) {
+    add_error(std::string("can't open file ") + file_name_ +
+              (input.not_regular ? ": " + input.error : std::string()));
     return;
   }
+  fp_ = input.file.release();
   file_lock(fileno(fp_));
   std::rewind(fp_);
   std::string token;

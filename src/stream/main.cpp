@@ -2,14 +2,18 @@
 // messages by event id and prints complete events.
 #include <iostream>
 
+#include "escaped_errors.h"
+#include "standard_output.h"
 #include "streamcat_app.h"
 
 int main(int argc, char** argv) {
+  const vantocli::EscapedErrors escaped_errors;
   streamcat::StreamOptions options;
   if (!streamcat::parse_options(argc, argv, options)) {
     streamcat::print_usage(std::cout, argv[0], options);
-    return streamcat::kUsageStatus;
+    return vantocli::checked_exit(streamcat::kUsageStatus, "streamcat");
   }
   streamcat::install_signal_handling();
-  return streamcat::run_streamcat(options, std::cout, std::cerr);
+  return vantocli::checked_exit(streamcat::run_streamcat(options, std::cout, std::cerr),
+                                "streamcat");
 }

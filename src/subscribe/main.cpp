@@ -4,17 +4,25 @@
 #include <exception>
 #include <iostream>
 
+#include "escaped_errors.h"
+#include "standard_output.h"
 #include "subscribe.h"
 
+namespace {
+constexpr const char* kProgram = "vantozmq_subscribe";
+}  // namespace
+
 int main(int argc, char** argv) {
+  const vantocli::EscapedErrors escaped_errors;
   try {
     vantosub::ReturnCode status = vantosub::success;
     auto address = vantosub::parse_args(argc, argv, std::cerr, status);
-    if (!address) return status;
+    if (!address) return vantocli::checked_exit(status, kProgram);
     const std::atomic<bool> never_stop{false};  // Ctrl-C ends the process
-    return vantosub::run_subscription(*address, std::cout, std::cerr, never_stop);
+    return vantocli::checked_exit(
+        vantosub::run_subscription(*address, std::cout, std::cerr, never_stop), kProgram);
   } catch (const std::exception& e) {
     std::cerr << "Error: " << e.what() << "\n";
-    return vantosub::unspecific_error;
+    return vantocli::checked_exit(vantosub::unspecific_error, kProgram);
   }
 }

@@ -12,12 +12,15 @@
 #include <vanto/errors.h>
 #include <vanto/timestamp.h>
 
+#include "escaped_errors.h"
+
 namespace vantosub {
 
 namespace {
 
 // Writes whole lines from any thread: the library's delivery thread and the
-// main thread never interleave within a line.
+// main thread never interleave within a line. A line that could not be
+// written is remembered: nobody sees the updates any more.
 class LineWriter {
  public:
   explicit LineWriter(std::ostream& out) : out_(out) {}
@@ -25,15 +28,23 @@ class LineWriter {
     std::lock_guard<std::mutex> lock(mutex_);
     out_.write(line.data(), static_cast<std::streamsize>(line.size()));
     out_.flush();
+    if (!out_) failed_ = true;
   }
+  bool failed() const { return failed_.load(); }
 
  private:
   std::ostream& out_;
   std::mutex mutex_;
+  std::atomic<bool> failed_{false};
 };
 
-void sleep_until_stopped(const std::atomic<bool>& stop) {
-  while (!stop.load()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+// Returns at a stop request, or false at once when the output failed.
+bool sleep_until_stopped(const std::atomic<bool>& stop, const LineWriter& writer) {
+  while (!stop.load()) {
+    if (writer.failed()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return !writer.failed();
 }
 
 }  // namespace
@@ -69,7 +80,8 @@ ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std:
   LineWriter writer(out);
   try {
     vanto::EqCall call;
-    writer.write("Subscribing to " + address.show_adr() + " ...\n");
+    writer.write("Subscribing to " + vantocli::escape_control_bytes(address.show_adr()) +
+                 " ...\n");
     std::future<void> established =
         call.subscribe(address, [&writer](const vanto::EqData& data) {
           const std::string now =
@@ -78,8 +90,7 @@ ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std:
         });
     established.get();  // rethrows the failure of the subscription
     writer.write("Subscription established successfully. Press Ctrl-C to stop.\n");
-    sleep_until_stopped(stop);
-    return success;
+    return sleep_until_stopped(stop, writer) ? success : unspecific_error;
   } catch (const vanto::ErrorCode& e) {
     err << "Error " << e.code() << ", " << vanto::get_error_string(e.code()) << ": " << e.what()
         << "\n";

@@ -29,7 +29,8 @@ std::string update_line(const std::string& local_time, const vanto::EqData& data
 
 // Subscribes to address and prints each update as one whole line on out,
 // until stop becomes true (the program never sets it; Ctrl-C ends the
-// process). Returns the exit status of a failure, or success after a stop.
+// process) or a line cannot be written to out. Returns the exit status of a
+// failure (unspecific_error when out failed), or success after a stop.
 ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std::ostream& err,
                             const std::atomic<bool>& stop);
 

@@ -7,15 +7,19 @@
 
 #include "options.h"
 #include "run.h"
+#include "escaped_errors.h"
+#include "standard_output.h"
 
 int main(int argc, char** argv) {
+  const vantocli::EscapedErrors escaped_errors;
   const std::vector<std::string> args(argv, argv + argc);
   const vantoput::ParsedOptions parsed = vantoput::parse_options(args, std::cout, std::cerr);
-  if (parsed.exit_status) return *parsed.exit_status;
+  if (parsed.exit_status) return vantocli::checked_exit(*parsed.exit_status, "vantoput");
   try {
-    return vantoput::run_vantoput(parsed.options, std::cout, std::cerr);
+    return vantocli::checked_exit(vantoput::run_vantoput(parsed.options, std::cout, std::cerr),
+                                  "vantoput");
   } catch (const vanto::Error& e) {
     std::cerr << "vantoput: " << e.what() << "\n";
-    return 1;
+    return vantocli::checked_exit(1, "vantoput");
   }
 }

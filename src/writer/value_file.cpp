@@ -1,28 +1,23 @@
 #include "value_file.h"
 
 #include <cstdio>
-#include <memory>
+
+#include "input_file.h"
 
 namespace vantoput {
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
   ValueFile result;
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
+  // A FIFO is refused rather than waited on, and /dev/zero rather than read.
+  const vantocli::InputFile input = vantocli::open_input_file(path);
+  if (!input.file) {
     result.status = ValueFileStatus::cannot_open;
     return result;
   }
+  std::FILE* file = input.file.get();
   char chunk[65536];
   while (true) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
     if (got > 0) {
       // Stop reading as soon as the limit is passed: a huge file is refused
       // without being held in memory.
@@ -35,7 +30,7 @@ ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
     }
     if (got < sizeof chunk) break;
   }
-  if (std::ferror(file.get())) {  // a directory opens but cannot be read
+  if (std::ferror(file)) {
     result.status = ValueFileStatus::cannot_open;
     result.text.clear();
     return result;

@@ -8,7 +8,7 @@ namespace vantoput {
 
 enum class ValueFileStatus {
   ok,
-  cannot_open,  // missing, unreadable, or not a plain readable file
+  cannot_open,  // missing, unreadable, or not a regular file (a directory, a FIFO)
   too_large,    // holds more than max_bytes
   holds_nul,    // a NUL byte would cut the text short
 };

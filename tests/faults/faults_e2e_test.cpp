@@ -5,7 +5,9 @@
 // vantoserver of their own on 127.0.0.1 with a free port.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -225,10 +227,159 @@ TEST_F(DiskRefuses, HistoryExportInAMissingDirectoryIsReported) {
       "vantoget", {"-a", "-g", "2", "-P", missing_dir_, "-c", "TEST.SIM/HIST/LOC1/HIST"}, "",
       env_of(server_));
   EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.err;
   // The export failure is reported and the pass goes on.
   EXPECT_NE(r.out.find("History conversion into ascii format failed!\n"), std::string::npos)
       << r.out << r.err;
   EXPECT_FALSE(std::filesystem::exists(missing_dir_));
 }
+
+// Runs a built program through the shell: setup runs first ("ulimit -f 0"),
+// redirect follows the arguments ("> /dev/full").
+ProgramResult run_in_shell(const std::string& setup, const std::vector<std::string>& command,
+                           const std::string& redirect = "") {
+  std::vector<std::string> args{"-c", setup + "; exec \"$0\" \"$@\" " + redirect,
+                                program_path(command.front())};
+  args.insert(args.end(), command.begin() + 1, command.end());
+  return run_program("/bin/sh", args, "", {}, 30s);
+}
+
+std::vector<std::string> entries_of(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.push_back(e.path().filename().string());
+  return names;
+}
+
+// Output that never reaches standard output is a failure, as in the shell's
+// own tools; the subscription monitor, which runs until interrupted, ends.
+class StandardOutputFails : public ServerTest,
+                            public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(StandardOutputFails, TheProgramEndsWithStatus1AndSaysWhy) {
+  const ProgramResult r = run_in_shell(":", GetParam(), "> /dev/full");
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find(GetParam().front() + ": write error on standard output"),
+            std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllPrograms, StandardOutputFails,
+    ::testing::Values(std::vector<std::string>{"vantoget", "-c", kInt},
+                      std::vector<std::string>{"vantoget", "-s", "0.05", "-c", kInt},  // endless
+                      std::vector<std::string>{"vantoput", "-c", kInt, "-d", "42"},
+                      std::vector<std::string>{"streamcat", "-c", kCounter, "-n", "2"},
+                      std::vector<std::string>{"vantozmq_subscribe", kInt}));
+
+// The files vantoget writes for its user, -E tables and -g 2 exports, into
+// "out.txt" of a directory given with -P.
+struct OutputFileCase {
+  std::string name;
+  std::vector<std::string> args;
+  friend void PrintTo(const OutputFileCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class OutputFile : public ServerTest, public ::testing::WithParamInterface<OutputFileCase> {
+ protected:
+  std::vector<std::string> command(const std::string& dir, const std::string& file) const {
+    std::vector<std::string> c{"vantoget", "-P", dir, "-F", file};
+    c.insert(c.end(), GetParam().args.begin(), GetParam().args.end());
+    return c;
+  }
+  const std::string dir_ = temp_dir();
+  const std::string target_ = dir_ + "/out.txt";
+};
+
+TEST_P(OutputFile, APlantedLinkIsReplacedAndItsTargetUntouched) {
+  const std::string victim = temp_file("precious\n");
+  std::filesystem::create_symlink(victim, target_);
+  const ProgramResult r = run_in_shell(":", command(dir_, "out.txt"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(victim), "precious\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(target_));
+  EXPECT_NE(read_file(target_), "");
+}
+
+TEST_P(OutputFile, AFullFileSystemFailsTheRunAndKeepsTheOldFile) {
+  std::ofstream(target_) << "old\n";
+  // No byte may be written to any file, and the signal that would end the
+  // program at the first one is ignored: every write fails as on a full disk.
+  const ProgramResult r = run_in_shell("trap '' XFSZ; ulimit -f 0", command(dir_, "out.txt"));
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("out.txt"), std::string::npos) << r.err;
+  EXPECT_EQ(read_file(target_), "old\n");
+  EXPECT_EQ(entries_of(dir_), std::vector<std::string>{"out.txt"});
+}
+
+TEST_P(OutputFile, ADeviceThatRefusesTheTextFailsTheRun) {
+  const ProgramResult r = run_in_shell(":", command("/dev", "./full"));
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("full"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vantoget, OutputFile,
+    ::testing::Values(OutputFileCase{"Table", {"-E", "-c", "TEST.VAC/PUMP1/*/ERROR"}},
+                      OutputFileCase{"Export", {"-a", "-g", "2", "-c", "TEST.SIM/HIST/LOC1/HIST"}}),
+    [](const auto& p) { return p.param.name; });
+
+// Every file a program reads, given a directory or a FIFO nobody writes: a
+// message and status 1 at once, never a hang.
+class UnusableInputFile
+    : public ServerTest,
+      public ::testing::WithParamInterface<std::tuple<std::string, std::vector<std::string>>> {};
+
+TEST_P(UnusableInputFile, IsRefusedAtOnce) {
+  const std::string dir = temp_dir();
+  std::string path = dir;
+  if (std::get<0>(GetParam()) == "Fifo") {
+    path = dir + "/fifo";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  }
+  std::vector<std::string> command = std::get<1>(GetParam());
+  command.push_back(path);
+  const ProgramResult r = run_in_shell(":", command);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileOptions, UnusableInputFile,
+    ::testing::Combine(
+        ::testing::Values("Directory", "Fifo"),
+        ::testing::Values(std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/XML", "-x"},
+                          std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/SPECTRUM", "-a"},
+                          std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/SPECTRUM", "-s"},
+                          std::vector<std::string>{"vantoget", "-f"})),
+    [](const auto& p) {  // "Fifo_vantoput_x"
+      const std::vector<std::string>& command = std::get<1>(p.param);
+      return std::get<0>(p.param) + "_" + command.front() + "_" + command.back().substr(1);
+    });
+
+// Addresses and the servers' error texts may hold any byte: messages show
+// control bytes escaped, so no escape sequence reaches the terminal.
+class HostileAddress : public ServerTest,
+                       public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(HostileAddress, ControlBytesInMessagesAreEscaped) {
+  const std::string address = "TEST.SIM/SCALAR/LOC1/NO\x1b[2J\rPE";
+  std::vector<std::string> args(GetParam().begin() + 1, GetParam().end());
+  std::replace(args.begin(), args.end(), std::string("ADDRESS"), address);
+  const ProgramResult r = run_program(GetParam().front(), args, "", {}, 30s);
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("NO\\x1b[2J\\x0dPE"), std::string::npos) << r.err;
+  // streamcat's standard output holds the terminal's own cursor commands.
+  const std::string messages = GetParam().front() == "streamcat" ? r.err : r.out + r.err;
+  EXPECT_EQ(messages.find_first_of("\x1b\r"), std::string::npos) << messages;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllPrograms, HostileAddress,
+    ::testing::Values(std::vector<std::string>{"vantoget", "-c", "ADDRESS"},
+                      std::vector<std::string>{"vantoput", "-c", "ADDRESS", "-d", "1"},
+                      std::vector<std::string>{"streamcat", "-c", "ADDRESS", "-n", "1", "-t", "500"},
+                      std::vector<std::string>{"vantozmq_subscribe", "ADDRESS"}));
 
 }  // namespace

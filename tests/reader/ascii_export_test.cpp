@@ -67,6 +67,7 @@ class Export : public ::testing::Test {
   std::string exported(const std::string& name, ExportInterval iv, int* status = nullptr) {
     ExportFile file(dir, name);
     const int rc = vantoget::export_history(file, collection.points_in_time_order(), iv, "F/D/L/P");
+    EXPECT_TRUE(file.finish()) << file.problem();
     if (status) *status = rc;
     return read_file(dir + "/" + name);
   }
@@ -144,7 +145,7 @@ TEST_F(Export, SpectrumHeaderAndValues) {
   failed.error(100, "no server");
   ExportFile unused(dir, "never.txt");
   EXPECT_EQ(vantoget::export_spectrum(unused, failed, "F/D/L/S"), 1);
-  file.stream().flush();
+  EXPECT_TRUE(file.finish() && dat.finish() && unused.finish());
   EXPECT_SAME_TEXT("# Address : F/D/L/S\n# Data Type : SPECTRUM \n" + time_text(1000000000) +
                        " 1000000000 1.5 0.25 7\n 10\n 20.5\n -3\n",
                    read_file(dir + "/s.txt"));
@@ -156,7 +157,8 @@ TEST_F(Export, UnusableFilesFailWithoutWriting) {
   collection.chunks.push_back(tds_chunk({{1, 1}}));
   ExportFile missing_dir(dir + "/no/such/dir", "x.txt");
   EXPECT_EQ(vantoget::export_history(missing_dir, collection.points_in_time_order(), {0, 9, 0}, "F"), 1);
-  EXPECT_EQ(missing_dir.problem(), "can't open file");
+  EXPECT_EQ(missing_dir.problem(), "can't open file: No such file or directory");
+  EXPECT_FALSE(missing_dir.finish());
   ExportFile too_long(dir, std::string(300, 'n'));
   EXPECT_EQ(vantoget::export_history(too_long, collection.points_in_time_order(), {0, 9, 0}, "F"), 1);
   EXPECT_FALSE(too_long.problem().empty());

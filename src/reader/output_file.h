@@ -1,0 +1,40 @@
+// A file vantoget writes for its user (the -E table, the -g 2 export).
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "replacing_file.h"
+
+namespace vantoget {
+
+// Writes path so that it never lies: a regular file (or nothing) at path is
+// replaced only by a file written completely, and a symbolic link at path
+// is replaced, never followed, so a link planted in a shared directory
+// cannot redirect the write. A device or FIFO at path (/dev/null, a pipe
+// some reader holds open) takes the text directly; a directory is refused.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool is_open() const { return error_.empty(); }
+  // Writes all of text; false (and error()) on a failure.
+  bool write(const std::string& text);
+  // Completes the file; false (and error()) when anything did not reach it,
+  // a regular target then keeping its old content.
+  bool commit();
+  // The reason of the first failure ("No space left on device").
+  const std::string& error() const { return error_; }
+
+ private:
+  void open_special(const std::string& path);
+
+  std::optional<vantosr::ReplacingFile> replacing_;
+  int special_fd_ = -1;
+  std::string error_;
+};
+
+}  // namespace vantoget
