@@ -52,7 +52,10 @@ StageResult array_pass(ReaderContext& ctx) {
     } else {
       print_elements(ctx, entry);
     }
-    if (!exported) ctx.out << "History conversion into ascii format failed!\n";
+    if (!exported) {
+      ctx.out << "History conversion into ascii format failed!\n";
+      ctx.failed = true;  // the pass goes on, the run fails
+    }
   }
   return std::nullopt;
 }
