@@ -178,10 +178,6 @@ StageResult expand_device(ReaderContext& ctx, std::size_t index) {
   return read_device_channel(ctx, index);
 }
 
-}  // namespace
-
-namespace {
-
 StageResult expand_each_device(ReaderContext& ctx, std::size_t index) {
   if (!has_wildcard(ctx.address.device())) return expand_device(ctx, index);
   // The devices of the pass before the loop; none when it did not run.
