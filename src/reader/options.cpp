@@ -126,8 +126,7 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
         o.convert_flag = true;
         break;
       case 'H': o.header_flag = true; break;
-      case 'i':
-      {
+      case 'i': {
         if (!fits(optarg, kMaxShortArgument)) return refuse(err, too_long('i', kMaxShortArgument));
         // A time the program cannot use is refused here, before any read:
         // never replaced by the default request.
