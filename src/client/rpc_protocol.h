@@ -25,7 +25,13 @@ enum class Op : uint16_t {
 };
 
 // Modes of Op::fault.
-enum class FaultMode : int32_t { clear = 0, fail_next = 1, fail_always = 2, delay = 3 };
+enum class FaultMode : int32_t {
+  clear = 0,
+  fail_next = 1,
+  fail_always = 2,
+  delay = 3,
+  fail_after = 4,  // count calls are answered, every later one fails
+};
 
 // First frame of a request. Followed by the address frame (text, no NUL) and
 // the data frame (data part of type/count, may be empty).

@@ -54,13 +54,13 @@ StageResult array_pass(ReaderContext& ctx) {
     }
     if (!exported) {
       ctx.out << "History conversion into ascii format failed!\n";
-      ctx.history.export_failed = true;
+      ctx.failed = true;  // the pass goes on, the run fails
     }
   }
   if (export_file && !export_file->finish()) {
     ctx.err << "vantoget: the export file " << export_file->path() << ": "
             << export_file->problem() << '\n';
-    ctx.history.export_failed = true;
+    ctx.failed = true;
   }
   return std::nullopt;
 }

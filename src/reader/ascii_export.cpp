@@ -118,12 +118,16 @@ bool ExportFile::finish() {
 
 int64_t step_seconds(long step, char unit) {
   if (step <= 0) return 0;
-  int64_t factor = 60;
+  int64_t factor = 1;  // s, and any letter the command line let through
   switch (unit) {
-    case 's': factor = 1; break;
-    case 'd': factor = 86400; break;
+    case 'm': factor = 60; break;
     case 'h': factor = 3600; break;
+    case 'd': factor = 86400; break;
     case 'w': factor = 604800; break;
+    // Months and years are fixed steps of 30 and 365 days: the export grid
+    // is a row of equal steps.
+    case 'M': factor = 30 * 86400; break;
+    case 'y': factor = 365 * 86400; break;
     default: break;
   }
   // The request carries the step as a 32-bit number.

@@ -64,8 +64,8 @@ struct ExportInterval {
   int64_t step = 0;  // seconds; 0 writes every point
 };
 
-// The step of -e in seconds for the unit letter of -u: s 1, h 3600, d 86400,
-// w 604800, every other letter 60. A step of 0 or less means no step.
+// The step of -e in seconds for the unit letter of -u: s 1, m 60, h 3600,
+// d 86400, w 604800, M 30 days, y 365 days. A step of 0 or less means no step.
 int64_t step_seconds(long step, char unit);
 
 // Writes the block of a history: header lines (address, type, number of

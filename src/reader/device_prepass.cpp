@@ -4,6 +4,7 @@
 #include "device_pattern.h"
 #include "name_list.h"
 #include "retried_call.h"
+#include "value_text.h"
 #include "wildcard_stage.h"
 
 namespace vantoget {
@@ -29,8 +30,11 @@ StageResult device_name_prepass(ReaderContext& ctx, const std::string& name) {
   const int code = vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src,
                                            ctx.options.retry);
   if (code != 0) {
-    // The loop still runs; the name finds no devices and reads nothing.
-    ctx.err << fields_of(ctx.address) << " device names call: " << ", error = " << code << '\n';
+    // The loop still runs; the name finds no devices and reads nothing, and
+    // the run fails.
+    ctx.err << fields_of(ctx.address) << " device names call: "
+            << vantocli::value_text_arg(ctx.dst) << ", error = " << code << '\n';
+    ctx.failed = true;
     return std::nullopt;
   }
   if (ctx.dst.length() <= 0) return 1;

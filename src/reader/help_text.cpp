@@ -88,7 +88,7 @@ constexpr std::array kHelpLines = {
     " $ vantoget -a -I '0 4 1 20' -c TEST.SIM/ARRAY/LOC1/SPECTRUM",
     "\treads 20 values of the spectrum: i1 buffer number, i2 offset, i3 step,",
     "\ti4 number of values",
-    " $ vantoget -I '0 0 2 2' -c TEST.SIM/IMAGE/LOC1/IMAGE_EXT",
+    " $ vantoget -I '0 0 2 2' -c TEST.SIM/CAMERA/LOC1/IMAGE_EXT",
     "\tsends the four integers with the read of an image to crop it",
     "\tIf the channel is not an image and no -a option is given, this parameter is ignored.",
     "",

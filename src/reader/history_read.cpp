@@ -1,10 +1,8 @@
 #include "history_read.h"
 
-#include <cstdlib>
 #include <ctime>
 #include <ostream>
 
-#include "history_time.h"
 #include "retried_call.h"
 #include "value_text.h"
 
@@ -20,25 +18,6 @@ int64_t point_seconds(const vanto::EqData& history, int index) {
   int msec = 0;
   if (!history.get_tsd(&seconds, &msec, index)) return 0;
   return seconds;
-}
-
-// The -i interval as two Unix times, or nullopt once it proved unusable.
-std::optional<std::pair<int64_t, int64_t>> interval_times(ReaderContext& ctx) {
-  HistoryMemory& memory = ctx.history;
-  if (!ctx.options.interval_flag || memory.interval_dropped) return std::nullopt;
-  if (!memory.interval_checked) {
-    memory.r_time = check_time(ctx.options.str);
-    memory.interval_checked = true;
-  }
-  const char* text = memory.r_time.c_str();
-  char* end = nullptr;
-  const long t1 = std::strtol(text, &end, 10);
-  const long t2 = std::strtol(end, nullptr, 10);
-  if (t1 == 0 || t2 == 0) {
-    memory.interval_dropped = true;
-    return std::nullopt;
-  }
-  return std::make_pair(int64_t{t1}, int64_t{t2});
 }
 
 }  // namespace
@@ -59,9 +38,11 @@ bool is_history_type(int type) {
 
 HistoryRequest choose_history_request(ReaderContext& ctx, const vanto::EqData& already_read) {
   HistoryRequest request;
-  if (const auto times = interval_times(ctx)) {
-    request.t1 = times->first;
-    request.t2 = times->second;
+  const ReaderOptions& o = ctx.options;
+  if (o.interval_flag) {
+    // Checked when the options were read: two usable times, t1 before t2.
+    request.t1 = o.interval_t1;
+    request.t2 = o.interval_t2;
     request.interval_mode = true;
     request.paging = true;
   } else if (ctx.options.s_intvl_flag) {
@@ -103,6 +84,7 @@ HistoryCollection read_history(ReaderContext& ctx, ChannelEntry& entry, HistoryR
     if (code != 0) {
       ctx.err << entry.name << ": " << vantocli::value_text(result) << " , error == " << code
               << '\n';
+      ctx.failed = true;  // the points read so far are printed, the run fails
       break;
     }
     const int length = result.length();

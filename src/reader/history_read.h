@@ -24,9 +24,8 @@ struct HistoryRequest {
   bool paging = false;         // -i: full replies lead to a further request
 };
 
-// The interval of an entry: from -i (the text of check_time, taken once per
-// process; an interval with a zero time is dropped for good), else from -j
-// (back from now), else the span of the history already read.
+// The interval of an entry: from -i (checked when the options were read),
+// else from -j (back from now), else the span of the history already read.
 HistoryRequest choose_history_request(ReaderContext& ctx, const vanto::EqData& already_read);
 
 // One point of a history in time order: the reply it came in and its index
@@ -47,8 +46,8 @@ struct HistoryCollection {
 };
 
 // Reads the history of entry page by page into a collection. A read that
-// fails (after the retries) is reported on ctx.err and ends the readout with
-// what was collected so far.
+// fails (after the retries) is reported on ctx.err, marks the run failed and
+// ends the readout with what was collected so far.
 HistoryCollection read_history(ReaderContext& ctx, ChannelEntry& entry,
                                HistoryRequest request);
 

@@ -60,11 +60,19 @@ StageResult sort_result(ReaderContext& ctx, std::size_t index, const std::string
   return std::nullopt;
 }
 
+void count_read(ReaderContext& ctx, int code) {
+  ++ctx.wildcard_reads.tried;
+  if (code == 0) return;
+  ++ctx.wildcard_reads.failed;
+  ctx.wildcard_reads.last_code = code;
+}
+
 // Only the device was a pattern: reads ctx.address as it stands. A failed
 // read skips the device without a message.
 StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
   const int code = vantocli::retried_get(ctx.call, ctx.address, ctx.data, ctx.dst, ctx.src,
                                          ctx.options.retry);
+  count_read(ctx, code);
   if (code != 0) return std::nullopt;
   const std::string name = fields_of(ctx.address);
   if (ctx.dst.length() == 0) {
@@ -110,6 +118,8 @@ std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std
 // skips it without a message.
 StageResult take_composed_result(ReaderContext& ctx, std::size_t index, const std::string& name,
                                  const vanto::EqData& result) {
+  // A location listing (no property) reads names that are no channels.
+  if (!ctx.address.property().empty()) count_read(ctx, result.error());
   if (result.error() != 0 || result.length() == 0) return std::nullopt;
   print_type_line(ctx, name, result);
   if (StageResult r = sort_result(ctx, index, name, result, Expanded::location_or_property)) {
@@ -154,6 +164,7 @@ StageResult expand_names(ReaderContext& ctx, std::size_t index) {
   if (code != 0) {
     ctx.err << fields_of(ctx.address) << " names call: " << vantocli::value_text_arg(answer)
             << ", error = " << code << '\n';
+    ctx.failed = true;  // the next device follows, the run fails
     return std::nullopt;
   }
   return read_composed_names(ctx, index,
@@ -167,16 +178,29 @@ StageResult expand_device(ReaderContext& ctx, std::size_t index) {
   return read_device_channel(ctx, index);
 }
 
-}  // namespace
-
-StageResult expand_wildcard_name(ReaderContext& ctx, std::size_t index) {
-  open_table_column(ctx, index);
-  ctx.address.adr(ctx.options.channel[index]);
+StageResult expand_each_device(ReaderContext& ctx, std::size_t index) {
   if (!has_wildcard(ctx.address.device())) return expand_device(ctx, index);
   // The devices of the pass before the loop; none when it did not run.
   for (const std::string& device : ctx.devs) {
     ctx.address.set_device(device);
     if (StageResult r = expand_device(ctx, index)) return r;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+StageResult expand_wildcard_name(ReaderContext& ctx, std::size_t index) {
+  open_table_column(ctx, index);
+  ctx.address.adr(ctx.options.channel[index]);
+  ctx.wildcard_reads = {};
+  if (StageResult r = expand_each_device(ctx, index)) return r;
+  const ReaderContext::WildcardReads& reads = ctx.wildcard_reads;
+  if (reads.tried > 0 && reads.failed == reads.tried) {
+    // Nothing the name stands for could be read (a property typo, say).
+    ctx.err << "vantoget: " << ctx.options.channel[index] << ": none of the " << reads.tried
+            << " channels it stands for could be read, last error = " << reads.last_code << '\n';
+    ctx.failed = true;
   }
   return std::nullopt;
 }

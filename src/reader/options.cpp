@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <ostream>
 
 #include "cell.h"
 #include "help_text.h"
+#include "history_time.h"
+#include "number_text.h"
 
 namespace vantoget {
 
@@ -17,8 +21,12 @@ constexpr const char* kOptionString =
 
 constexpr const char* kAuthorLine = " vantoget: channel reader of the vantotools package";
 
-// Numbers are read like strtol base 10 does: leading number, rest ignored.
-long decimal(const char* text) { return std::strtol(text, nullptr, 10); }
+// Options whose argument is a decimal integer. A text that is no number is
+// refused: read as 0 it would, for example, turn a pause into none at all.
+constexpr const char* kIntegerOptions = "CdDegjlnoRw";
+
+// The units of -u (the first character of its argument counts).
+constexpr const char* kStepUnits = "smhdwMy";
 
 std::vector<std::string> split_at(const std::string& list, const char* separators) {
   std::vector<std::string> names;
@@ -52,6 +60,10 @@ std::string too_long(char option, std::size_t limit) {
          " characters";
 }
 
+std::string not_a_number(char option, const char* text) {
+  return std::string("argument of -") + option + " is not a number: \"" + text + "\"";
+}
+
 }  // namespace
 
 std::vector<std::string> split_channel_list(const std::string& list) { return split_at(list, ", "); }
@@ -68,6 +80,12 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
   optind = 0;  // full re-initialisation, so the parser can run more than once
   int c;
   while ((c = getopt(argc, argv, kOptionString)) != -1) {
+    long number = 0;  // the argument of an option of kIntegerOptions
+    if (optarg != nullptr && std::strchr(kIntegerOptions, c) != nullptr) {
+      const std::optional<long> value = vantocli::decimal_number(optarg);
+      if (!value) return refuse(err, not_a_number(static_cast<char>(c), optarg));
+      number = *value;
+    }
     switch (c) {
       case 'a': o.array_flag = true; break;
       case 'A': o.addr_flag = true; break;
@@ -82,18 +100,21 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
         o.channels_flag = true;
         break;
       case 'C':
-        o.int_format = decimal(optarg);
+        o.int_format = number;
         o.int_format_flag = true;
         break;
       case 'd':
-        o.form = decimal(optarg);
+        o.form = number;
         o.date_flag = true;
         break;
       case 'D':
-        o.delay = decimal(optarg);
+        o.delay = number;
         o.delay_flag = true;
         break;
-      case 'e': o.step = decimal(optarg); break;
+      case 'e':
+        if (number < 0) return refuse(err, std::string("the step of -e is negative: ") + optarg);
+        o.step = number;
+        break;
       case 'E': o.table_flag = true; break;
       case 'f':
       case 'F':
@@ -101,36 +122,46 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
         o.filename = optarg;
         break;
       case 'g':
-        o.convert = decimal(optarg);
+        o.convert = number;
         o.convert_flag = true;
         break;
       case 'H': o.header_flag = true; break;
-      case 'i':
+      case 'i': {
         if (!fits(optarg, kMaxShortArgument)) return refuse(err, too_long('i', kMaxShortArgument));
+        // A time the program cannot use is refused here, before any read:
+        // never replaced by the default request.
+        const IntervalReading interval = read_interval(optarg, std::time(nullptr));
+        if (!interval.problem.empty()) {
+          return refuse(err, "cannot use the interval of -i: " + interval.problem);
+        }
         o.str = optarg;
+        o.interval_t1 = interval.t1;
+        o.interval_t2 = interval.t2;
         o.interval_flag = true;
         break;
+      }
       case 'I':
         if (!fits(optarg, kMaxShortArgument)) return refuse(err, too_long('I', kMaxShortArgument));
         o.spstr = optarg;
         o.sp_flag = true;
         break;
       case 'j':
-        o.s_intvl = decimal(optarg);
+        if (number < 1) return refuse(err, std::string("the seconds of -j are below 1: ") + optarg);
+        o.s_intvl = number;
         o.s_intvl_flag = true;
         break;
       case 'l':
-        o.loop = decimal(optarg) - 1;
+        o.loop = number < 1 ? -1 : number - 1;  // no pass at all below 1
         o.loop_flag = true;
         break;
       case 'L': o.list_flag = true; break;
       case 'n':
-        o.line_number = decimal(optarg);
+        o.line_number = number;
         o.line_flag = true;
         break;
       case 'N': o.names_flag = true; break;
       case 'o':
-        o.format = decimal(optarg);
+        o.format = number;
         o.format_flag = true;
         break;
       case 'p': o.plottype = 1; break;
@@ -140,7 +171,7 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
         break;
       case 'r': o.reference_flag = true; break;
       case 'R': {
-        const long retry = decimal(optarg);
+        const long retry = number;
         if (retry > 10) {
           out << "Connection retry times set > 10! Setting to 10 ...\n";
           o.retry = 10;
@@ -149,21 +180,31 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
         }
         break;
       }
-      case 's':
-        o.secounds = static_cast<float>(std::strtod(optarg, nullptr));
+      case 's': {
+        const std::optional<double> seconds = vantocli::real_number(optarg);
+        if (!seconds) return refuse(err, not_a_number('s', optarg));
+        if (*seconds < 0) return refuse(err, std::string("the pause of -s is negative: ") + optarg);
+        o.secounds = static_cast<float>(*seconds);
         o.loop_flag = true;
         break;
+      }
       case 'S': o.strarg_flag = true; break;
       case 't': o.debug_flag |= kDebugType; break;
       case 'T': o.tab_flag = true; break;
-      case 'u': o.units = optarg[0] != '\0' ? optarg[0] : 's'; break;
+      case 'u':
+        if (optarg[0] == '\0' || std::strchr(kStepUnits, optarg[0]) == nullptr) {
+          return refuse(err, std::string("the unit of -u is none of s, m, h, d, w, M, y: \"") +
+                                 optarg + "\"");
+        }
+        o.units = optarg[0];
+        break;
       case 'v':
         out << kAuthorLine << '\n' << "$Id$" << '\n';
         break;
       case 'V': o.debug_flag |= kDebugEventId; break;
       case 'w': {
         // A cell needs at least one character and fits a 256-byte buffer.
-        const long width = decimal(optarg);
+        const long width = number;
         if (width < 1 || width > vantocli::kMaxCellWidth) {
           return refuse(err, "column width (-w) must be between 1 and " +
                                  std::to_string(vantocli::kMaxCellWidth) + ", not " + optarg);
@@ -186,7 +227,7 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
   if (!o.channels_flag) {
     if (!o.filename.empty()) return {std::move(o), 0};  // the save & restore mode
     out << "Channel or file name is not defined! (-c or -f options)\n";
-    return {std::nullopt, 0};
+    return {std::nullopt, 1};
   }
 
   o.channel = split_channel_list(o.channels);

@@ -44,6 +44,8 @@ struct ReaderOptions {
   bool header_flag = false;         // -H
   bool interval_flag = false;       // -i
   std::string str;
+  long interval_t1 = 0;             // -i as Unix times (checked when parsed)
+  long interval_t2 = 0;
   bool sp_flag = false;             // -I
   std::string spstr;
   bool s_intvl_flag = false;        // -j
@@ -73,8 +75,8 @@ struct ReaderOptions {
 };
 
 // The outcome of parsing: either options to run with, or the status the
-// process ends with at once (after the help text, a refused argument, or no
-// channel and no file).
+// process ends with at once (255 after the help text, 1 after a refused
+// argument or when neither a channel nor a file was given).
 struct ParseOutcome {
   std::optional<ReaderOptions> options;
   int status = 0;

@@ -53,6 +53,19 @@ struct ReaderContext {
 
   // The first iteration prints the header line, the -t lines and the -a hint.
   bool first_iteration = false;
+
+  // The reads of the names the current wildcard name stands for: when every
+  // one of them failed, the name is reported and the run fails.
+  struct WildcardReads {
+    std::size_t tried = 0;
+    std::size_t failed = 0;
+    int last_code = 0;  // error code of the last failed read
+  } wildcard_reads;
+
+  // Something of a pass failed that does not end the process at once (a
+  // names call, a wildcard none of whose names could be read, a history
+  // page, an export): the run goes on and ends with status 1.
+  bool failed = false;
 };
 
 // Ends the process when a table has no room left.

@@ -125,7 +125,7 @@ int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& er
   }
 
   const long loop = options.loop;
-  if (loop < 0) return 0;
+  if (loop < 0) return ctx.failed ? 1 : 0;
   long z = loop;
   while (true) {
     // -s without -l, and -l 1, repeat without end: z never reaches 0.
@@ -139,7 +139,8 @@ int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& er
     if (z == 0) break;
     --z;
   }
-  return ctx.table.file_failed || ctx.history.export_failed ? 1 : 0;
+  // Any failure of any pass makes the whole run a failure.
+  return ctx.failed || ctx.table.file_failed ? 1 : 0;
 }
 
 }  // namespace vantoget

@@ -29,6 +29,11 @@ bool FaultTable::apply(FaultMode mode, const std::string& address, int code, int
       if (code < 0) break;
       fault.always_code = code;
       return true;
+    case FaultMode::fail_after:
+      if (code <= 0 || count < 0) break;
+      fault.after_code = code;
+      fault.passes_left = count;
+      return true;
     case FaultMode::delay:
       if (delay_ms < 0 || delay_ms > kMaxDelayMs) break;
       fault.delay_ms = delay_ms;
@@ -52,6 +57,12 @@ FaultDecision FaultTable::check(std::string_view address) {
     decision.code = fault.next_code;
   } else if (fault.always_code != 0) {
     decision.code = fault.always_code;
+  } else if (fault.after_code != 0) {
+    if (fault.passes_left > 0) {
+      --fault.passes_left;
+    } else {
+      decision.code = fault.after_code;
+    }
   }
   return decision;
 }

@@ -29,6 +29,8 @@ class FaultTable {
     int next_code = 0;
     int next_count = 0;
     int always_code = 0;
+    int passes_left = 0;  // calls still answered before after_code applies
+    int after_code = 0;
     int delay_ms = 0;
   };
   std::unordered_map<std::string, Fault> faults_;

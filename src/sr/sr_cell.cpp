@@ -1,5 +1,7 @@
 #include "sr_cell.h"
 
+#include "cell.h"
+
 namespace vantosr {
 
 namespace {
@@ -24,8 +26,11 @@ std::string name_cell(const std::string& name, long width, bool no_fill) {
 
 std::string value_cell(const std::string& value, long width, bool no_fill) {
   if (width < 1) width = 1;
-  if (static_cast<long>(value.size()) > width) return tail(value, width) + ">";
-  return fill(value, width, no_fill);
+  // A tab inside a value would split its column: it shows as a blank, as in
+  // the value line of channels.
+  const std::string text = vantocli::tabs_to_blanks(value);
+  if (static_cast<long>(text.size()) > width) return tail(text, width) + ">";
+  return fill(text, width, no_fill);
 }
 
 }  // namespace vantosr

@@ -1,5 +1,6 @@
 #include "sr_mode.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -21,8 +22,26 @@ std::vector<std::string> error_messages(const SR& engine) {
 }
 
 bool is_open_failure(const std::string& message) {
-  return message == "file name not defined" || message == "doesn't sr file" ||
-         message.rfind("can't open file ", 0) == 0;
+  return message == "file name not defined" || message.rfind("can't open file ", 0) == 0;
+}
+
+// Why the file could not be loaded, as the user needs to hear it: "Cannot
+// open file" only when it could not be opened; a file that opens but is no
+// save & restore file, or is damaged, is reported with that reason alone.
+void report_load_failure(const SR& engine, const std::string& filename, std::ostream& err) {
+  const std::vector<std::string> messages = error_messages(engine);
+  if (std::any_of(messages.begin(), messages.end(), is_open_failure)) {
+    err << "Cannot open file " << filename << '\n';
+    return;
+  }
+  for (const std::string& message : messages) {
+    if (message == "doesn't sr file") {
+      err << "vantoget: " << filename
+          << " is not a save & restore file (it does not begin with //Save_&_Restore//)\n";
+    } else {
+      err << "vantoget: " << filename << ": " << message << '\n';
+    }
+  }
 }
 
 // Pause of -D after a value cell: below 1 ms counts as 1 ms; above 999 ms the
@@ -126,11 +145,7 @@ std::optional<int> sr_mode_pass(const SrModeOptions& options, bool first_pass,
   SR engine(options.filename.c_str());
   engine.fill_list();
   if (engine.get_error()) {
-    err << "Cannot open file " << options.filename << '\n';
-    // Why a readable file was refused (damaged or beyond the limits).
-    for (const char* message : engine.get_error_list()) {
-      if (!is_open_failure(message)) err << "vantoget: " << message << '\n';
-    }
+    report_load_failure(engine, options.filename, err);
     return 1;
   }
   const auto& entries = engine.get_list();

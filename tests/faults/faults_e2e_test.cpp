@@ -175,6 +175,15 @@ TEST(NameServiceDown, EveryProgramEndsWithAFailure) {
   EXPECT_TRUE(std::regex_match(read.err, std::regex(kInt + ": .* , result->error\\(\\) = 10[01]\n")))
       << read.err;
 
+  // Wildcards: the names calls fail, with the library's reason.
+  for (const char* name : {"TEST.VAC/PUMP1/*/NAME", "TEST.VAC/*"}) {
+    const ProgramResult names = run_program("vantoget", {"-N", "-c", name}, "", env);
+    EXPECT_FALSE(names.timed_out);
+    EXPECT_EQ(names.status, 1) << name;
+    EXPECT_TRUE(std::regex_search(names.err, std::regex("names call: .*does not answer, error = 100\n")))
+        << names.err;
+  }
+
   const ProgramResult write = run_program("vantoput", {"-c", kInt, "-d", "5"}, "", env);
   EXPECT_FALSE(write.timed_out);
   EXPECT_EQ(write.status, 1);
@@ -227,10 +236,10 @@ TEST_F(DiskRefuses, HistoryExportInAMissingDirectoryIsReported) {
       "vantoget", {"-a", "-g", "2", "-P", missing_dir_, "-c", "TEST.SIM/HIST/LOC1/HIST"}, "",
       env_of(server_));
   EXPECT_FALSE(r.timed_out);
-  EXPECT_EQ(r.status, 1) << r.err;
-  // The export failure is reported and the pass goes on.
+  // The export failure is reported, the pass goes on and the run fails.
   EXPECT_NE(r.out.find("History conversion into ascii format failed!\n"), std::string::npos)
       << r.out << r.err;
+  EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(std::filesystem::exists(missing_dir_));
 }
 

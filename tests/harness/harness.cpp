@@ -452,6 +452,10 @@ void ServerProcess::fail_always(const std::string& address, int code) {
   impl_->fault(vanto::rpc::FaultMode::fail_always, address, code, 0, 0);
 }
 
+void ServerProcess::fail_after(const std::string& address, int passes, int code) {
+  impl_->fault(vanto::rpc::FaultMode::fail_after, address, code, passes, 0);
+}
+
 void ServerProcess::set_delay(const std::string& address, int milliseconds) {
   impl_->fault(vanto::rpc::FaultMode::delay, address, 0, 0, milliseconds);
 }

@@ -90,6 +90,9 @@ class ServerProcess {
   // Fault injection, through the server's control interface.
   void fail_next(const std::string& address, int code, int count);  // next count calls
   void fail_always(const std::string& address, int code);
+  // The next `passes` calls are answered, every later one fails with code
+  // (a failure part-way through a run of calls).
+  void fail_after(const std::string& address, int passes, int code);
   void set_delay(const std::string& address, int milliseconds);     // slow answers
   void clear_faults();
 

@@ -170,8 +170,9 @@ TEST(StepSeconds, UnitLetters) {
   EXPECT_EQ(vantoget::step_seconds(1, 'd'), 86400);
   EXPECT_EQ(vantoget::step_seconds(1, 'w'), 604800);
   EXPECT_EQ(vantoget::step_seconds(2, 'm'), 120);
-  EXPECT_EQ(vantoget::step_seconds(2, 'M'), 120);
-  EXPECT_EQ(vantoget::step_seconds(2, 'y'), 120);
+  // Months and years are fixed steps of 30 and 365 days.
+  EXPECT_EQ(vantoget::step_seconds(2, 'M'), 2 * 30 * 86400);
+  EXPECT_EQ(vantoget::step_seconds(1, 'y'), 365 * 86400);
   EXPECT_EQ(vantoget::step_seconds(0, 'h'), 0);
   EXPECT_EQ(vantoget::step_seconds(-5, 's'), 0);
   EXPECT_EQ(vantoget::step_seconds(2000000000L, 'w'), 2147483647);

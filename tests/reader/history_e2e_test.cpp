@@ -156,6 +156,25 @@ TEST_F(History, IntervalAsLocalDateAndTimeTexts) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_SAME_TEXT(head(kPaged, "A_TDS") + "# TDS array LENGTH = 6\n" + paged_lines(2490, 2495),
                    r.out);
+  // Seconds after a second ':' count: one second past a point leaves it out.
+  const std::string seconds = local_text(time_of(2490) + 1, "%d.%m.%y %H:%M:%S") + ", " +
+                              local_text(time_of(2495), "%d.%m.%y %H:%M:%S");
+  const auto later = run({"-a", "-i", seconds, "-c", kPaged});
+  EXPECT_EQ(later.status, 0) << later.err;
+  EXPECT_SAME_TEXT(head(kPaged, "A_TDS") + "# TDS array LENGTH = 5\n" + paged_lines(2491, 2495),
+                   later.out);
+}
+
+TEST_F(History, ReadFailingPartWayPrintsWhatCameAndFails) {
+  // The plain read and the first page are answered, the second page fails.
+  server_->fail_after(kPaged, 2, 5);
+  const auto r = run({"-a", "-i", interval(time_of(0), time_of(2499)), "-c", kPaged});
+  server_->clear_faults();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_SAME_TEXT(head(kPaged, "A_TDS") + "# TDS array LENGTH = 2000\n" + paged_lines(500, 2499),
+                   r.out);
+  EXPECT_TRUE(r.err.starts_with(kPaged + ": ")) << r.err;
+  EXPECT_TRUE(r.err.ends_with(" , error == 5\n")) << r.err;
 }
 
 TEST_F(History, WithoutIntervalTheNewestPointsOfOneRequest) {
@@ -164,9 +183,12 @@ TEST_F(History, WithoutIntervalTheNewestPointsOfOneRequest) {
   EXPECT_SAME_TEXT(head(kPaged, "A_TDS") + "# TDS array LENGTH = 2000\n" + paged_lines(501, 2499) +
                        live_line_ + "\n",
                    r.out);
-  // An interval text that names no time is dropped: the same request.
-  const auto dropped = run({"-a", "-i", "0 0 0 0", "-c", kPaged});
-  EXPECT_SAME_TEXT(r.out, dropped.out);
+  // An interval text that names no time is refused, never replaced by the
+  // request without an interval.
+  const auto refused = run({"-a", "-i", "0 0 0 0", "-c", kPaged});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("\"0 0 0 0\""), std::string::npos) << refused.err;
 }
 
 TEST_F(History, SecondsBackFromNow) {

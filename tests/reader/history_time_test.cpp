@@ -39,6 +39,8 @@ TEST(MakeTime, FullDateAndTimeInEitherOrder) {
   EXPECT_EQ(make_time("20:03.37 23.08.99", true, kNow2026), expected);
   EXPECT_EQ(make_time("  23.08.99   20:03.37  ", false, kNow2026), expected);
   EXPECT_EQ(make_time("23.08.1999 20:03.37", true, kNow2026), expected);
+  // The seconds may also follow a second ':'.
+  EXPECT_EQ(make_time("23.08.99 20:03:37", true, kNow2026), expected);
   // Without seconds the minute starts.
   EXPECT_EQ(make_time("10.09.99 07:16", true, kNow2026), local(1999, 9, 10, 7, 16, 0));
 }

@@ -54,10 +54,10 @@ TEST(Options, NoArgumentAtAllPrintsTheHintAndTheHelp) {
   EXPECT_EQ(p.out, " See help for usage :\n" + vantoget::help_text());
 }
 
-TEST(Options, NeitherChannelNorFileIsNotDefinedWithStatus0) {
+TEST(Options, NeitherChannelNorFileIsNotDefinedWithStatus1) {
   const Parsed p = parse({"-v"});
   EXPECT_FALSE(p.outcome.options);
-  EXPECT_EQ(p.outcome.status, 0);
+  EXPECT_EQ(p.outcome.status, 1);
   EXPECT_EQ(p.out,
             " vantoget: channel reader of the vantotools package\n$Id$\n"
             "Channel or file name is not defined! (-c or -f options)\n");
@@ -102,7 +102,7 @@ TEST(Options, DebugBitsAddUpAndLaterOptionsOverwrite) {
 }
 
 TEST(Options, ColumnWidthOutsideOneTo255IsRefused) {
-  for (const char* width : {"0", "-3", "256", "x"}) {
+  for (const char* width : {"0", "-3", "256"}) {
     const Parsed p = parse({"-w", width, "-c", "A/B/C/D"});
     EXPECT_FALSE(p.outcome.options) << width;
     EXPECT_EQ(p.outcome.status, 1) << width;
@@ -123,12 +123,73 @@ TEST(Options, ArgumentsLongerThanTheirBuffersAreRefusedNotCut) {
                               " is longer than 199 characters\n");
   }
   for (const char* option : {"-i", "-I"}) {
-    EXPECT_TRUE(parse({option, std::string(49, '1'), "-c", "A/B/C/D"}).outcome.options);
+    // A usable interval, filled up with blanks to 49 characters.
+    const std::string fits = "935431417 936940565 0 0" + std::string(26, ' ');
+    EXPECT_TRUE(parse({option, fits, "-c", "A/B/C/D"}).outcome.options);
     const Parsed longer = parse({option, std::string(50, '1'), "-c", "A/B/C/D"});
     EXPECT_EQ(longer.outcome.status, 1) << option;
     EXPECT_EQ(longer.err, std::string("vantoget: argument of ") + option +
                               " is longer than 49 characters\n");
   }
+}
+
+// Arguments the program cannot use are refused with a message naming them,
+// never read as 0 or replaced by a default.
+struct RefusedCase {
+  std::vector<std::string> words;
+  const char* message;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.words[0] << " " << c.words[1]; }
+
+class RefusedArguments : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedArguments, EndWithStatus1AndAMessage) {
+  std::vector<std::string> words = GetParam().words;
+  words.insert(words.end(), {"-c", "A/B/C/D"});
+  const Parsed p = parse(words);
+  EXPECT_FALSE(p.outcome.options);
+  EXPECT_EQ(p.outcome.status, 1);
+  EXPECT_EQ(p.err, std::string("vantoget: ") + GetParam().message + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, RefusedArguments,
+    ::testing::Values(
+        RefusedCase{{"-s", "abc"}, "argument of -s is not a number: \"abc\""},
+        RefusedCase{{"-s", "nan"}, "argument of -s is not a number: \"nan\""},
+        RefusedCase{{"-s", "-1"}, "the pause of -s is negative: -1"},
+        RefusedCase{{"-l", "3x"}, "argument of -l is not a number: \"3x\""},
+        RefusedCase{{"-w", "12abc"}, "argument of -w is not a number: \"12abc\""},
+        RefusedCase{{"-R", ""}, "argument of -R is not a number: \"\""},
+        RefusedCase{{"-j", "0"}, "the seconds of -j are below 1: 0"},
+        RefusedCase{{"-e", "-2"}, "the step of -e is negative: -2"},
+        RefusedCase{{"-u", "x"}, "the unit of -u is none of s, m, h, d, w, M, y: \"x\""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Intervals, RefusedArguments,
+    ::testing::Values(
+        RefusedCase{{"-i", "31.02.26, 1.3.26"},
+                    "cannot use the interval of -i: \"31.02.26\": no such date"},
+        RefusedCase{{"-i", "1.1.20, 1.1.69"},
+                    "cannot use the interval of -i: \"1.1.69\": before 1970"},
+        RefusedCase{{"-i", "1.1.20 10:60, 2.1.20"},
+                    "cannot use the interval of -i: \"1.1.20 10:60\": no such time of day"},
+        RefusedCase{{"-i", "2.1.20, 1.1.20"},
+                    "cannot use the interval of -i: \"2.1.20, 1.1.20\": the interval ends "
+                    "before it starts"},
+        RefusedCase{{"-i", "0 0 0 0"},
+                    "cannot use the interval of -i: \"0 0 0 0\": neither two Unix times nor "
+                    "two local times separated by \",\""}));
+
+TEST(Options, UsableNumbersAndIntervalsAreTaken) {
+  const Parsed p = parse({"-s", " 0.25", "-l", "2", "-u", "Months", "-i", "935431417 936940565 0 0",
+                          "-c", "A/B/C/D"});
+  ASSERT_TRUE(p.outcome.options) << p.err;
+  EXPECT_FLOAT_EQ(p.outcome.options->secounds, 0.25f);
+  EXPECT_EQ(p.outcome.options->units, 'M');
+  EXPECT_EQ(p.outcome.options->interval_t1, 935431417);
+  EXPECT_EQ(p.outcome.options->interval_t2, 936940565);
 }
 
 TEST(Options, ChannelListWithoutNamesIsRefused) {

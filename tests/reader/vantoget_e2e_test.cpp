@@ -253,7 +253,7 @@ TEST_F(Vantoget, ExitStatusesOfTheCommandLine) {
   const Case cases[] = {
       {{"-h"}, 255},
       {{"-q"}, 255},
-      {{"-v"}, 0},
+      {{"-v"}, 1},  // neither -c nor -f
       {{"-c", kInt}, 0},
       {{"-c", " , "}, 1},
       {{"-w", "0", "-c", kInt}, 1},
