@@ -382,7 +382,7 @@ struct ServerProcess::Impl {
 };
 
 ServerProcess::ServerProcess(const std::string& config, const std::vector<std::string>& extra_args)
-    : ServerProcess(ServerSettings{config, extra_args, 0, {}}) {}
+    : ServerProcess(ServerSettings{config, extra_args, 0, {}, true}) {}
 
 ServerProcess::ServerProcess(const ServerSettings& settings) : impl_(std::make_unique<Impl>()) {
   impl_->settings = settings;
@@ -391,6 +391,7 @@ ServerProcess::ServerProcess(const ServerSettings& settings) : impl_(std::make_u
 
 void ServerProcess::Impl::start(int on_port) {
   std::vector<std::string> args{"--bind", "127.0.0.1", "--port", std::to_string(on_port)};
+  if (settings.allow_faults) args.push_back("--allow-faults");
   args.insert(args.end(), settings.extra_args.begin(), settings.extra_args.end());
   args.push_back(settings.config);
   child = std::make_unique<ChildProcess>("vantoserver", args, settings.env);

@@ -57,12 +57,14 @@ class ChildProcess {
 };
 
 // How a ServerProcess starts: config file, extra arguments, port (0: a free
-// one) and environment variables added to the server's.
+// one), environment variables added to the server's, and whether it obeys
+// fault injection (--allow-faults; on, as the tests' faults need it).
 struct ServerSettings {
   std::string config = example_path("demo.toml");
   std::vector<std::string> extra_args;
   int port = 0;
   std::map<std::string, std::string> env;
+  bool allow_faults = true;
 };
 
 // A vantoserver child process. Starts on 127.0.0.1 with --port 0 (or the port

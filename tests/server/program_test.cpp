@@ -1,4 +1,6 @@
 // The vantoserver program: command line, first line, errors and shutdown.
+#include <sys/stat.h>
+
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -15,7 +17,7 @@ using vantotest::run_program;
 TEST(ProgramTest, HelpAndUsageErrors) {
   const auto help = run_program("vantoserver", {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("[--bind ADDR] [--port N] CONFIG"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("[--bind ADDR] [--port N] [--allow-faults] CONFIG"), std::string::npos) << help.out;
 
   for (const auto& args : {std::vector<std::string>{},
                            std::vector<std::string>{"--port", "70000", "x.toml"},
@@ -50,7 +52,9 @@ TEST(ProgramTest, BadConfigEndsWithItsPlaceAndStatusOne) {
            {"[[device]]\nfacility = \"F/G\"\nname = \"D\"\nlocation = \"L\"\n"
             "  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n",
             "without '/'"},
-           {"[typo]\n", "unknown key \"typo\""}}) {
+           {"[typo]\n", "unknown key \"typo\""},
+           {"", "defines no channel"},
+           {"[server]\nevent_rate = 5.0\n", "defines no channel"}}) {
     const std::string path = vantotest::temp_file(c.text, ".toml");
     const auto r = run_program("vantoserver", {"--port", "0", path});
     EXPECT_EQ(r.status, 1) << c.text;
@@ -58,8 +62,16 @@ TEST(ProgramTest, BadConfigEndsWithItsPlaceAndStatusOne) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
-  const auto missing = run_program("vantoserver", {"--port", "0", "/nonexistent/demo.toml"});
-  EXPECT_EQ(missing.status, 1);
+  // Paths that are no configuration file: refused at once, without reading.
+  const std::string fifo = vantotest::temp_dir() + "/config.toml";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path :
+       {std::string("/nonexistent/demo.toml"), vantotest::temp_dir(), std::string("/dev/zero"), fifo}) {
+    const auto r = run_program("vantoserver", {"--port", "0", path}, "", {}, 30s);
+    EXPECT_EQ(r.status, 1) << path << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("vantoserver: " + path + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 TEST(ProgramTest, FirstLineNamesTheAddressAndSignalsStopCleanly) {

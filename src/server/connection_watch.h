@@ -1,0 +1,45 @@
+// Follows the TCP connections of a socket through its ZeroMQ monitor, so that
+// work kept for a client (held answers) can be dropped when the client leaves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <zmq.hpp>
+
+namespace vantoserver {
+
+// A connection: its file descriptor and a serial number that tells apart the
+// connections that reuse one descriptor number, one after the other.
+struct ConnectionId {
+  int fd = -1;
+  uint64_t serial = 0;
+  bool operator==(const ConnectionId&) const = default;
+};
+
+class ConnectionWatch {
+ public:
+  // Starts monitoring socket (before it binds, so that every connection is
+  // seen); name makes the monitor's endpoint unique. Used from one thread
+  // only (the one that reads socket).
+  ConnectionWatch(zmq::context_t& context, zmq::socket_t& socket, const std::string& name);
+  ConnectionWatch(const ConnectionWatch&) = delete;
+  ConnectionWatch& operator=(const ConnectionWatch&) = delete;
+
+  // Reads the monitor's events so far; returns the connections that closed.
+  std::vector<ConnectionId> take_closed();
+  // The connection a message came from (read from the message's source
+  // descriptor); fd -1 for a message not from a TCP or IPC connection, serial
+  // 0 for a connection that closed already. Call take_closed() first, so that
+  // a reused descriptor is known as new.
+  ConnectionId connection_of(zmq::message_t& message) const;
+
+ private:
+  zmq::socket_t monitor_;
+  uint64_t next_serial_ = 1;
+  std::unordered_map<int, uint64_t> serial_of_fd_;  // open connections
+};
+
+}  // namespace vantoserver
