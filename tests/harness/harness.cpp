@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -492,6 +493,20 @@ std::string temp_dir() {
   const std::string path = temp_area().fresh("");
   std::filesystem::create_directories(path);
   return path;
+}
+
+long status_kb(int pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::atol(line.c_str() + field.size() + 1);
+  }
+  return -1;
+}
+
+std::map<std::string, std::string> memory_measuring_env() {
+  const char* inherited = std::getenv("ASAN_OPTIONS");
+  std::string options = inherited != nullptr ? std::string(inherited) + ":" : "";
+  return {{"ASAN_OPTIONS", options + "quarantine_size_mb=0"}};
 }
 
 }  // namespace vantotest

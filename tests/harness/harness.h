@@ -100,6 +100,16 @@ class ServerProcess {
   std::unique_ptr<Impl> impl_;
 };
 
+// A field of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 if not found.
+long status_kb(int pid, const std::string& field);
+
+// Environment of a server whose memory a test measures: AddressSanitizer's
+// quarantine is off. With it, every freed block is held back (up to 256 MiB)
+// and resident memory climbs although nothing leaks; without it, freed memory
+// is reused at once, as in a build without sanitizers, and what is kept shows
+// as growth. (In a build without sanitizers the variable is ignored.)
+std::map<std::string, std::string> memory_measuring_env();
+
 // Fixture for end-to-end tests: one server on the demo installation per test
 // suite; VANTO_ENS of this process (and so of every child) points at it.
 class ServerTest : public ::testing::Test {
