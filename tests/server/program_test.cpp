@@ -2,6 +2,11 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -83,12 +88,42 @@ TEST(ProgramTest, FirstLineNamesTheAddressAndSignalsStopCleanly) {
     const std::string first = server.out();
     EXPECT_EQ(first.rfind("vantoserver listening on 127.0.0.1:", 0), 0u) << first;
     EXPECT_GT(std::atoi(first.c_str() + first.rfind(':') + 1), 0);
+    // The streams' IPC endpoints (/tmp/<port>) exist while it runs, not after.
+    ASSERT_TRUE(server.wait_for_err(" channels from ", 30s)) << server.err();
+    std::vector<std::string> endpoints;
+    const std::regex stream_port(" on port ([0-9]+),");
+    const std::string log = server.err();
+    for (auto m = std::sregex_iterator(log.begin(), log.end(), stream_port);
+         m != std::sregex_iterator(); ++m)
+      endpoints.push_back("/tmp/" + (*m)[1].str());
+    ASSERT_EQ(endpoints.size(), 2u) << log;
+    for (const auto& path : endpoints) EXPECT_TRUE(std::filesystem::is_socket(path)) << path;
     server.signal(sig);
     const auto r = server.wait(30s);
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("vantoserver: stopped"), std::string::npos) << r.err;
+    for (const auto& path : endpoints) EXPECT_FALSE(std::filesystem::exists(path)) << path;
   }
+}
+
+// Every connection takes a descriptor: a server started with a low soft limit
+// raises it to the hard limit.
+TEST(ProgramTest, OpenFileLimitIsRaisedToTheHardLimit) {
+  vantotest::ChildProcess server(
+      "/bin/sh", {"-c", "ulimit -Sn 64 && exec \"$0\" --port 0 \"$1\"",
+                  vantotest::program_path("vantoserver"), vantotest::example_path("demo.toml")});
+  ASSERT_TRUE(server.wait_for_out("\n", 30s)) << server.err();
+  std::ifstream limits("/proc/" + std::to_string(server.pid()) + "/limits");
+  std::string line;
+  while (std::getline(limits, line) && line.rfind("Max open files", 0) != 0) {
+  }
+  std::istringstream fields(line.substr(std::strlen("Max open files")));
+  std::string soft, hard;
+  fields >> soft >> hard;
+  EXPECT_EQ(soft, hard) << line;
+  EXPECT_NE(server.err().find("at most " + hard + " open files"), std::string::npos)
+      << server.err();
 }
 
 TEST(ProgramTest, TakenPortIsReported) {
