@@ -12,6 +12,9 @@ ConnectionWatch::ConnectionWatch(zmq::context_t& context, zmq::socket_t& socket,
                          ZMQ_EVENT_ACCEPTED | ZMQ_EVENT_DISCONNECTED) != 0)
     throw zmq::error_t();
   monitor_.set(zmq::sockopt::linger, 0);
+  // No queue limit: ZeroMQ's I/O thread would wait on a full queue, stalling
+  // every connection; the request thread reads the events at least every 100 ms.
+  monitor_.set(zmq::sockopt::rcvhwm, 0);
   monitor_.connect(endpoint);
 }
 
