@@ -60,8 +60,12 @@ void RequestLoop::serve_once(std::chrono::milliseconds max_wait) {
         held_.front().due - std::chrono::steady_clock::now());
     wait = std::clamp(until_due + std::chrono::milliseconds(1), std::chrono::milliseconds(0), max_wait);
   }
-  zmq::pollitem_t item{router_.handle(), 0, ZMQ_POLLIN, 0};
-  if (zmq::poll(&item, 1, wait) > 0) {
+  // The connection events wake the loop too: connections waiting for a free
+  // descriptor are turned away at once (see ConnectionWatch).
+  zmq::pollitem_t items[] = {
+      {router_.handle(), 0, ZMQ_POLLIN, 0},
+      {connections_ ? connections_->events().handle() : nullptr, 0, ZMQ_POLLIN, 0}};
+  if (zmq::poll(items, connections_ ? 2 : 1, wait) > 0 && (items[0].revents & ZMQ_POLLIN)) {
     std::vector<zmq::message_t> frames;
     for (int k = 0; k < kBatch; ++k) {
       frames.clear();
@@ -140,6 +144,13 @@ void RequestLoop::drop_departed() {
       held_bytes_ -= h.bytes;
       return true;
     });
+  }
+  if (const long refused = connections_->refused(); refused > refused_logged_) {
+    // The first, then at most one line per 1000 more.
+    if (refused_logged_ == 0 || refused / 1000 > refused_logged_ / 1000)
+      log_ << "vantoserver: no file descriptor free: connection refused (" << refused
+           << " so far)" << std::endl;
+    refused_logged_ = refused;
   }
 }
 

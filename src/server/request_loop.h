@@ -61,7 +61,8 @@ class RequestLoop {
   std::deque<Held> held_;  // sorted by due time
   size_t held_bytes_ = 0;
   long bad_frames_ = 0;
-  long unheld_ = 0;  // answers sent at once because the held ones were at their bound
+  long unheld_ = 0;
+  long refused_logged_ = 0;  // connections refused for want of descriptors, as logged  // answers sent at once because the held ones were at their bound
 };
 
 }  // namespace vantoserver

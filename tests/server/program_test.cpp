@@ -1,5 +1,10 @@
 // The vantoserver program: command line, first line, errors and shutdown.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -124,6 +129,50 @@ TEST(ProgramTest, OpenFileLimitIsRaisedToTheHardLimit) {
   EXPECT_EQ(soft, hard) << line;
   EXPECT_NE(server.err().find("at most " + hard + " open files"), std::string::npos)
       << server.err();
+}
+
+// With every descriptor taken, connections beyond are closed at once (not left
+// waiting, which kept a thread of the server busy), and the server goes on.
+TEST(ProgramTest, ConnectionsBeyondTheDescriptorLimitAreRefused) {
+  vantotest::ChildProcess server(
+      "/bin/sh", {"-c", "ulimit -n 64 && exec \"$0\" --port 0 \"$1\"",
+                  vantotest::program_path("vantoserver"), vantotest::example_path("demo.toml")});
+  ASSERT_TRUE(server.wait_for_out("\n", 30s)) << server.err();
+  const int port = std::atoi(server.out().c_str() + server.out().rfind(':') + 1);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::vector<pollfd> clients;
+  for (int k = 0; k < 100; ++k) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    clients.push_back(pollfd{fd, POLLIN, 0});
+  }
+  // Served connections get the server's greeting; refused ones end.
+  int ended = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (ended == 0 && std::chrono::steady_clock::now() < deadline &&
+         ::poll(clients.data(), clients.size(), 1000) >= 0) {
+    for (pollfd& client : clients) {
+      if (client.fd < 0 || client.revents == 0) continue;
+      char bytes[256];
+      if (::recv(client.fd, bytes, sizeof bytes, MSG_DONTWAIT) > 0) continue;
+      ++ended;
+      ::close(client.fd);
+      client.fd = -1;  // poll skips it from now on
+    }
+  }
+  EXPECT_GT(ended, 0);
+  EXPECT_TRUE(server.wait_for_err("no file descriptor free", 15s)) << server.err();
+  for (const pollfd& client : clients)
+    if (client.fd >= 0) ::close(client.fd);
+
+  ::setenv("VANTO_ENS", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
+  vanto::EqCall call;
+  vanto::EqAdr adr("TEST.SIM/SCALAR/LOC1/INT255");
+  vanto::EqData in, out;
+  EXPECT_EQ(call.get(&adr, &in, &out), 0) << out.error_text();
 }
 
 TEST(ProgramTest, TakenPortIsReported) {
