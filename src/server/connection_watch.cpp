@@ -36,6 +36,7 @@ ConnectionWatch::~ConnectionWatch() {
 
 std::vector<ConnectionId> ConnectionWatch::take_closed() {
   std::vector<ConnectionId> closed;
+  bool out_of_descriptors = false;
   // At most a round of events per call: while accepts fail, they come as
   // fast as they are read.
   for (int k = 0; k < 10'000; ++k) {
@@ -58,7 +59,7 @@ std::vector<ConnectionId> ConnectionWatch::take_closed() {
     } else if (number == ZMQ_EVENT_ACCEPTED) {
       serial_of_fd_[fd] = next_serial_++;
     } else if (number == ZMQ_EVENT_ACCEPT_FAILED) {
-      if (value == EMFILE || value == ENFILE) refuse_waiting_connections();
+      out_of_descriptors |= value == EMFILE || value == ENFILE;
     } else if (number == ZMQ_EVENT_DISCONNECTED) {
       const auto it = serial_of_fd_.find(fd);
       if (it == serial_of_fd_.end()) continue;
@@ -66,6 +67,7 @@ std::vector<ConnectionId> ConnectionWatch::take_closed() {
       serial_of_fd_.erase(it);
     }
   }
+  if (out_of_descriptors) refuse_waiting_connections();
   if (reserve_fd_ < 0) reserve_fd_ = open_reserve();
   return closed;
 }

@@ -53,7 +53,7 @@ RequestLoop::RequestLoop(zmq::socket_t& router, Service& service, std::ostream& 
       connections_(connections) {}
 
 void RequestLoop::serve_once(std::chrono::milliseconds max_wait) {
-  drop_departed();
+  take_connection_events();
   auto wait = max_wait;
   if (!held_.empty()) {
     const auto until_due = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -125,7 +125,7 @@ void RequestLoop::hold(std::vector<zmq::message_t>& reply, zmq::message_t& reque
   }
   // The monitor is read first, so that a new connection on a reused
   // descriptor is known as new.
-  drop_departed();
+  take_connection_events();
   const ConnectionId from = connections_ ? connections_->connection_of(request) : ConnectionId{};
   if (from.fd >= 0 && from.serial == 0) return;  // its client has left already
   Held held{std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms),
@@ -136,7 +136,7 @@ void RequestLoop::hold(std::vector<zmq::message_t>& reply, zmq::message_t& reque
   held_bytes_ += bytes;
 }
 
-void RequestLoop::drop_departed() {
+void RequestLoop::take_connection_events() {
   if (connections_ == nullptr) return;
   for (const ConnectionId& gone : connections_->take_closed()) {
     std::erase_if(held_, [&](const Held& h) {

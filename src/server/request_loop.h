@@ -49,7 +49,9 @@ class RequestLoop {
   void send(std::vector<zmq::message_t>& frames);
   void send_due();
   void hold(std::vector<zmq::message_t>& reply, zmq::message_t& request, int delay_ms);
-  void drop_departed();
+  // Reads the connection events: drops the held answers of clients that
+  // left, logs connections refused for want of descriptors.
+  void take_connection_events();
   void note_bad_frame(const char* why);
 
   zmq::socket_t& router_;
