@@ -3,6 +3,7 @@
 // memory kept for fault commands and for answers held back. Memory is read
 // from /proc/<pid>/status of the server; the checks are bounds, not timings.
 #include <zmq.hpp>
+#include <zmq_addon.hpp>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,46 @@ INSTANTIATE_TEST_SUITE_P(
                       Target{"subscriptions", zmq::socket_type::xsub, subscription_port},
                       Target{"stream", zmq::socket_type::xsub, stream_port}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// A message to the subscription publisher that is no subscription (first byte
+// neither 1 nor 0) is dropped: it must not count as an unsubscription.
+TEST(PublisherTest, MessagesThatAreNoSubscriptionChangeNothing) {
+  const auto server = start_server(false);
+  const std::string address = "TEST.SIM/SCALAR/LOC1/INT";
+  const std::string topic = subscription_topic(address);
+  const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(subscription_port(*server));
+  zmq::context_t context;
+  zmq::socket_t subscriber(context, zmq::socket_type::sub);
+  subscriber.set(zmq::sockopt::linger, 0);
+  subscriber.set(zmq::sockopt::subscribe, topic);
+  subscriber.connect(endpoint);
+  // The current value comes at once (topic and message).
+  zmq::pollitem_t item{subscriber.handle(), 0, ZMQ_POLLIN, 0};
+  std::vector<zmq::message_t> update;
+  ASSERT_EQ(zmq::poll(&item, 1, 20s), 1);
+  ASSERT_TRUE(zmq::recv_multipart(subscriber, std::back_inserter(update)));
+
+  zmq::socket_t other(context, zmq::socket_type::xsub);
+  other.set(zmq::sockopt::linger, 0);
+  other.connect(endpoint);
+  const std::string not_a_subscription = "\x02" + topic;
+  other.send(zmq::buffer(not_a_subscription));
+  // A subscription behind it: once its value comes, the server has read both.
+  const std::string subscription = "\x01" + subscription_topic("TEST.SIM/SCALAR/LOC1/FLOAT");
+  other.send(zmq::buffer(subscription));
+  zmq::pollitem_t other_item{other.handle(), 0, ZMQ_POLLIN, 0};
+  ASSERT_EQ(zmq::poll(&other_item, 1, 20s), 1);
+
+  // A write is still published to the subscriber.
+  Connection writer(endpoint_of(*server));
+  vanto::EqData in, out;
+  in.set_int(4242);
+  ASSERT_EQ(writer.call(Op::set, address, &in, out, 20s), 0) << out.error_text();
+  update.clear();
+  ASSERT_EQ(zmq::poll(&item, 1, 20s), 1) << "the write was not published";
+  ASSERT_TRUE(zmq::recv_multipart(subscriber, std::back_inserter(update)));
+  EXPECT_EQ(update.front().to_string(), topic);
+}
 
 // ----------------------------------------------------- kept for fault commands
 
