@@ -113,8 +113,7 @@ void RequestLoop::handle(std::vector<zmq::message_t>& frames) {
   send(out);
 }
 
-void RequestLoop::hold(std::vector<zmq::message_t>& reply, zmq::message_t& request,
-                       int delay_ms) {
+void RequestLoop::hold(std::vector<zmq::message_t>& reply, zmq::message_t& request, int delay_ms) {
   size_t bytes = 0;
   for (const auto& frame : reply) bytes += frame.size();
   if (held_.size() >= kMaxHeld || held_bytes_ + bytes > kMaxHeldBytes) {
@@ -148,8 +147,8 @@ void RequestLoop::take_connection_events() {
   if (const long refused = connections_->refused(); refused > refused_logged_) {
     // The first, then at most one line per 1000 more.
     if (refused_logged_ == 0 || refused / 1000 > refused_logged_ / 1000)
-      log_ << "vantoserver: no file descriptor free: connection refused (" << refused
-           << " so far)" << std::endl;
+      log_ << "vantoserver: no file descriptor free: connection refused (" << refused << " so far)"
+           << std::endl;
     refused_logged_ = refused;
   }
 }

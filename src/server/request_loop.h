@@ -44,8 +44,8 @@ class RequestLoop {
   void handle(std::vector<zmq::message_t>& frames);
   Reply answer(uint16_t op, std::string_view address, const zmq::message_t& data, int type,
                uint32_t count);
-  std::vector<zmq::message_t> frame_reply(const zmq::message_t& identity, uint16_t op,
-                                          uint64_t id, const Reply& reply) const;
+  std::vector<zmq::message_t> frame_reply(const zmq::message_t& identity, uint16_t op, uint64_t id,
+                                          const Reply& reply) const;
   void send(std::vector<zmq::message_t>& frames);
   void send_due();
   void hold(std::vector<zmq::message_t>& reply, zmq::message_t& request, int delay_ms);
@@ -63,8 +63,8 @@ class RequestLoop {
   std::deque<Held> held_;  // sorted by due time
   size_t held_bytes_ = 0;
   long bad_frames_ = 0;
-  long unheld_ = 0;
-  long refused_logged_ = 0;  // connections refused for want of descriptors, as logged  // answers sent at once because the held ones were at their bound
+  long unheld_ = 0;          // answers sent at once because the held ones were at their bound
+  long refused_logged_ = 0;  // connections refused for want of descriptors, as logged
 };
 
 }  // namespace vantoserver

@@ -29,7 +29,10 @@ constexpr long kMiB = 1024;  // in the kB of /proc/<pid>/status
 // their data races only.
 #if defined(__SANITIZE_THREAD__)
 #define EXPECT_GROWTH_BELOW(growth_kb, bound_kb) \
-  if (true) (void)(growth_kb); else EXPECT_LT(growth_kb, bound_kb)
+  if (true)                                      \
+    (void)(growth_kb);                           \
+  else                                           \
+    EXPECT_LT(growth_kb, bound_kb)
 #else
 #define EXPECT_GROWTH_BELOW(growth_kb, bound_kb) EXPECT_LT(growth_kb, bound_kb)
 #endif
@@ -220,23 +223,24 @@ TEST_F(KeptMemoryTest, RefusedFaultCommandsKeepNothingAndTheTableIsBounded) {
   const long before = rss_kb();
   // 20,000 malformed commands on distinct 1000-byte addresses: 20 MB if kept.
   const vanto::EqData malformed = fault_command(FaultMode::fail_next, -1, 1, 0);
-  send_ahead(connection, 20'000, Op::fault, [](int k) {
-    std::string address = "X/Y/Z/" + std::to_string(k);
-    address.resize(1000, 'p');
-    return address;
-  }, &malformed);
+  send_ahead(
+      connection, 20'000, Op::fault,
+      [](int k) {
+        std::string address = "X/Y/Z/" + std::to_string(k);
+        address.resize(1000, 'p');
+        return address;
+      },
+      &malformed);
   EXPECT_GROWTH_BELOW(rss_kb() - before, 12 * kMiB);
 
   // Well-formed commands on distinct channels: up to the table's bound.
   const vanto::EqData fail = fault_command(FaultMode::fail_always, 101, 0, 0);
   vanto::EqData out;
   for (int k = 0; k <= 1000; ++k) {
-    const int code =
-        connection.call(Op::fault, "X/Y/Z/" + std::to_string(k), &fail, out, 20s);
+    const int code = connection.call(Op::fault, "X/Y/Z/" + std::to_string(k), &fail, out, 20s);
     ASSERT_EQ(code, k < 1000 ? 0 : vanto::ill_parameter) << k << ": " << out.error_text();
   }
-  EXPECT_NE(std::string(out.error_text()).find("too many"), std::string::npos)
-      << out.error_text();
+  EXPECT_NE(std::string(out.error_text()).find("too many"), std::string::npos) << out.error_text();
 }
 
 // Answers of about 60 kB each, held back for 10 minutes.
@@ -254,7 +258,8 @@ class HeldAnswersTest : public KeptMemoryTest {
   // A client that asks for count held answers and waits until they are held.
   static std::unique_ptr<Connection> client_holding(int count) {
     auto client = std::make_unique<Connection>(endpoint_of(*server_));
-    send_ahead(*client, count, Op::get, [](int) { return kAddress; }, nullptr);
+    send_ahead(
+        *client, count, Op::get, [](int) { return kAddress; }, nullptr);
     return client;
   }
 

@@ -35,7 +35,7 @@ int bound_socket(const fs::path& path, bool listening) {
 
 struct Case {
   const char* name;
-  bool claimed;                   // the path may take the new socket
+  bool claimed;                    // the path may take the new socket
   void (*plant)(const fs::path&);  // what lies at the path before
 };
 
@@ -81,13 +81,13 @@ TEST_P(IpcPathTest, TakesOnlyWhatIsFreeOrAStaleSocketOfOurs) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Planted, IpcPathTest,
-    ::testing::Values(Case{"nothing", true, nothing}, Case{"stale_socket", true, stale_socket},
-                      Case{"regular_file", false, regular_file},
-                      Case{"link_to_file", false, link_to_file},
-                      Case{"directory", false, directory}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Planted, IpcPathTest,
+                         ::testing::Values(Case{"nothing", true, nothing},
+                                           Case{"stale_socket", true, stale_socket},
+                                           Case{"regular_file", false, regular_file},
+                                           Case{"link_to_file", false, link_to_file},
+                                           Case{"directory", false, directory}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(IpcPathTest, SocketInUseIsLeftToItsServer) {
   const fs::path path = dir_ / "40124";

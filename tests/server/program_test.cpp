@@ -27,7 +27,8 @@ using vantotest::run_program;
 TEST(ProgramTest, HelpAndUsageErrors) {
   const auto help = run_program("vantoserver", {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("[--bind ADDR] [--port N] [--allow-faults] CONFIG"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("[--bind ADDR] [--port N] [--allow-faults] CONFIG"), std::string::npos)
+      << help.out;
 
   for (const auto& args : {std::vector<std::string>{},
                            std::vector<std::string>{"--port", "70000", "x.toml"},
@@ -75,8 +76,8 @@ TEST(ProgramTest, BadConfigEndsWithItsPlaceAndStatusOne) {
   // Paths that are no configuration file: refused at once, without reading.
   const std::string fifo = vantotest::temp_dir() + "/config.toml";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& path :
-       {std::string("/nonexistent/demo.toml"), vantotest::temp_dir(), std::string("/dev/zero"), fifo}) {
+  for (const std::string& path : {std::string("/nonexistent/demo.toml"), vantotest::temp_dir(),
+                                  std::string("/dev/zero"), fifo}) {
     const auto r = run_program("vantoserver", {"--port", "0", path}, "", {}, 30s);
     EXPECT_EQ(r.status, 1) << path << ": " << r.err;
     EXPECT_EQ(r.err.rfind("vantoserver: " + path + ": ", 0), 0u) << r.err;
