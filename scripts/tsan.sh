@@ -17,4 +17,4 @@ cmake --build "$build" -j"$jobs" --target vantoserver streamcat vantozmq_subscri
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/stream/tsan.supp"
 ctest --test-dir "$build" --output-on-failure -j"$jobs" --timeout 300 \
   -R '^stream\.|Subscribe|^server\.|^faults\.ServerRestart\.|^load\.' \
-  -E '^server\.(ConfigTest|HistoryTest)'
+  -E '^server\.(ConfigTest|HistoryTest|IpcPathTest|Planted/IpcPathTest)'

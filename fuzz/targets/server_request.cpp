@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       vanto::rpc::read_header<vanto::rpc::RequestHeader>(frames[0].data(), frames[0].size());
   if (!zmq::send_multipart(s.client, frames, zmq::send_flags::dontwait)) return 0;
   // A loop of its own per input: fault settings of one input never reach the next.
-  vantoserver::RequestLoop loop(s.router, s.service, s.log);
+  vantoserver::RequestLoop loop(s.router, s.service, s.log, /*allow_faults=*/true);
   loop.serve_once(std::chrono::milliseconds(100));
   std::vector<zmq::message_t> reply;
   int replies = 0;

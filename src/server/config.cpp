@@ -1,6 +1,12 @@
 #include "config.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -199,18 +205,51 @@ Config build(const toml::table& root) {
   for (const auto& [key, node] : root)
     if (key != "server" && key != "device" && key != "route")
       fail(node, "unknown key \"" + std::string(key.str()) + "\"");
+  // An empty file or one with only a [server] table is almost always the wrong
+  // file: a server that serves nothing is refused rather than started idle.
+  if (config.registry->channels().empty() && !config.registry->has_routes())
+    throw ConfigError("defines no channel and no route");
   return config;
+}
+
+// The whole file, which must be a readable regular file: a directory, a
+// device such as /dev/zero or a FIFO is refused before anything is read (a
+// FIFO is opened without waiting for a writer).
+std::string read_config_file(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw ConfigError(path + ": cannot open: " + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) throw ConfigError(path + ": " + std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) throw ConfigError(path + ": not a regular file");
+  std::string text;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw ConfigError(path + ": cannot read: " + std::strerror(errno));
+    }
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  return text;
 }
 
 }  // namespace
 
 Config load_config(const std::string& path) {
+  const std::string text = read_config_file(path);
   try {
-    return build(toml::parse_file(path));
-  } catch (const toml::parse_error& e) {
-    std::ostringstream what;
-    what << path << ":" << e.source().begin.line << ": " << e.description();
-    throw ConfigError(what.str());
+    return parse_config(text, path);
+  } catch (const ConfigError& e) {
+    const std::string what = e.what();
+    // Messages without a place of their own name the file.
+    if (what.rfind(path + ":", 0) == 0) throw;
+    throw ConfigError(path + ": " + what);
   }
 }
 

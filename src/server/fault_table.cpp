@@ -5,8 +5,25 @@ namespace vantoserver {
 using vanto::rpc::FaultMode;
 
 namespace {
+
 constexpr int kMaxDelayMs = 600'000;
+
+bool valid(FaultMode mode, int code, int count, int delay_ms) {
+  switch (mode) {
+    case FaultMode::fail_next:
+      return code > 0 && count >= 0;
+    case FaultMode::fail_always:
+      return code >= 0;
+    case FaultMode::fail_after:
+      return code > 0 && count >= 0;
+    case FaultMode::delay:
+      return delay_ms >= 0 && delay_ms <= kMaxDelayMs;
+    default:
+      return false;
+  }
 }
+
+}  // namespace
 
 bool FaultTable::apply(FaultMode mode, const std::string& address, int code, int count,
                        int delay_ms, std::string& why) {
@@ -18,31 +35,42 @@ bool FaultTable::apply(FaultMode mode, const std::string& address, int code, int
     why = "a fault needs a channel address";
     return false;
   }
-  Fault& fault = faults_[address];
+  // Checked before anything is stored: a refused command leaves no entry.
+  if (!valid(mode, code, count, delay_ms)) {
+    why = "malformed fault command";
+    return false;
+  }
+  auto it = faults_.find(address);
+  if (it == faults_.end()) {
+    if (faults_.size() >= kMaxAddresses) {
+      why = "too many channels with faults (at most " + std::to_string(kMaxAddresses) +
+            "); clear them first";
+      return false;
+    }
+    it = faults_.emplace(address, Fault{}).first;
+  }
+  Fault& fault = it->second;
   switch (mode) {
     case FaultMode::fail_next:
-      if (code <= 0 || count < 0) break;
       fault.next_code = code;
       fault.next_count = count;
-      return true;
+      break;
     case FaultMode::fail_always:
-      if (code < 0) break;
       fault.always_code = code;
-      return true;
+      break;
     case FaultMode::fail_after:
-      if (code <= 0 || count < 0) break;
       fault.after_code = code;
       fault.passes_left = count;
-      return true;
-    case FaultMode::delay:
-      if (delay_ms < 0 || delay_ms > kMaxDelayMs) break;
-      fault.delay_ms = delay_ms;
-      return true;
+      break;
     default:
+      fault.delay_ms = delay_ms;
       break;
   }
-  why = "malformed fault command";
-  return false;
+  if (fault.next_count == 0 && fault.always_code == 0 && fault.after_code == 0 &&
+      fault.delay_ms == 0) {
+    faults_.erase(it);
+  }
+  return true;
 }
 
 FaultDecision FaultTable::check(std::string_view address) {

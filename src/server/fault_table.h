@@ -17,7 +17,11 @@ struct FaultDecision {
 
 class FaultTable {
  public:
-  // Applies a fault command; false with why set for a malformed command.
+  // Most channels that may carry a fault at once.
+  static constexpr size_t kMaxAddresses = 1000;
+
+  // Applies a fault command; false with why set for a malformed command or
+  // one more channel than kMaxAddresses.
   bool apply(vanto::rpc::FaultMode mode, const std::string& address, int code, int count,
              int delay_ms, std::string& why);
   // What to do with a call on address (uses up one of its "next" failures).

@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include <getopt.h>
+#include <sys/resource.h>
 
 #include <charconv>
 #include <cstring>
@@ -10,12 +11,14 @@ namespace vantoserver {
 namespace {
 
 void usage(std::ostream& os, const char* program) {
-  os << "Usage: " << program << " [--bind ADDR] [--port N] CONFIG\n"
+  os << "Usage: " << program << " [--bind ADDR] [--port N] [--allow-faults] CONFIG\n"
      << "Serves the channels of the TOML configuration CONFIG, answers the name service\n"
      << "and publishes streams and subscriptions.\n\n"
-     << "  -b, --bind ADDR  address to listen on (default 127.0.0.1)\n"
-     << "  -p, --port N     port of requests and name service (default 5600; 0 picks a free port)\n"
-     << "  -h, --help       show this text\n";
+     << "  -b, --bind ADDR     address to listen on (default 127.0.0.1)\n"
+     << "  -p, --port N        port of requests and name service (default 5600; 0 picks a\n"
+     << "                      free port)\n"
+     << "      --allow-faults  accept fault injection commands (for tests; off by default)\n"
+     << "  -h, --help          show this text\n";
 }
 
 bool parse_port(const char* text, int& port) {
@@ -24,12 +27,29 @@ bool parse_port(const char* text, int& port) {
   return ec == std::errc() && stop == end && port >= 0 && port <= 65535;
 }
 
+// Every client connection takes a file descriptor: the soft limit (often
+// 1024) is raised to the hard one, so that the connection limit is the
+// system's and not an accident of the shell that started the server.
+void raise_open_file_limit(std::ostream& err) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  if (limit.rlim_cur != RLIM_INFINITY)
+    err << "vantoserver: at most " << limit.rlim_cur << " open files (connections)" << std::endl;
+}
+
 }  // namespace
 
 bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
                    std::ostream& out, std::ostream& err) {
+  constexpr int kAllowFaults = 1000;  // a long option only
   static const option long_options[] = {{"bind", required_argument, nullptr, 'b'},
                                         {"port", required_argument, nullptr, 'p'},
+                                        {"allow-faults", no_argument, nullptr, kAllowFaults},
                                         {"help", no_argument, nullptr, 'h'},
                                         {nullptr, 0, nullptr, 0}};
   const char* program = argc > 0 ? argv[0] : "vantoserver";
@@ -48,6 +68,9 @@ bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
           status = 2;
           return false;
         }
+        break;
+      case kAllowFaults:
+        options.server.allow_faults = true;
         break;
       case 'h':
         usage(out, program);
@@ -80,6 +103,7 @@ int run_server(const ProgramOptions& options, std::ostream& out, std::ostream& e
     return 1;
   }
   const size_t channels = config.registry->channels().size();
+  raise_open_file_limit(err);
   std::unique_ptr<Server> server;
   try {
     server = std::make_unique<Server>(std::move(config), options.server, err);

@@ -45,6 +45,7 @@ class Registry {
                            const std::string& location) const;
   // The server a facility is routed to, or nullptr.
   const std::string* route(const std::string& facility) const;
+  bool has_routes() const { return !routes_.empty(); }
 
   const std::vector<std::unique_ptr<Channel>>& channels() const { return channels_; }
   const std::vector<std::unique_ptr<Facility>>& facilities() const { return facilities_; }

@@ -44,18 +44,28 @@ zmq::message_t data_frame(const std::shared_ptr<const Encoded>& data) {
 
 }  // namespace
 
-RequestLoop::RequestLoop(zmq::socket_t& router, Service& service, std::ostream& log)
-    : router_(router), service_(service), log_(log) {}
+RequestLoop::RequestLoop(zmq::socket_t& router, Service& service, std::ostream& log,
+                         bool allow_faults, ConnectionWatch* connections)
+    : router_(router),
+      service_(service),
+      log_(log),
+      allow_faults_(allow_faults),
+      connections_(connections) {}
 
 void RequestLoop::serve_once(std::chrono::milliseconds max_wait) {
+  take_connection_events();
   auto wait = max_wait;
   if (!held_.empty()) {
     const auto until_due = std::chrono::duration_cast<std::chrono::milliseconds>(
         held_.front().due - std::chrono::steady_clock::now());
     wait = std::clamp(until_due + std::chrono::milliseconds(1), std::chrono::milliseconds(0), max_wait);
   }
-  zmq::pollitem_t item{router_.handle(), 0, ZMQ_POLLIN, 0};
-  if (zmq::poll(&item, 1, wait) > 0) {
+  // The connection events wake the loop too: connections waiting for a free
+  // descriptor are turned away at once (see ConnectionWatch).
+  zmq::pollitem_t items[] = {
+      {router_.handle(), 0, ZMQ_POLLIN, 0},
+      {connections_ ? connections_->events().handle() : nullptr, 0, ZMQ_POLLIN, 0}};
+  if (zmq::poll(items, connections_ ? 2 : 1, wait) > 0 && (items[0].revents & ZMQ_POLLIN)) {
     std::vector<zmq::message_t> frames;
     for (int k = 0; k < kBatch; ++k) {
       frames.clear();
@@ -99,15 +109,48 @@ void RequestLoop::handle(std::vector<zmq::message_t>& frames) {
                     ? Reply::failure(fault.code, "injected fault on " + std::string(address))
                     : answer(header->op, address, frames[3], header->type, header->count);
   auto out = frame_reply(frames[0], header->op, header->id, reply);
-  if (fault.delay_ms > 0) {
-    Held held{std::chrono::steady_clock::now() + std::chrono::milliseconds(fault.delay_ms),
-              std::move(out)};
-    const auto at = std::upper_bound(held_.begin(), held_.end(), held.due,
-                                     [](auto due, const Held& h) { return due < h.due; });
-    held_.insert(at, std::move(held));
-    return;
-  }
+  if (fault.delay_ms > 0) return hold(out, frames[1], fault.delay_ms);
   send(out);
+}
+
+void RequestLoop::hold(std::vector<zmq::message_t>& reply, zmq::message_t& request, int delay_ms) {
+  size_t bytes = 0;
+  for (const auto& frame : reply) bytes += frame.size();
+  if (held_.size() >= kMaxHeld || held_bytes_ + bytes > kMaxHeldBytes) {
+    if (++unheld_ == 1 || unheld_ % 1000 == 0)
+      log_ << "vantoserver: too many answers held back, sent at once (" << unheld_ << " so far)"
+           << std::endl;
+    return send(reply);
+  }
+  // The monitor is read first, so that a new connection on a reused
+  // descriptor is known as new.
+  take_connection_events();
+  const ConnectionId from = connections_ ? connections_->connection_of(request) : ConnectionId{};
+  if (from.fd >= 0 && from.serial == 0) return;  // its client has left already
+  Held held{std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms),
+            std::move(reply), from, bytes};
+  const auto at = std::upper_bound(held_.begin(), held_.end(), held.due,
+                                   [](auto due, const Held& h) { return due < h.due; });
+  held_.insert(at, std::move(held));
+  held_bytes_ += bytes;
+}
+
+void RequestLoop::take_connection_events() {
+  if (connections_ == nullptr) return;
+  for (const ConnectionId& gone : connections_->take_closed()) {
+    std::erase_if(held_, [&](const Held& h) {
+      if (!(h.from == gone)) return false;
+      held_bytes_ -= h.bytes;
+      return true;
+    });
+  }
+  if (const long refused = connections_->refused(); refused > refused_logged_) {
+    // The first, then at most one line per 1000 more.
+    if (refused_logged_ == 0 || refused / 1000 > refused_logged_ / 1000)
+      log_ << "vantoserver: no file descriptor free: connection refused (" << refused << " so far)"
+           << std::endl;
+    refused_logged_ = refused;
+  }
 }
 
 Reply RequestLoop::answer(uint16_t op_code, std::string_view address, const zmq::message_t& data,
@@ -118,6 +161,9 @@ Reply RequestLoop::answer(uint16_t op_code, std::string_view address, const zmq:
     return Reply::failure(bad_frame, "malformed data part: " + in.error_text());
   const Op op = static_cast<Op>(op_code);
   if (op == Op::fault) {
+    if (!allow_faults_)
+      return Reply::failure(not_implemented,
+                            "fault injection is off (the server runs without --allow-faults)");
     if (in.type() != DATA_IIII) return Reply::failure(ill_parameter, "a fault command is IIII");
     const IIII c = in.data_block()->data_u.d_iiii;
     std::string why;
@@ -173,6 +219,7 @@ void RequestLoop::send_due() {
   const auto now = std::chrono::steady_clock::now();
   while (!held_.empty() && held_.front().due <= now) {
     send(held_.front().frames);
+    held_bytes_ -= held_.front().bytes;
     held_.pop_front();
   }
 }

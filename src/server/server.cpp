@@ -8,6 +8,7 @@
 #include "numeric_value.h"
 #include "request_loop.h"
 #include "service.h"
+#include "socket_limits.h"
 #include "stream_hub.h"
 #include "subscription_hub.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 // Longest a thread waits before it looks at the stop flag again.
 constexpr std::chrono::milliseconds kStopCheck{100};
-// Largest request frame accepted; a larger one drops the client's connection.
-constexpr int64_t kMaxRequestBytes = 256 << 20;
 
 int port_of_endpoint(const std::string& endpoint) {
   return std::atoi(endpoint.c_str() + endpoint.rfind(':') + 1);
@@ -41,9 +40,12 @@ Server::Server(Config config, const ServerOptions& options, std::ostream& log)
       log_(log),
       bind_host_(options.bind),
       context_(1),
-      router_(context_, zmq::socket_type::router) {
+      router_(context_, zmq::socket_type::router),
+      allow_faults_(options.allow_faults) {
   router_.set(zmq::sockopt::linger, 0);
   router_.set(zmq::sockopt::maxmsgsize, kMaxRequestBytes);
+  // Watched from before the bind, so that no connection goes unseen.
+  connections_ = std::make_unique<ConnectionWatch>(context_, router_, "requests");
   router_.bind("tcp://" + bind_host_ + ":" +
                (options.port == 0 ? std::string("*") : std::to_string(options.port)));
   port_ = port_of_endpoint(router_.get(zmq::sockopt::last_endpoint));
@@ -73,7 +75,7 @@ void Server::stop() {
 }
 
 void Server::serve_requests() {
-  RequestLoop loop(router_, *service_, log_);
+  RequestLoop loop(router_, *service_, log_, allow_faults_, connections_.get());
   while (!stop_) {
     try {
       loop.serve_once(kStopCheck);

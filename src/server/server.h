@@ -12,6 +12,7 @@
 #include <zmq.hpp>
 
 #include "config.h"
+#include "connection_watch.h"
 #include "event_state.h"
 
 namespace vantoserver {
@@ -23,6 +24,7 @@ class SubscriptionHub;
 struct ServerOptions {
   std::string bind = "127.0.0.1";
   int port = 5600;  // 0: a free port
+  bool allow_faults = false;  // accept fault injection commands (op 7)
 };
 
 class Server {
@@ -52,6 +54,8 @@ class Server {
   std::string bind_host_;
   zmq::context_t context_;
   zmq::socket_t router_;
+  bool allow_faults_;
+  std::unique_ptr<ConnectionWatch> connections_;  // of router_, read by the request thread
   int port_ = 0;
   EventState events_;
   std::unique_ptr<StreamHub> streams_;

@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+#include "ipc_path.h"
+#include "socket_limits.h"
 #include "vanto/codec.h"
 
 namespace vantoserver {
@@ -38,18 +40,25 @@ int StreamHub::start(Channel& channel, std::string& why) {
   try {
     zmq::socket_t socket(context_, zmq::socket_type::pub);
     socket.set(zmq::sockopt::linger, 0);
+    socket.set(zmq::sockopt::maxmsgsize, kMaxSubscriptionBytes);
     socket.bind("tcp://" + bind_host_ + ":*");
     const int port = port_of_endpoint(socket.get(zmq::sockopt::last_endpoint));
     // Local readers connect to the IPC endpoint named after the port; the TCP
     // port is unique on this host, so the path is too.
     std::string ipc_path = "/tmp/" + std::to_string(port);
+    std::string ipc_why;
     try {
-      socket.bind("ipc://" + ipc_path);
+      if (claim_ipc_path(ipc_path, ipc_why))
+        socket.bind("ipc://" + ipc_path);
+      else
+        ipc_path.clear();
     } catch (const zmq::error_t& e) {
-      std::cerr << "vantoserver: stream " << channel.address() << ": no IPC endpoint "
-                << ipc_path << ": " << e.what() << std::endl;
+      ipc_why = e.what();
       ipc_path.clear();
     }
+    if (ipc_path.empty())
+      std::cerr << "vantoserver: stream " << channel.address() << ": no IPC endpoint /tmp/"
+                << port << ": " << ipc_why << std::endl;
     std::cerr << "vantoserver: stream " << channel.address() << " on port " << port
               << ", data version " << channel.stream.version << std::endl;
     streams_.emplace(&channel,

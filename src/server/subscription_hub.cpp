@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "socket_limits.h"
 #include "vanto/codec.h"
 
 namespace vantoserver {
@@ -10,6 +11,7 @@ SubscriptionHub::SubscriptionHub(zmq::context_t& context, const std::string& bin
                                  const Registry& registry)
     : registry_(registry), socket_(context, zmq::socket_type::xpub) {
   socket_.set(zmq::sockopt::linger, 0);
+  socket_.set(zmq::sockopt::maxmsgsize, kMaxSubscriptionBytes);
   // Every subscription is passed up, also a second one to the same topic, so
   // that each new subscriber gets the current value.
   socket_.set(zmq::sockopt::xpub_verbose, 1);
@@ -24,7 +26,8 @@ void SubscriptionHub::take_subscriptions(const Moment& now) {
     if (!socket_.recv(message, zmq::recv_flags::dontwait)) return;
     const auto bytes = message.to_string_view();
     // First byte 1 subscribes, 0 unsubscribes; the topic ends with a NUL.
-    if (bytes.size() < 2 || bytes.back() != '\0') continue;
+    // Anything else a client sends is dropped.
+    if (bytes.size() < 2 || bytes.back() != '\0' || (bytes[0] != 0 && bytes[0] != 1)) continue;
     Channel* channel = registry_.find(bytes.substr(1, bytes.size() - 2));
     if (channel == nullptr || channel->history() != nullptr) continue;
     Watch& watch = watched_[channel];

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -382,7 +383,7 @@ struct ServerProcess::Impl {
 };
 
 ServerProcess::ServerProcess(const std::string& config, const std::vector<std::string>& extra_args)
-    : ServerProcess(ServerSettings{config, extra_args, 0, {}}) {}
+    : ServerProcess(ServerSettings{config, extra_args, 0, {}, true}) {}
 
 ServerProcess::ServerProcess(const ServerSettings& settings) : impl_(std::make_unique<Impl>()) {
   impl_->settings = settings;
@@ -391,6 +392,7 @@ ServerProcess::ServerProcess(const ServerSettings& settings) : impl_(std::make_u
 
 void ServerProcess::Impl::start(int on_port) {
   std::vector<std::string> args{"--bind", "127.0.0.1", "--port", std::to_string(on_port)};
+  if (settings.allow_faults) args.push_back("--allow-faults");
   args.insert(args.end(), settings.extra_args.begin(), settings.extra_args.end());
   args.push_back(settings.config);
   child = std::make_unique<ChildProcess>("vantoserver", args, settings.env);
@@ -495,6 +497,20 @@ std::string temp_dir() {
   const std::string path = temp_area().fresh("");
   std::filesystem::create_directories(path);
   return path;
+}
+
+long status_kb(int pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::atol(line.c_str() + field.size() + 1);
+  }
+  return -1;
+}
+
+std::map<std::string, std::string> memory_measuring_env() {
+  const char* inherited = std::getenv("ASAN_OPTIONS");
+  std::string options = inherited != nullptr ? std::string(inherited) + ":" : "";
+  return {{"ASAN_OPTIONS", options + "quarantine_size_mb=0"}};
 }
 
 }  // namespace vantotest

@@ -57,12 +57,14 @@ class ChildProcess {
 };
 
 // How a ServerProcess starts: config file, extra arguments, port (0: a free
-// one) and environment variables added to the server's.
+// one), environment variables added to the server's, and whether it obeys
+// fault injection (--allow-faults; on, as the tests' faults need it).
 struct ServerSettings {
   std::string config = example_path("demo.toml");
   std::vector<std::string> extra_args;
   int port = 0;
   std::map<std::string, std::string> env;
+  bool allow_faults = true;
 };
 
 // A vantoserver child process. Starts on 127.0.0.1 with --port 0 (or the port
@@ -100,6 +102,16 @@ class ServerProcess {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// A field of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 if not found.
+long status_kb(int pid, const std::string& field);
+
+// Environment of a server whose memory a test measures: AddressSanitizer's
+// quarantine is off. With it, every freed block is held back (up to 256 MiB)
+// and resident memory climbs although nothing leaks; without it, freed memory
+// is reused at once, as in a build without sanitizers, and what is kept shows
+// as growth. (In a build without sanitizers the variable is ignored.)
+std::map<std::string, std::string> memory_measuring_env();
 
 // Fixture for end-to-end tests: one server on the demo installation per test
 // suite; VANTO_ENS of this process (and so of every child) points at it.

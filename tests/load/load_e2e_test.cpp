@@ -24,31 +24,11 @@ constexpr int kClients = 4;
 constexpr long kRequests = 6000;     // per client and round, the read-back of 3 on top
 constexpr long kSent = kRequests + 3;
 
-// The server of a memory check runs without AddressSanitizer's quarantine:
-// with it, every freed block is held back (up to 256 MiB) and resident memory
-// climbs through the rounds although nothing leaks. Without it, freed memory
-// is reused at once, as in a build without sanitizers, and a leak per request
-// shows as growth. (In a build without sanitizers the variable is ignored.)
-std::map<std::string, std::string> server_environment() {
-  const char* inherited = std::getenv("ASAN_OPTIONS");
-  std::string options = inherited != nullptr ? std::string(inherited) + ":" : "";
-  return {{"ASAN_OPTIONS", options + "quarantine_size_mb=0"}};
-}
-
 ServerSettings load_server() {
   ServerSettings settings;
   settings.config = LOAD_CONFIG_PATH;
-  settings.env = server_environment();
+  settings.env = memory_measuring_env();
   return settings;
-}
-
-// A field of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 if not found.
-long status_kb(int pid, const std::string& field) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(field + ":", 0) == 0) return std::atol(line.c_str() + field.size() + 1);
-  }
-  return -1;
 }
 
 // The figures line of a clean session of client k, up to its seconds.
