@@ -13,6 +13,8 @@ namespace vanto {
 using wire::load;
 using wire::Shape;
 using wire::shape_of;
+using wire::kRecordSeparatorOpen;
+using wire::kRecordSeparators;
 
 namespace {
 
@@ -171,6 +173,35 @@ std::string EqData::get_string() const {
     out += get_string_element_(int(k));
   }
   return out;
+}
+
+std::optional<std::string> EqData::get_string_line() const {
+  const Shape s = shape_of(type());
+  const bool records = (s == Shape::ustr || s == Shape::ts_ustr || s == Shape::xyzs ||
+                        s == Shape::ts_xyzs) &&
+                       type() != DATA_USTR && type() != DATA_XYZS;
+  const std::string plain = get_string();
+  if (error() != 0 || !records) {
+    if (plain.find_first_of("\n\r") != std::string::npos) return std::nullopt;
+    return plain;
+  }
+  const uint32_t n = wire::count_of(blk_);
+  if (n < 2 && plain.rfind(kRecordSeparatorOpen, 0) != 0) return plain;
+  std::vector<std::string> recs;
+  for (uint32_t k = 0; k < n; ++k) recs.push_back(get_string_element_(int(k)));
+  for (const char sep : std::string_view(kRecordSeparators)) {
+    const bool free = std::none_of(recs.begin(), recs.end(), [sep](const std::string& r) {
+      return r.find(sep) != std::string::npos;
+    });
+    if (!free) continue;
+    std::string line = std::string(kRecordSeparatorOpen) + sep + "] ";
+    for (uint32_t k = 0; k < n; ++k) {
+      if (k) line += sep;
+      line += recs[k];
+    }
+    return line;
+  }
+  return std::nullopt;
 }
 
 std::string EqData::get_string_element_(int index) const {

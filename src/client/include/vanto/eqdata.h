@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,13 @@ class EqData {
   // then holds that error.
   int set_from_string(const char* text);
   int set_from_string(const std::string& text) { return set_from_string(text.c_str()); }
+  // The whole value on one line, for files that keep one value per line. An
+  // array of records with more than one record becomes "[sep=C] r1Cr2...",
+  // C being a character that none of its records holds; set_from_string
+  // reads that form back. Other values give get_string. Nothing when the
+  // value has no one-line form (a text holding a line break, or records that
+  // hold every candidate separator).
+  std::optional<std::string> get_string_line() const;
 
   // --- scalars and fixed-size arrays --------------------------------------
   template <typename T>
