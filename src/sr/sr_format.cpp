@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include <vanto/eqdata.h>
+
 namespace vantosr {
 
 namespace {
@@ -165,8 +167,22 @@ ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
   return {};
 }
 
-bool is_storable_value(const std::string& text) {
-  return text.find(';') == std::string::npos;
+std::optional<std::string> value_storage_fault(const std::string& text, int type) {
+  if (text.size() > kMaxValue) return "it is longer than " + std::to_string(kMaxValue) + " characters";
+  if (text.find(';') != std::string::npos) return std::string("it holds a \";\"");
+  if (text.find_first_of("\n\r") != std::string::npos) return std::string("it holds a line break");
+  if (text.find('\t') != std::string::npos) return std::string("it holds a tab");
+  if (text.find('\0') != std::string::npos) return std::string("it holds a NUL byte");
+  if (text.empty() || text.front() == ' ' || text.back() == ' ') {
+    return std::string("it is empty or begins or ends with a blank");
+  }
+  vanto::EqData back;
+  back.set_type(type);
+  if (back.set_from_string(text) != 0 || back.get_string_line() != text) {
+    return "it does not read back as a " + std::string(vanto::EqData::type_string(type)) +
+           " value";
+  }
+  return std::nullopt;
 }
 
 std::string format_save_header(const std::string& comment, const std::string& time_text) {

@@ -103,4 +103,6 @@ class SR {
   int actual_ = 0;
   std::vector<sr_data*> sr_data_p_;
   std::vector<char*> err_str_;
+  // Entries whose live value the last read_actual could not read.
+  std::size_t unread_ = 0;
 };

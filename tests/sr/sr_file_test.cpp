@@ -126,7 +126,8 @@ TEST_F(SrFileTest, OpenFailures) {
   const std::string missing = dir_.path("missing.sr");
   SR engine(missing.c_str());
   engine.fill_list();
-  EXPECT_EQ(describe(engine), "error 1\nmessage [can't open file " + missing + "]\nmerge none\n");
+  EXPECT_EQ(describe(engine), "error 1\nmessage [can't open file " + missing + "]\nmessage [" +
+                                  missing + ": No such file or directory]\nmerge none\n");
 
   SR unnamed;
   unnamed.fill_list();

@@ -1,5 +1,7 @@
 // vantoget's save & restore mode on the file values alone: listing, entry
 // count and names, cells, header and date column, and the load failure.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -127,7 +129,19 @@ TEST_F(SrModeTest, FilesThatCannotBeLoadedEndTheProcess) {
   PassResult r = pass();
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Cannot open file " + options_.filename + "\n");
+  EXPECT_EQ(r.err, "Cannot open file " + options_.filename + "\nvantoget: " + options_.filename +
+                       ": No such file or directory\n");
+
+  // Neither a directory nor a FIFO is opened for reading (a FIFO would block).
+  for (const std::string& special : {dir_.path(""), dir_.path("fifo")}) {
+    if (special.back() != '/') {
+      ASSERT_EQ(::mkfifo(special.c_str(), 0600), 0);
+    }
+    options_.filename = special;
+    r = pass();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(special + ": is a"), std::string::npos) << r.err;
+  }
 
   options_.filename = dir_.write("plain.txt", "just text\n");
   r = pass();
