@@ -29,6 +29,9 @@ ReadResult read_joined(std::FILE* fp, const std::string& closing, const char* jo
       case TokenStatus::ok: break;
     }
     if (token == closing) return {};
+    if (token.find('\0') != std::string::npos) {
+      return fault(std::string("the ") + what + " holds a NUL byte");
+    }
     text += token;
     text += joiner;
     if (text.size() > kMaxHeaderText) {
@@ -78,6 +81,7 @@ ReadResult read_value(std::FILE* fp, std::string& value) {
     int c = std::getc(fp);
     if (c == EOF) return fault("file ends inside a value (no closing \";\")");
     if (c == ';') break;
+    if (c == '\0') return fault("a value holds a NUL byte");
     value.push_back(static_cast<char>(c));
     if (value.size() > kMaxValue + 1) {
       return fault("a value is longer than " + std::to_string(kMaxValue) + " characters");
@@ -163,6 +167,11 @@ ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
   }
   ReadResult r = read_value(fp, entry.value);
   if (r.kind != ReadResult::ok) return r;
+  // A NUL byte would silently cut the text it stands in.
+  for (const std::string* text : {&entry.facility, &entry.device, &entry.location,
+                                  &entry.property, &entry.value}) {
+    if (text->find('\0') != std::string::npos) return fault("an entry holds a NUL byte");
+  }
   if (entry.type == 0) entry.value = " ";
   return {};
 }

@@ -101,6 +101,17 @@ TEST_F(SrFileTest, ValueRules) {
             "F/D/L/BLANKSEP 1 [9]\n");
 }
 
+TEST_F(SrFileTest, NulByteInAnEntryRefusesTheFile) {
+  const std::string nul(1, '\0');
+  const std::string loaded = "merge none\ncomment [a comment ]\ntime [Tue Dec 8 02:07:37 2026 ]\n";
+  EXPECT_EQ(load(kHeader + "F D L P\t3\tab c" + nul + "d\t;\n"),
+            "error 1\nmessage [entry 1: a value holds a NUL byte; the file is damaged, this entry "
+            "was not loaded]\n" + loaded);
+  EXPECT_EQ(load(kHeader + "F D L P" + nul + "\t3\tcd\t;\n"),
+            "error 1\nmessage [entry 1: an entry holds a NUL byte; the file is damaged, this entry "
+            "was not loaded]\n" + loaded);
+}
+
 TEST_F(SrFileTest, ValueGluedToItsSemicolonRunsOnToTheNextOne) {
   EXPECT_EQ(load(kHeader +
                  "F D L GLUED\t1\t5;\n"
