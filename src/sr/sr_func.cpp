@@ -283,16 +283,20 @@ void SR::read_actual() {
 }
 
 bool SR::write_file(const char* new_file, const std::string& text) {
+  saved_in_place_ = false;
   vantosr::ReplacingFile file(new_file);
   if (!file.is_open()) {
     add_error(std::string("can't open file: ") + new_file);
+    add_error(std::string(new_file) + ": " + file.error());
     return false;
   }
   file_lock(file.fd());
   bool written = file.write(text);
   file_unlock(file.fd());
+  saved_in_place_ = file.in_place();
   if (!written || !file.commit()) {
-    add_error(std::string("can't write file: ") + new_file + ": " + file.error());
+    add_error(std::string("can't write file: ") + new_file + ": " + file.error() +
+              (file.in_place() ? " (it was rewritten in place: its old content is lost)" : ""));
     return false;
   }
   return true;

@@ -106,6 +106,10 @@ int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err
   // A written save empties the engine.
   const bool written = had_entries && engine.get_list().empty();
   std::vector<std::string> save_messages = error_messages(engine);
+  if (written && engine.saved_in_place()) {
+    err << "vantoget: " << options.filename1
+        << " was rewritten in place, not replaced: its directory refuses new files\n";
+  }
   if (read_failures.empty() && !save_failed) return 0;
 
   for (const std::string& message : read_failures) err << "vantoget: " << message << '\n';
