@@ -54,12 +54,13 @@ std::optional<int> compare_with_live(SR& engine, std::ostream& out) {
   }
   long differences = 0;
   for (sr_data* entry : engine.get_list()) {
-    // Live texts show tabs as blanks; only the length of the live text counts.
+    // Live texts show tabs as blanks. The whole texts are compared: a live
+    // value that holds only the start of the file value differs from it.
     for (char* c = entry->actual_; c && *c; ++c) {
       if (*c == '\t') *c = ' ';
     }
     const char* live = entry->actual_ ? entry->actual_ : "";
-    if (std::strncmp(entry->value_, live, std::strlen(live)) != 0) ++differences;
+    if (std::strcmp(entry->value_, live) != 0) ++differences;
   }
   out << "Differences between actual and " << "reference data : " << differences << '\n';
   return std::nullopt;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "sr_format.h"
 #include "sr_test_files.h"
 #include "vantoutil.h"
 
@@ -260,6 +261,34 @@ TEST_F(SrFileTest, WritersNeedActualModeOrEntries) {
   empty.sr_save_actual(target.c_str(), 0, 0);
   EXPECT_EQ(describe(empty), "error 1\nmessage [file not loaded]\nmerge none\n");
   EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+}  // namespace
+
+namespace {
+
+// -b stores a live value only when both readers get exactly it back.
+TEST(SrValueStorage, OnlyValuesThatComeBackWholeAreStored) {
+  const struct {
+    std::string text;
+    int type;
+    bool storable;
+  } cases[] = {
+      {"hello world", 3, true},
+      {"[sep=|] 1 0 0 0 first|2 0.5 0 0 second", 103, true},  // A_USTR of two records
+      {"two\nlines", 3, false},
+      {"a;b", 3, false},
+      {"a\tb", 3, false},
+      {std::string("a\0b", 3), 3, false},
+      {"", 3, false},
+      {" padded", 3, false},
+      {std::string(256, 'x'), 3, false},
+      {"IMAGE 2x2 bpp:1 bytes:4", 22, false},  // no text form to write back
+      {"1.50", 2, false},                     // reads back as "1.5"
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(!vantosr::value_storage_fault(c.text, c.type), c.storable) << c.text;
+  }
 }
 
 }  // namespace
