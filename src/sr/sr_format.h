@@ -28,8 +28,10 @@ inline constexpr size_t kMaxValue = 255;
 enum class TokenStatus { ok, end_of_file, too_long };
 
 // Skips whitespace and reads the next token of at most max_length characters
-// into token. too_long leaves the stream inside the token.
-TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token);
+// into token. too_long leaves the stream inside the token. began_line (when
+// given) tells whether a line break was skipped before the token.
+TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token,
+                       bool* began_line = nullptr);
 
 // True for the ordinary and the read-only marker.
 bool is_marker(const std::string& token);

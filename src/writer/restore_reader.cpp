@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "entry_line.h"
 #include "input_file.h"
 
 namespace vantoput {
@@ -53,21 +54,6 @@ std::string trimmed_value(std::string value) {
   return value.substr(begin, end + 1 - begin);
 }
 
-bool is_integer(const std::string& word) {
-  const std::size_t digits = word.find_first_not_of("+-") == 1 ? 1 : 0;
-  return word.size() > digits && word.find_first_not_of("0123456789", digits) == std::string::npos;
-}
-
-// A line that would be restored as an entry and ends its value with ";", as
-// every written entry does. A header never holds such a line.
-bool has_entry_shape(const std::string& line) {
-  if (!parse_entry_line(line)) return false;
-  std::size_t pos = 0;
-  for (int i = 0; i < 4; ++i) next_word(line, pos);
-  const auto type = next_word(line, pos);
-  return type && is_integer(*type) && line.find(';', pos) != std::string::npos;
-}
-
 // The header after the marker: merge lines, then the comment and the time,
 // each closed by a ";" token; line breaks carry no meaning.
 class HeaderReader {
@@ -81,7 +67,7 @@ class HeaderReader {
     if (!take_merge(text, number)) return std::nullopt;
     // The comment's first line may read like anything; any later header line
     // that reads like an entry is one, and the header was not closed.
-    if (!first && seen_token_ && has_entry_shape(text)) {
+    if (!first && seen_token_ && vantocli::reads_like_entry(text)) {
       refuse(RestoreFileStatus::header_unclosed, number);
       return std::nullopt;
     }

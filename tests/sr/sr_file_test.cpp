@@ -185,6 +185,19 @@ TEST_F(SrFileTest, TruncatedFilesStopAtTheirEnd) {
             "error 0\n" + loaded_first);
 }
 
+TEST_F(SrFileTest, HeaderNeverSwallowsAnEntry) {
+  const std::string entry = "TEST.VAC PUMP1 L1 ERROR\t1\t7\t;";
+  EXPECT_EQ(load("//Save_&_Restore//\n no end\n Tue Dec  8 02:00:00 2026\n\n\n" + entry + "\n"),
+            "error 1\nmessage [damaged header: the comment is not closed by \";\" before the "
+            "entry \"" + entry + "\"]\nmerge none\n");
+  EXPECT_EQ(load("//Save_&_Restore//\n c ;\n" + entry + "\n"),
+            "error 1\nmessage [damaged header: the reference time is not closed by \";\" before "
+            "the entry \"" + entry + "\"]\nmerge none\n");
+  // The comment's first line may read like anything.
+  EXPECT_EQ(load("//Save_&_Restore//\n Magnets of run B 2026 set ;\n t ;\n"),
+            "error 0\nmerge none\ncomment [Magnets of run B 2026 set ]\ntime [t ]\n");
+}
+
 TEST_F(SrFileTest, TypeMustBeANumber) {
   EXPECT_EQ(load("//Save_&_Restore// c ; t ;\nF D L P\tINT\t5\t;\n"),
             "error 1\nmessage [entry 1: the type is not a number: \"INT\"; the file is damaged, "

@@ -70,6 +70,8 @@ TEST(RestoreReader, CompactHeadersAreReadByTheirTokens) {
       {"//Save_&_Restore//\n<Merge_addr:///.TARGET >\n c ;\n t ;\n", "///.TARGET"},
       {"//Save_&_Restore//\n <Merge_addr: ///.TARGET>\n c ;\n t ;\n", "///.TARGET"},
       {"//Save_&_Restore//\n<Merge_addr: A >\n c ;\n<Merge_addr:A>\n t ;\n", "A"},
+      // The comment's first line may read like an entry.
+      {"//Save_&_Restore//\n Magnets of run B 2026 set ;\n t ;\n", std::nullopt},
   };
   for (const auto& c : cases) {
     const RestoreFile f = parse_restore_text(c.header + kTwoEntries);
