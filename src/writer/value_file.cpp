@@ -1,21 +1,15 @@
 #include "value_file.h"
 
 #include <cstdio>
-#include <memory>
+
+#include "input_file.h"
 
 namespace vantoput {
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
   ValueFile result;
-  FilePtr file(std::fopen(path.c_str(), "rb"));
+  // Only a regular file: a FIFO would block the open, a device never end.
+  const vantocli::FilePtr file = vantocli::open_regular_file(path).fp;
   if (!file) {
     result.status = ValueFileStatus::cannot_open;
     return result;
@@ -35,7 +29,7 @@ ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
     }
     if (got < sizeof chunk) break;
   }
-  if (std::ferror(file.get())) {  // a directory opens but cannot be read
+  if (std::ferror(file.get())) {
     result.status = ValueFileStatus::cannot_open;
     result.text.clear();
     return result;
