@@ -40,6 +40,10 @@ bool refuse_file(WriterSession& s, const RestoreRequest& r, const RestoreFile& f
       s.err << "vantoput: line " << file.bad_line << " of " << r.filename
             << " names a second, different merge address, nothing restored\n";
       break;
+    case RestoreFileStatus::merge_in_entries:
+      s.err << "vantoput: line " << file.bad_line << " of " << r.filename
+            << " is a merge line after the header, nothing restored\n";
+      break;
     case RestoreFileStatus::nul_byte:
       s.err << "vantoput: line " << file.bad_line << " of " << r.filename
             << " holds a NUL byte, nothing restored\n";

@@ -190,6 +190,11 @@ RestoreFile read_restore_stream(std::FILE* fp) {
   line = *rest;
   read = LineRead::ok;
   while (read == LineRead::ok) {
+    // A merge line among the entries would be lost, and -C would write the
+    // unmerged channels.
+    if (line.find(kMergeOpen) != std::string::npos) {
+      return refused(RestoreFileStatus::merge_in_entries, number);
+    }
     if (auto entry = parse_entry_line(line)) {
       if (file.entries.size() == kRestoreEntriesMax) {
         return refused(RestoreFileStatus::too_many_entries);

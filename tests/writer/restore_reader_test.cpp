@@ -100,6 +100,8 @@ TEST(RestoreReader, RefusedFiles) {
       {"//Save_&_Restore//\n c ;\n" + kTwoEntries, RestoreFileStatus::header_unclosed, 3},
       {"//Save_&_Restore//\n<Merge_addr: A >\n<Merge_addr: B >\n c ;\n t ;\n",
        RestoreFileStatus::two_merges, 3},
+      {"//Save_&_Restore//\n c ;\n t ;\n" + kTwoEntries + " <Merge_addr: ///.TARGET >\n",
+       RestoreFileStatus::merge_in_entries, 6},
       {"//Save_&_Restore//\n c ;\n t ;\nTEST.VAC PUMP1 L1 ERROR\t1\t7" + std::string(1, '\0') +
            "8\t;\n",
        RestoreFileStatus::nul_byte, 4},
