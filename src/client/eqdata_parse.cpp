@@ -14,6 +14,8 @@ namespace vanto {
 using wire::load;
 using wire::Shape;
 using wire::shape_of;
+using wire::kRecordSeparatorOpen;
+using wire::kRecordSeparators;
 
 namespace {
 
@@ -179,6 +181,27 @@ std::vector<std::string_view> lines(std::string_view s) {
   return out;
 }
 
+// The records of an array of records: the one-line form "[sep=C] r1Cr2..."
+// (every piece a record, empty ones too), else one record per line.
+std::vector<std::string_view> record_lines(std::string_view s) {
+  const std::string_view open = kRecordSeparatorOpen;
+  if (s.size() < open.size() + 2 || s.substr(0, open.size()) != open ||
+      s[open.size() + 1] != ']' || std::string_view(kRecordSeparators).find(s[open.size()]) ==
+                                       std::string_view::npos) {
+    return lines(s);
+  }
+  const char sep = s[open.size()];
+  s.remove_prefix(open.size() + 2);
+  if (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  std::vector<std::string_view> out;
+  for (;;) {
+    const size_t end = s.find(sep);
+    out.push_back(s.substr(0, end));
+    if (end == std::string_view::npos) return out;
+    s.remove_prefix(end + 1);
+  }
+}
+
 // Splits "a b c ... rest": n leading blank-separated tokens, then exactly one
 // blank, then the rest of the line as text (may be empty or hold blanks).
 bool leading_tokens(std::string_view line, size_t n, std::vector<std::string_view>* toks,
@@ -296,8 +319,9 @@ int EqData::set_from_string(const char* text_in) {
     }
     case Shape::ustr: case Shape::ts_ustr: case Shape::xyzs: case Shape::ts_xyzs: {
       const Shape s = shape_of(t);
-      std::vector<std::string_view> recs = lines(text);
-      if (t == DATA_USTR || t == DATA_XYZS) {
+      const bool single = t == DATA_USTR || t == DATA_XYZS;
+      std::vector<std::string_view> recs = single ? lines(text) : record_lines(text);
+      if (single) {
         if (recs.size() != 1) return refuse();
       }
       std::vector<wire::UstrItem> ustrs;

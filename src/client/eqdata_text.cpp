@@ -13,6 +13,8 @@ namespace vanto {
 using wire::load;
 using wire::Shape;
 using wire::shape_of;
+using wire::kRecordSeparatorOpen;
+using wire::kRecordSeparators;
 
 namespace {
 
@@ -171,6 +173,99 @@ std::string EqData::get_string() const {
     out += get_string_element_(int(k));
   }
   return out;
+}
+
+// The "[key=value,...]" block that set_from_string reads before the values of
+// a spectrum, MDA or byte array: its description, which get_string leaves
+// out. Empty when the description is the one a bare list of values gets.
+std::string EqData::header_block_() const {
+  const auto& u = blk_.data_u;
+  const std::string comment = get_string_arg_(0);
+  std::string items;
+  auto item = [&items](const char* key, const std::string& value) {
+    items += (items.empty() ? "" : ",") + std::string(key) + "=" + value;
+  };
+  switch (shape_of(type())) {
+    case Shape::spectrum: {
+      const SpectrumRec& r = u.d_spectrum;
+      if (r.s_start == 0 && r.s_inc == 0 && r.status == 0 && r.tm == 0 && comment.empty()) break;
+      item("start", num_text(r.s_start));
+      item("inc", num_text(r.s_inc));
+      item("status", num_text(r.status));
+      item("tm", num_text(r.tm));
+      break;
+    }
+    case Shape::gspectrum: {
+      const GSpectrumRec& r = u.d_gspectrum;
+      item("start", num_text(r.s_start));
+      item("inc", num_text(r.s_inc));
+      item("status", num_text(r.status));
+      item("tm", num_text(r.tm));
+      item("groups", num_text(r.groups));
+      item("group_size", num_text(r.group_size));
+      item("group_inc", num_text(r.group_inc));
+      break;
+    }
+    case Shape::mda: {
+      const MdaRec& r = u.d_mda;
+      if (r.dimn == 1 && r.dims[0] == int32_t(wire::count_of(blk_)) && comment.empty()) break;
+      std::string dims;
+      for (int k = 0; k < r.dimn && k < 6; ++k) dims += (k ? "x" : "") + num_text(r.dims[k]);
+      item("dims", dims);
+      break;
+    }
+    case Shape::bytes2d: {
+      const ByteRec& r = u.d_byte_struct;
+      const int32_t n = int32_t(wire::count_of(blk_));
+      if (r.x_dim == n && r.y_dim == (n > 0 ? 1 : 0) && r.x_offset == 0 && r.y_offset == 0 &&
+          r.option == 0) {
+        break;
+      }
+      item("x_dim", num_text(r.x_dim));
+      item("y_dim", num_text(r.y_dim));
+      item("x_offset", num_text(r.x_offset));
+      item("y_offset", num_text(r.y_offset));
+      item("option", num_text(r.option));
+      break;
+    }
+    default:
+      return {};
+  }
+  // The comment takes the rest of the block, so it comes last.
+  if (!comment.empty()) item("comment", comment);
+  return items.empty() ? std::string() : "[" + items + "]";
+}
+
+std::optional<std::string> EqData::get_string_line() const {
+  const Shape s = shape_of(type());
+  const bool records = (s == Shape::ustr || s == Shape::ts_ustr || s == Shape::xyzs ||
+                        s == Shape::ts_xyzs) &&
+                       type() != DATA_USTR && type() != DATA_XYZS;
+  const std::string plain = get_string();
+  if (error() != 0 || !records) {
+    if (plain.find_first_of("\n\r") != std::string::npos) return std::nullopt;
+    const std::string header = error() != 0 ? std::string() : header_block_();
+    if (header.empty()) return plain;
+    if (header.find_first_of("\n\r") != std::string::npos) return std::nullopt;
+    return plain.empty() ? header : header + " " + plain;
+  }
+  const uint32_t n = wire::count_of(blk_);
+  if (n < 2 && plain.rfind(kRecordSeparatorOpen, 0) != 0) return plain;
+  std::vector<std::string> recs;
+  for (uint32_t k = 0; k < n; ++k) recs.push_back(get_string_element_(int(k)));
+  for (const char sep : std::string_view(kRecordSeparators)) {
+    const bool free = std::none_of(recs.begin(), recs.end(), [sep](const std::string& r) {
+      return r.find(sep) != std::string::npos;
+    });
+    if (!free) continue;
+    std::string line = std::string(kRecordSeparatorOpen) + sep + "] ";
+    for (uint32_t k = 0; k < n; ++k) {
+      if (k) line += sep;
+      line += recs[k];
+    }
+    return line;
+  }
+  return std::nullopt;
 }
 
 std::string EqData::get_string_element_(int index) const {

@@ -36,6 +36,11 @@ Shape shape_of(int type);
 size_t scalar_size(int type);   // data-part bytes of a scalar type
 size_t element_size(int type);  // bytes of one element of a fixed array type
 
+// The one-line form of a record array: "[sep=C] " and the records joined by
+// C, one of these characters (none of them ends a save & restore value).
+inline constexpr const char* kRecordSeparatorOpen = "[sep=";
+inline constexpr const char* kRecordSeparators = "|^~#@!%&*+=_";
+
 inline constexpr size_t kUstrRecord = 40;
 inline constexpr size_t kTsUstrRecord = 56;
 inline constexpr size_t kXyzsRecord = 32;

@@ -14,41 +14,34 @@ namespace {
 std::string kind_of(mode_t mode) {
   if (S_ISDIR(mode)) return "is a directory";
   if (S_ISFIFO(mode)) return "is a FIFO, not a regular file";
+  if (S_ISSOCK(mode)) return "is a socket, not a regular file";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a regular file";
   return "is not a regular file";
 }
 
 }  // namespace
 
-InputFile open_input_file(const std::string& path) {
-  InputFile input;
-  // Non-blocking, so that the open of a FIFO returns at once.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+InputFile open_regular_file(const std::string& path) {
+  InputFile file;
+  // Non-blocking, so that opening a FIFO without a writer returns at once.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    input.error = std::strerror(errno);
-    return input;
+    file.error = std::strerror(errno);
+    return file;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    input.error = std::strerror(errno);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    file.error = ::fstat(fd, &st) != 0 ? std::strerror(errno) : kind_of(st.st_mode);
     ::close(fd);
-    return input;
+    return file;
   }
-  if (!S_ISREG(st.st_mode)) {
-    input.error = kind_of(st.st_mode);
-    input.not_regular = true;
-    ::close(fd);
-    return input;
-  }
-  // Reads of a regular file never block, the flag is cleared for tidiness.
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  input.file.reset(::fdopen(fd, "rb"));
-  if (!input.file) {
-    input.error = std::strerror(errno);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file.fp.reset(::fdopen(fd, "r"));
+  if (!file.fp) {
+    file.error = std::strerror(errno);
     ::close(fd);
   }
-  return input;
+  return file;
 }
 
 }  // namespace vantocli

@@ -1,5 +1,4 @@
-// Opening a file the user names as input (a value file, a save & restore
-// file) without hanging on it.
+// Opening a file that a program reads as input (save & restore files).
 #pragma once
 
 #include <cstdio>
@@ -9,19 +8,18 @@
 namespace vantocli {
 
 struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+  void operator()(std::FILE* fp) const { std::fclose(fp); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct InputFile {
-  FilePtr file;            // open for reading when the file is usable
-  bool not_regular = false;  // the path names a directory, FIFO, device or socket
-  std::string error;       // why the file is not open ("is a directory")
+  FilePtr fp;         // open for reading; null on failure
+  std::string error;  // why it could not be opened, when fp is null
 };
 
-// Opens path for reading when it is a regular file. Everything else is
-// refused with a reason, without blocking: opening a FIFO that no process
-// writes would wait for ever, and a device such as /dev/zero never ends.
-InputFile open_input_file(const std::string& path);
+// Opens path for reading when it is a readable regular file. A directory, a
+// FIFO, a device or a socket is refused at once: such a file may block the
+// open, never end (/dev/zero) or hold no text at all.
+InputFile open_regular_file(const std::string& path);
 
 }  // namespace vantocli

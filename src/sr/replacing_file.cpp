@@ -32,9 +32,14 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
   fd_ = ::mkstemp(name.data());
   if (fd_ < 0 && errno == EACCES) {
     // No right to create files beside the target, but perhaps to rewrite the
-    // target itself: then it is written in place, as a plain create would.
-    fd_ = ::open(target.c_str(), O_RDWR | O_TRUNC);
+    // target itself: then it is written in place, as a plain create would,
+    // but never through a symbolic link planted at its name.
+    fd_ = ::open(target.c_str(), O_RDWR | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
     in_place_ = fd_ >= 0;
+    if (fd_ < 0 && errno == ELOOP) {
+      error_ = "its directory refuses new files and it is a symbolic link, which is not followed";
+      return;
+    }
   }
   if (fd_ < 0) {
     error_ = std::strerror(errno);

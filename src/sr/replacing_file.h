@@ -9,7 +9,8 @@ namespace vantosr {
 // rename is atomic). commit() renames it onto target; a file that is never
 // committed is removed, so a failed or partial write never replaces a good
 // file. Where the directory forbids new files but the target may be
-// rewritten, the target is written in place instead.
+// rewritten, the target is written in place instead (never through a
+// symbolic link): a failure there leaves it cut.
 class ReplacingFile {
  public:
   explicit ReplacingFile(const std::string& target);
@@ -26,6 +27,8 @@ class ReplacingFile {
   // failure, the target then being untouched.
   bool commit();
   const std::string& error() const { return error_; }
+  // True when the target is being rewritten in place.
+  bool in_place() const { return in_place_; }
 
  private:
   void discard();

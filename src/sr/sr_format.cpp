@@ -5,6 +5,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include <vanto/eqdata.h>
+
+#include "entry_line.h"
+
 namespace vantosr {
 
 namespace {
@@ -13,20 +17,52 @@ bool is_separator(int c) { return c != EOF && std::isspace(static_cast<unsigned 
 
 ReadResult fault(const std::string& message) { return {ReadResult::fault, message}; }
 
+// The rest of the current line (at most a line's worth), the stream left
+// where it was.
+std::string peek_rest_of_line(std::FILE* fp) {
+  constexpr size_t kLineMax = 999;
+  std::string rest;
+  const long pos = std::ftell(fp);
+  for (int c = std::getc(fp); c != EOF && c != '\n' && rest.size() < kLineMax; c = std::getc(fp))
+    rest.push_back(static_cast<char>(c));
+  if (pos >= 0) std::fseek(fp, pos, SEEK_SET);
+  return rest;
+}
+
 // Reads tokens up to the next token that is exactly `closing` and joins them,
-// each followed by `joiner`.
+// each followed by `joiner`. With scan, a line that reads like an entry is
+// not taken as header text, unless it is the header's first line of text:
+// the header was not closed before it.
+struct HeaderScan {
+  bool seen_text = false;
+};
+
 ReadResult read_joined(std::FILE* fp, const std::string& closing, const char* joiner,
-                       const char* what, std::string& text) {
+                       const char* what, std::string& text, HeaderScan* scan = nullptr) {
   std::string token;
   for (;;) {
-    switch (read_token(fp, kMaxHeaderToken, token)) {
+    bool began_line = false;
+    switch (read_token(fp, kMaxHeaderToken, token, &began_line)) {
       case TokenStatus::end_of_file: return fault(std::string("file ends inside the ") + what);
       case TokenStatus::too_long:
         return fault(std::string("a token of the ") + what + " is longer than " +
                      std::to_string(kMaxHeaderToken) + " characters");
       case TokenStatus::ok: break;
     }
+    if (scan) {
+      if (began_line && scan->seen_text) {
+        const std::string line = token + peek_rest_of_line(fp);
+        if (vantocli::reads_like_entry(line)) {
+          return fault(std::string("the ") + what + " is not closed by \";\" before the entry \"" +
+                       line + "\"");
+        }
+      }
+      scan->seen_text = true;
+    }
     if (token == closing) return {};
+    if (token.find('\0') != std::string::npos) {
+      return fault(std::string("the ") + what + " holds a NUL byte");
+    }
     text += token;
     text += joiner;
     if (text.size() > kMaxHeaderText) {
@@ -76,6 +112,7 @@ ReadResult read_value(std::FILE* fp, std::string& value) {
     int c = std::getc(fp);
     if (c == EOF) return fault("file ends inside a value (no closing \";\")");
     if (c == ';') break;
+    if (c == '\0') return fault("a value holds a NUL byte");
     value.push_back(static_cast<char>(c));
     if (value.size() > kMaxValue + 1) {
       return fault("a value is longer than " + std::to_string(kMaxValue) + " characters");
@@ -87,10 +124,13 @@ ReadResult read_value(std::FILE* fp, std::string& value) {
 
 }  // namespace
 
-TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token) {
+TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token, bool* began_line) {
   token.clear();
   int c = std::getc(fp);
-  while (is_separator(c)) c = std::getc(fp);
+  while (is_separator(c)) {
+    if (c == '\n' && began_line) *began_line = true;
+    c = std::getc(fp);
+  }
   if (c == EOF) return TokenStatus::end_of_file;
   while (c != EOF && !is_separator(c)) {
     if (token.size() == max_length) {
@@ -120,6 +160,7 @@ ReadResult read_header(std::FILE* fp, SrHeader& header) {
                    " characters");
     case TokenStatus::ok: break;
   }
+  HeaderScan scan;
   if (token == kMergeOpen) {
     std::string merge;
     ReadResult r = read_joined(fp, ">", "", "merge block", merge);
@@ -127,13 +168,15 @@ ReadResult read_header(std::FILE* fp, SrHeader& header) {
     header.merge = merge;
   } else if (token == ";") {
     // empty comment
-    return read_joined(fp, ";", " ", "reference time", header.ref_time);
+    scan.seen_text = true;
+    return read_joined(fp, ";", " ", "reference time", header.ref_time, &scan);
   } else {
     header.comment = token + " ";
+    scan.seen_text = true;
   }
-  ReadResult r = read_joined(fp, ";", " ", "comment", header.comment);
+  ReadResult r = read_joined(fp, ";", " ", "comment", header.comment, &scan);
   if (r.kind != ReadResult::ok) return r;
-  return read_joined(fp, ";", " ", "reference time", header.ref_time);
+  return read_joined(fp, ";", " ", "reference time", header.ref_time, &scan);
 }
 
 ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
@@ -161,12 +204,31 @@ ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
   }
   ReadResult r = read_value(fp, entry.value);
   if (r.kind != ReadResult::ok) return r;
+  // A NUL byte would silently cut the text it stands in.
+  for (const std::string* text : {&entry.facility, &entry.device, &entry.location,
+                                  &entry.property, &entry.value}) {
+    if (text->find('\0') != std::string::npos) return fault("an entry holds a NUL byte");
+  }
   if (entry.type == 0) entry.value = " ";
   return {};
 }
 
-bool is_storable_value(const std::string& text) {
-  return text.find(';') == std::string::npos;
+std::optional<std::string> value_storage_fault(const std::string& text, int type) {
+  if (text.size() > kMaxValue) return "it is longer than " + std::to_string(kMaxValue) + " characters";
+  if (text.find(';') != std::string::npos) return std::string("it holds a \";\"");
+  if (text.find_first_of("\n\r") != std::string::npos) return std::string("it holds a line break");
+  if (text.find('\t') != std::string::npos) return std::string("it holds a tab");
+  if (text.find('\0') != std::string::npos) return std::string("it holds a NUL byte");
+  if (text.empty() || text.front() == ' ' || text.back() == ' ') {
+    return std::string("it is empty or begins or ends with a blank");
+  }
+  vanto::EqData back;
+  back.set_type(type);
+  if (back.set_from_string(text) != 0 || back.get_string_line() != text) {
+    return "it does not read back as a " + std::string(vanto::EqData::type_string(type)) +
+           " value";
+  }
+  return std::nullopt;
 }
 
 std::string format_save_header(const std::string& comment, const std::string& time_text) {

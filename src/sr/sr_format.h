@@ -28,8 +28,10 @@ inline constexpr size_t kMaxValue = 255;
 enum class TokenStatus { ok, end_of_file, too_long };
 
 // Skips whitespace and reads the next token of at most max_length characters
-// into token. too_long leaves the stream inside the token.
-TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token);
+// into token. too_long leaves the stream inside the token. began_line (when
+// given) tells whether a line break was skipped before the token.
+TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token,
+                       bool* began_line = nullptr);
 
 // True for the ordinary and the read-only marker.
 bool is_marker(const std::string& token);
@@ -58,8 +60,12 @@ ReadResult read_header(std::FILE* fp, SrHeader& header);
 // Reads the next entry. A type of 0 gives the value " ".
 ReadResult read_entry(std::FILE* fp, SrEntryFields& entry);
 
-// True when text can be stored as a value: a ";" would end it early.
-bool is_storable_value(const std::string& text);
+// Why text cannot be stored as a value of type `type` so that every reader
+// (vantoget's and vantoput's) gets back exactly that value; nothing when it
+// can. A value is one line of at most kMaxValue characters, without ";", tab
+// or NUL, neither empty nor with blanks around it, that the library reads
+// back into the same text.
+std::optional<std::string> value_storage_fault(const std::string& text, int type);
 
 // Header of a file written by SR::sr_save: four lines, the time text being a
 // ctime text that ends in a newline.

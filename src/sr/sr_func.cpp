@@ -52,6 +52,22 @@ std::string text_or_empty(const char* text) { return text ? text : ""; }
 // The whole text form of a result: its value, or its error text.
 std::string result_text(const vanto::EqData& result) { return result.get_string(); }
 
+// The text a file keeps for a live value: its one-line form where it has
+// one, else the plain text (which a save then refuses to store).
+std::string live_text(const vanto::EqData& result) {
+  return result.get_string_line().value_or(result.get_string());
+}
+
+// The time line of a saved file. When some values are not live, the line
+// says so, so that its time is not taken for the time of every value.
+std::string save_time_text(const std::string& ctime_text, std::size_t stale, std::size_t total) {
+  if (stale == 0) return ctime_text;
+  std::string text = ctime_text;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text + " (not live: " + std::to_string(stale) + " of " + std::to_string(total) +
+         " values are those of the source file)\n";
+}
+
 // True when the text form of address parses back into the same four fields.
 bool round_trips(const vanto::EqAdr& address) {
   vanto::EqAdr parsed(address.show_adr());
@@ -164,13 +180,13 @@ void SR::open_file() {
     add_error("file name not defined");
     return;
   }
-  vantocli::InputFile input = vantocli::open_input_file(file_name_);
-  if (!input.file) {
-    add_error(std::string("can't open file ") + file_name_ +
-              (input.not_regular ? ": " + input.error : std::string()));
+  vantocli::InputFile file = vantocli::open_regular_file(file_name_);
+  if (!file.fp) {
+    add_error(std::string("can't open file ") + file_name_);
+    add_error(std::string(file_name_) + ": " + file.error);
     return;
   }
-  fp_ = input.file.release();
+  fp_ = file.fp.release();  // closed by read_fill, or below when refused
   file_lock(fileno(fp_));
   std::rewind(fp_);
   std::string token;
@@ -232,6 +248,7 @@ void SR::read_fill() {
 void SR::read_actual() {
   error_ = 0;
   clear_err();
+  unread_ = 0;
   replace_text(act_time_, ctime_text(std::time(nullptr)));
   // The live values are read a window at a time, all reads of a window at
   // once (one request each, no request argument), and taken in file order.
@@ -254,27 +271,32 @@ void SR::read_actual() {
       const vanto::EqData& result = results[k];
       if (result.error() != 0) {
         add_error(entry_error(entry->name_, result_text(result)));
+        ++unread_;
         // The file value stands in for the live one, whole: cutting it would
         // put a wrong value into a file saved from here.
         entry->set_actual(entry->value_);
       } else {
-        entry->set_actual(result_text(result));
+        entry->set_actual(live_text(result));
       }
     }
   }
 }
 
 bool SR::write_file(const char* new_file, const std::string& text) {
+  saved_in_place_ = false;
   vantosr::ReplacingFile file(new_file);
   if (!file.is_open()) {
     add_error(std::string("can't open file: ") + new_file);
+    add_error(std::string(new_file) + ": " + file.error());
     return false;
   }
   file_lock(file.fd());
   bool written = file.write(text);
   file_unlock(file.fd());
+  saved_in_place_ = file.in_place();
   if (!written || !file.commit()) {
-    add_error(std::string("can't write file: ") + new_file + ": " + file.error());
+    add_error(std::string("can't write file: ") + new_file + ": " + file.error() +
+              (file.in_place() ? " (it was rewritten in place: its old content is lost)" : ""));
     return false;
   }
   return true;
@@ -288,21 +310,29 @@ void SR::sr_save(const char* new_file) {
     add_error("file not loaded");
     return;
   }
-  std::string text = vantosr::format_save_header(text_or_empty(comment_),
-                                                 text_or_empty(act_time_));
+  std::size_t stale = unread_;
+  std::string lines;
   for (const sr_data* entry : sr_data_p_) {
     vanto::EqAdr address(entry->name_);
     std::string value = text_or_empty(entry->actual_);
-    if (value.size() > vantosr::kMaxValue || !vantosr::is_storable_value(value)) {
-      // Such a text could not be read back; keep the entry with its file value.
-      add_error(std::string(entry->name_) +
-                " error: the live value cannot be stored (a \";\" or more than " +
-                std::to_string(vantosr::kMaxValue) + " characters); the file value was saved");
+    // The file value (of a channel that could not be read, or unchanged)
+    // is written back as the file held it.
+    const bool from_file = value == entry->value_;
+    if (const auto fault = from_file ? std::nullopt
+                                     : vantosr::value_storage_fault(value, entry->type_)) {
+      // Such a text would not come back whole; keep the entry with its file value.
+      add_error(std::string(entry->name_) + " error: the live value cannot be stored (" + *fault +
+                "); the file value was saved");
       value = entry->value_;
+      ++stale;
     }
-    text += vantosr::format_entry_line(address.facility(), address.device(), address.location(),
-                                       address.property(), entry->type_, value);
+    lines += vantosr::format_entry_line(address.facility(), address.device(), address.location(),
+                                        address.property(), entry->type_, value);
   }
+  const std::string time_text =
+      save_time_text(text_or_empty(act_time_), stale, sr_data_p_.size());
+  const std::string text =
+      vantosr::format_save_header(text_or_empty(comment_), time_text) + lines;
   if (write_file(new_file, text)) clear_list();
 }
 
@@ -329,10 +359,9 @@ void SR::sr_save_actual(const char* new_file, int stop, int merge) {
     if (vanto_call.get(&address, &input, &result) != 0 || result.error() != 0) {
       failure = result_text(result);
     } else {
-      std::string live = result_text(result);
-      if (live.size() > vantosr::kMaxValue || !vantosr::is_storable_value(live)) {
-        failure = "the live value cannot be stored (a \";\" or more than " +
-                  std::to_string(vantosr::kMaxValue) + " characters)";
+      const std::string live = live_text(result);
+      if (const auto fault = vantosr::value_storage_fault(live, entry->type_)) {
+        failure = "the live value cannot be stored (" + *fault + ")";
       } else {
         text += vantosr::format_entry_line(address.facility(), address.device(),
                                            address.location(), address.property(),

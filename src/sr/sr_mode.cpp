@@ -32,6 +32,10 @@ void report_load_failure(const SR& engine, const std::string& filename, std::ost
   const std::vector<std::string> messages = error_messages(engine);
   if (std::any_of(messages.begin(), messages.end(), is_open_failure)) {
     err << "Cannot open file " << filename << '\n';
+    // The system's reason follows ("PATH: is a directory").
+    for (const std::string& message : messages) {
+      if (!is_open_failure(message)) err << "vantoget: " << message << '\n';
+    }
     return;
   }
   for (const std::string& message : messages) {
@@ -73,12 +77,13 @@ std::optional<int> compare_with_live(SR& engine, std::ostream& out) {
   }
   long differences = 0;
   for (sr_data* entry : engine.get_list()) {
-    // Live texts show tabs as blanks; only the length of the live text counts.
+    // Live texts show tabs as blanks. The whole texts are compared: a live
+    // value that holds only the start of the file value differs from it.
     for (char* c = entry->actual_; c && *c; ++c) {
       if (*c == '\t') *c = ' ';
     }
     const char* live = entry->actual_ ? entry->actual_ : "";
-    if (std::strncmp(entry->value_, live, std::strlen(live)) != 0) ++differences;
+    if (std::strcmp(entry->value_, live) != 0) ++differences;
   }
   out << "Differences between actual and " << "reference data : " << differences << '\n';
   return std::nullopt;
@@ -125,6 +130,10 @@ int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err
   // A written save empties the engine.
   const bool written = had_entries && engine.get_list().empty();
   std::vector<std::string> save_messages = error_messages(engine);
+  if (written && engine.saved_in_place()) {
+    err << "vantoget: " << options.filename1
+        << " was rewritten in place, not replaced: its directory refuses new files\n";
+  }
   if (read_failures.empty() && !save_failed) return 0;
 
   for (const std::string& message : read_failures) err << "vantoget: " << message << '\n';

@@ -63,6 +63,9 @@ class SR {
   const char* get_ref_time() const { return ref_time_; }
   const char* get_comment() const { return comment_; }
   const char* get_merge() const { return merge_; }
+  // True when the last save rewrote its target in place, its directory
+  // refusing new files: such a save is not atomic.
+  bool saved_in_place() const { return saved_in_place_; }
 
   // Writes values to the channels (see SrOption); stop ends the run at the
   // first failure.
@@ -103,4 +106,7 @@ class SR {
   int actual_ = 0;
   std::vector<sr_data*> sr_data_p_;
   std::vector<char*> err_str_;
+  // Entries whose live value the last read_actual could not read.
+  std::size_t unread_ = 0;
+  bool saved_in_place_ = false;
 };

@@ -18,7 +18,7 @@ int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ,
           << vanto::EqData::type_string(typ) << " (" << typ << "), nothing set\n";
     return -1;
   }
-  const SpectrumParse parse = parse_preformatted_spectrum(value, s.out, s.err);
+  const SpectrumParse parse = parse_preformatted_spectrum(value, s.err);
   if (parse.status == -1) {
     s.err << "the spectrum file is empty, nothing set\n";
     return -1;

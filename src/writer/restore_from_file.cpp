@@ -15,6 +15,7 @@ bool refuse_file(WriterSession& s, const RestoreRequest& r, const RestoreFile& f
       return false;
     case RestoreFileStatus::cannot_open:
       s.err << "Cannot open file! \n";
+      if (!file.detail.empty()) s.err << "vantoput: " << r.filename << ": " << file.detail << '\n';
       break;
     case RestoreFileStatus::empty:
       break;
@@ -22,8 +23,30 @@ bool refuse_file(WriterSession& s, const RestoreRequest& r, const RestoreFile& f
       s.err << "This is not a save&restore file \n";
       break;
     case RestoreFileStatus::header_unclosed:
-      s.err << "vantoput: the header of " << r.filename
-            << " ends before its comment and time are closed by \";\", nothing restored\n";
+      if (file.bad_line == 0) {
+        s.err << "vantoput: the header of " << r.filename
+              << " ends before its comment and time are closed by \";\", nothing restored\n";
+      } else {
+        s.err << "vantoput: line " << file.bad_line << " of " << r.filename
+              << " is an entry, but the header above it is not closed (the comment and the "
+                 "time each end with \";\"), nothing restored\n";
+      }
+      break;
+    case RestoreFileStatus::merge_unclosed:
+      s.err << "vantoput: the merge line (line " << file.bad_line << ") of " << r.filename
+            << " has no closing \">\", nothing restored\n";
+      break;
+    case RestoreFileStatus::two_merges:
+      s.err << "vantoput: line " << file.bad_line << " of " << r.filename
+            << " names a second, different merge address, nothing restored\n";
+      break;
+    case RestoreFileStatus::merge_in_entries:
+      s.err << "vantoput: line " << file.bad_line << " of " << r.filename
+            << " is a merge line after the header, nothing restored\n";
+      break;
+    case RestoreFileStatus::nul_byte:
+      s.err << "vantoput: line " << file.bad_line << " of " << r.filename
+            << " holds a NUL byte, nothing restored\n";
       break;
     case RestoreFileStatus::line_too_long:
       s.err << "vantoput: line " << file.bad_line << " of " << r.filename << " is longer than "

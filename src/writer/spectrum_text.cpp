@@ -204,19 +204,19 @@ bool all_digits(std::string_view line) {
 }
 
 // Line 1 of a pre-formatted file: time, start, increment, status.
-bool parse_first_line(std::string_view line, SpectrumValue& value, std::ostream& out) {
+bool parse_first_line(std::string_view line, SpectrumValue& value, std::ostream& err) {
   const auto words = split_words(line, " \t");
   if (words.empty()) return true;
   const auto time = to_long(words[0]);
   if (!time) {
-    out << "spectrum timestamp parameter not correct, returning\n";
+    err << "spectrum timestamp parameter not correct, returning\n";
     return false;
   }
   value.time = *time;
   if (words.size() > 1) {
     const auto start = to_float_via_double(words[1]);
     if (!start) {
-      out << "spectrum start parameter not correct, returning\n";
+      err << "spectrum start parameter not correct, returning\n";
       return false;
     }
     value.start = *start;
@@ -224,7 +224,7 @@ bool parse_first_line(std::string_view line, SpectrumValue& value, std::ostream&
   if (words.size() > 2) {
     const auto inc = to_float_via_double(words[2]);
     if (!inc) {
-      out << "spectrum increment parameter not correct, returning\n";
+      err << "spectrum increment parameter not correct, returning\n";
       return false;
     }
     value.increment = *inc;
@@ -232,7 +232,7 @@ bool parse_first_line(std::string_view line, SpectrumValue& value, std::ostream&
   if (words.size() > 3) {
     const auto status = to_long(words[3]);
     if (!status || *status > INT_MAX || *status < INT_MIN) {
-      out << "spectrum status parameter not correct, returning\n";
+      err << "spectrum status parameter not correct, returning\n";
       return false;
     }
     value.status = static_cast<uint32_t>(static_cast<int>(*status));
@@ -243,27 +243,27 @@ bool parse_first_line(std::string_view line, SpectrumValue& value, std::ostream&
 // Lines 2 and 3 of a pre-formatted file: the length, or a comment and then
 // the length.
 bool parse_length_lines(const std::vector<std::string_view>& lines, SpectrumValue& value,
-                        std::ostream& out) {
+                        std::ostream& err) {
   if (lines.size() < 2) {
-    out << "spectrum length not defined: no second line, returning\n";
+    err << "spectrum length not defined: no second line, returning\n";
     return false;
   }
   if (all_digits(lines[1])) {
     value.length = to_int_clamped(std::string(lines[1]));
     if (value.length == 0) {
-      out << "spectrum length not defined correctly: illegal parameter?\n";
+      err << "spectrum length not defined correctly: illegal parameter?\n";
       return false;
     }
     return true;
   }
   value.comment = std::string(lines[1]);
   if (lines.size() < 3) {
-    out << "spectrum length not defined: no third line, returning\n";
+    err << "spectrum length not defined: no third line, returning\n";
     return false;
   }
   value.length = to_int_clamped(std::string(lines[2]));
   if (value.length == 0) {
-    out << "spectrum length not defined: illegal parameter?\n";
+    err << "spectrum length not defined: illegal parameter?\n";
     return false;
   }
   return true;
@@ -324,8 +324,7 @@ SpectrumParse parse_header_spectrum(std::string_view text, std::ostream& err) {
   return parse;
 }
 
-SpectrumParse parse_preformatted_spectrum(std::string_view text, std::ostream& out,
-                                          std::ostream& err) {
+SpectrumParse parse_preformatted_spectrum(std::string_view text, std::ostream& err) {
   SpectrumParse parse;
   SpectrumValue& value = parse.value;
   value.length = 0;
@@ -336,12 +335,12 @@ SpectrumParse parse_preformatted_spectrum(std::string_view text, std::ostream& o
     parse.status = -1;
     return parse;
   }
-  if (!parse_first_line(lines[0], value, out)) return parse;
-  if (!parse_length_lines(lines, value, out)) return parse;
+  if (!parse_first_line(lines[0], value, err)) return parse;
+  if (!parse_length_lines(lines, value, err)) return parse;
 
   const auto data = after_fourth_newline(text);
   if (!data) {
-    out << "end of spectrum file reached : no data? returning\n";
+    err << "end of spectrum file reached : no data? returning\n";
     return parse;
   }
   for (const std::string_view line : value_lines(*data)) {

@@ -39,8 +39,8 @@ SpectrumParse parse_header_spectrum(std::string_view text, std::ostream& err);
 
 // Parses a pre-formatted spectrum file: line 1 "time start increment status",
 // line 2 the length (all digits) or a comment followed by the length on line
-// 3, values from line 5 on. Parameter messages go to out, data messages to err.
-SpectrumParse parse_preformatted_spectrum(std::string_view text, std::ostream& out,
-                                          std::ostream& err);
+// 3, values from line 5 on. Every message goes to err: standard output
+// carries only values.
+SpectrumParse parse_preformatted_spectrum(std::string_view text, std::ostream& err);
 
 }  // namespace vantoput

@@ -8,9 +8,9 @@ namespace vantoput {
 
 ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
   ValueFile result;
-  // A FIFO is refused rather than waited on, and /dev/zero rather than read.
-  const vantocli::InputFile input = vantocli::open_input_file(path);
-  if (!input.file) {
+  // Only a regular file: a FIFO would block the open, a device never end.
+  const vantocli::FilePtr file = vantocli::open_regular_file(path).fp;
+  if (!file) {
     result.status = ValueFileStatus::cannot_open;
     return result;
   }
@@ -30,7 +30,7 @@ ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
     }
     if (got < sizeof chunk) break;
   }
-  if (std::ferror(file)) {
+  if (std::ferror(file.get())) {
     result.status = ValueFileStatus::cannot_open;
     result.text.clear();
     return result;

@@ -16,6 +16,9 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
       s.data.set_xml(value.c_str());
       return true;
     case vanto::DATA_SPECTRUM: {
+      // One line without the "#" header line is the library's own text form,
+      // the form a save & restore file holds.
+      if (value.rfind('#', 0) != 0 && value.find('\n') == std::string::npos) break;
       const SpectrumParse parse = parse_header_spectrum(value, s.err);
       if (parse.status != 0) return false;
       const SpectrumValue& v = parse.value;
@@ -24,16 +27,17 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
       return true;
     }
     default:
-      // A text that is no value of the type would otherwise be sent as
-      // whatever the failed conversion left behind.
-      if (s.data.set_from_string(value) != 0) {
-        s.err << "cannot convert value text to " << vanto::EqData::type_string(typ) << ": "
-              << vantocli::value_text(s.data) << " , data.error() = " << s.data.error()
-              << " , nothing set\n";
-        return false;
-      }
-      return true;
+      break;
   }
+  // A text that is no value of the type would otherwise be sent as whatever
+  // the failed conversion left behind.
+  if (s.data.set_from_string(value) != 0) {
+    s.err << "cannot convert value text to " << vanto::EqData::type_string(typ) << ": "
+          << vantocli::value_text(s.data) << " , data.error() = " << s.data.error()
+          << " , nothing set\n";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace

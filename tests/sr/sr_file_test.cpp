@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "sr_format.h"
 #include "sr_test_files.h"
 #include "vantoutil.h"
 
@@ -101,6 +102,17 @@ TEST_F(SrFileTest, ValueRules) {
             "F/D/L/BLANKSEP 1 [9]\n");
 }
 
+TEST_F(SrFileTest, NulByteInAnEntryRefusesTheFile) {
+  const std::string nul(1, '\0');
+  const std::string loaded = "merge none\ncomment [a comment ]\ntime [Tue Dec 8 02:07:37 2026 ]\n";
+  EXPECT_EQ(load(kHeader + "F D L P\t3\tab c" + nul + "d\t;\n"),
+            "error 1\nmessage [entry 1: a value holds a NUL byte; the file is damaged, this entry "
+            "was not loaded]\n" + loaded);
+  EXPECT_EQ(load(kHeader + "F D L P" + nul + "\t3\tcd\t;\n"),
+            "error 1\nmessage [entry 1: an entry holds a NUL byte; the file is damaged, this entry "
+            "was not loaded]\n" + loaded);
+}
+
 TEST_F(SrFileTest, ValueGluedToItsSemicolonRunsOnToTheNextOne) {
   EXPECT_EQ(load(kHeader +
                  "F D L GLUED\t1\t5;\n"
@@ -126,7 +138,8 @@ TEST_F(SrFileTest, OpenFailures) {
   const std::string missing = dir_.path("missing.sr");
   SR engine(missing.c_str());
   engine.fill_list();
-  EXPECT_EQ(describe(engine), "error 1\nmessage [can't open file " + missing + "]\nmerge none\n");
+  EXPECT_EQ(describe(engine), "error 1\nmessage [can't open file " + missing + "]\nmessage [" +
+                                  missing + ": No such file or directory]\nmerge none\n");
 
   SR unnamed;
   unnamed.fill_list();
@@ -170,6 +183,19 @@ TEST_F(SrFileTest, TruncatedFilesStopAtTheirEnd) {
                 loaded_first);
   EXPECT_EQ(load("//Save_&_Restore// c ; t ;\nF D L P\t1\t5\t;\n \n\t\n"),
             "error 0\n" + loaded_first);
+}
+
+TEST_F(SrFileTest, HeaderNeverSwallowsAnEntry) {
+  const std::string entry = "TEST.VAC PUMP1 L1 ERROR\t1\t7\t;";
+  EXPECT_EQ(load("//Save_&_Restore//\n no end\n Tue Dec  8 02:00:00 2026\n\n\n" + entry + "\n"),
+            "error 1\nmessage [damaged header: the comment is not closed by \";\" before the "
+            "entry \"" + entry + "\"]\nmerge none\n");
+  EXPECT_EQ(load("//Save_&_Restore//\n c ;\n" + entry + "\n"),
+            "error 1\nmessage [damaged header: the reference time is not closed by \";\" before "
+            "the entry \"" + entry + "\"]\nmerge none\n");
+  // The comment's first line may read like anything.
+  EXPECT_EQ(load("//Save_&_Restore//\n Magnets of run B 2026 set ;\n t ;\n"),
+            "error 0\nmerge none\ncomment [Magnets of run B 2026 set ]\ntime [t ]\n");
 }
 
 TEST_F(SrFileTest, TypeMustBeANumber) {
@@ -248,6 +274,34 @@ TEST_F(SrFileTest, WritersNeedActualModeOrEntries) {
   empty.sr_save_actual(target.c_str(), 0, 0);
   EXPECT_EQ(describe(empty), "error 1\nmessage [file not loaded]\nmerge none\n");
   EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+}  // namespace
+
+namespace {
+
+// -b stores a live value only when both readers get exactly it back.
+TEST(SrValueStorage, OnlyValuesThatComeBackWholeAreStored) {
+  const struct {
+    std::string text;
+    int type;
+    bool storable;
+  } cases[] = {
+      {"hello world", 3, true},
+      {"[sep=|] 1 0 0 0 first|2 0.5 0 0 second", 103, true},  // A_USTR of two records
+      {"two\nlines", 3, false},
+      {"a;b", 3, false},
+      {"a\tb", 3, false},
+      {std::string("a\0b", 3), 3, false},
+      {"", 3, false},
+      {" padded", 3, false},
+      {std::string(256, 'x'), 3, false},
+      {"IMAGE 2x2 bpp:1 bytes:4", 22, false},  // no text form to write back
+      {"1.50", 2, false},                     // reads back as "1.5"
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(!vantosr::value_storage_fault(c.text, c.type), c.storable) << c.text;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // vantoget's save & restore mode on the file values alone: listing, entry
 // count and names, cells, header and date column, and the load failure.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -133,7 +135,8 @@ TEST_F(SrModeTest, FilesThatCannotBeLoadedEndTheProcessWithTheRealReason) {
   const std::string damaged =
       dir_.write("damaged.sr", "//Save_&_Restore// c ; t ;\nF D L P\tx\t5\t;\n");
   for (const Case& c : {
-           Case{missing, "Cannot open file " + missing + "\n"},
+           Case{missing, "Cannot open file " + missing + "\nvantoget: " + missing +
+                             ": No such file or directory\n"},
            Case{plain, "vantoget: " + plain +
                            " is not a save & restore file (it does not begin with "
                            "//Save_&_Restore//)\n"},
@@ -147,6 +150,15 @@ TEST_F(SrModeTest, FilesThatCannotBeLoadedEndTheProcessWithTheRealReason) {
     EXPECT_EQ(r.status, 1) << c.path;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.message);
+  }
+  // Neither a directory nor a FIFO is opened for reading (a FIFO would block).
+  const std::string fifo = dir_.path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& special : {dir_.path(""), fifo}) {
+    options_.filename = special;
+    const PassResult r = pass();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(special + ": is a"), std::string::npos) << r.err;
   }
 }
 

@@ -149,7 +149,8 @@ TEST_F(VantogetSrTest, FileThatCannotBeLoaded) {
   vantotest::ProgramResult r = run({"-f", missing});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Cannot open file " + missing + "\n");
+  EXPECT_EQ(r.err,
+            "Cannot open file " + missing + "\nvantoget: " + missing + ": No such file or directory\n");
 }
 
 }  // namespace

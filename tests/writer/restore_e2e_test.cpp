@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "put_fixture.h"
 #include "restore_from_file.h"
@@ -121,6 +124,19 @@ TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
                                              std::string(1000, ' ') + ";\n");
   const std::string unclosed_file = sr_file("//Save_&_Restore//\n no end of comment\n");
   const std::string missing = vantotest::temp_dir() + "/missing.sr";
+  const std::string directory = vantotest::temp_dir();
+  const std::string fifo = directory + "/fifo.sr";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string entries = "TEST.VAC PUMP1 L1 ERROR\t1\t9\t;\nTEST.VAC PUMP1 L2 ERROR\t1\t9\t;\n";
+  // The comment lacks its ";": the header must not swallow the entries.
+  const std::string swallowing_file =
+      sr_file("//Save_&_Restore//\n no end\n Tue Dec  8 02:00:00 2026\n\n\n" + entries + entries);
+  const std::string two_merges_file =
+      sr_file("//Save_&_Restore//\n<Merge_addr: ///.A >\n<Merge_addr: ///.B >\n c ;\n" + kTime +
+              entries);
+  const std::string nul_file = sr_file("//Save_&_Restore//\n c ;\n" + kTime +
+                                       "TEST.VAC PUMP1 L1 ERROR\t1\t9" + std::string(1, '\0') +
+                                       "9\t;\n");
   const struct {
     std::string file;
     std::string err;
@@ -128,7 +144,16 @@ TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
       {sr_file("//Save_&_Restore_R_O//\n c ;\n" + kTime + "TEST.VAC PUMP1 L1 ERROR\t1\t9\t;\n"),
        "This is not a save&restore file \n"},
       {sr_file("TEST.VAC PUMP1 L1 ERROR\t1\t9\t;\n"), "This is not a save&restore file \n"},
-      {missing, "Cannot open file! \n"},
+      {missing, "Cannot open file! \nvantoput: " + missing + ": No such file or directory\n"},
+      {directory, "Cannot open file! \nvantoput: " + directory + ": is a directory\n"},
+      {fifo, "Cannot open file! \nvantoput: " + fifo + ": is a FIFO, not a regular file\n"},
+      {"/dev/zero", "Cannot open file! \nvantoput: /dev/zero: is a device, not a regular file\n"},
+      {swallowing_file, "vantoput: line 6 of " + swallowing_file +
+                            " is an entry, but the header above it is not closed (the comment "
+                            "and the time each end with \";\"), nothing restored\n"},
+      {two_merges_file, "vantoput: line 3 of " + two_merges_file +
+                            " names a second, different merge address, nothing restored\n"},
+      {nul_file, "vantoput: line 5 of " + nul_file + " holds a NUL byte, nothing restored\n"},
       {sr_file(""), ""},
       {too_many_file,
        "vantoput: " + too_many_file + " holds more than 1000 entries, nothing restored\n"},
@@ -145,6 +170,7 @@ TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(read_text("TEST.VAC/PUMP1/L1/ERROR"), "0");
+  EXPECT_EQ(read_text("TEST.VAC/PUMP1/L2/ERROR"), "0");
 }
 
 TEST_F(RestoreE2E, FileWithoutEntriesIsDoneWithNothingWritten) {
@@ -183,6 +209,22 @@ TEST_F(MergeRestore, MergeLineIsUsedOnlyWithC) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "21\n22\n");
   EXPECT_EQ(values("PS.TARGET"), "21 22");
+}
+
+TEST_F(MergeRestore, MergeLineInAnyFormAndPlaceIsUsedWithC) {
+  for (const std::string header : {
+           "//Save_&_Restore//\n comment ;\n <Merge_addr: ///.TARGET >\n",  // third line
+           "//Save_&_Restore//\n<Merge_addr:///.TARGET >\n comment ;\n",    // no blank after ":"
+           "//Save_&_Restore//\n <Merge_addr: ///.TARGET>\n comment ;\n",   // ">" glued
+       }) {
+    const std::string path = sr_file(header + kTime + "TEST.MAG DIPOLE B1 PS\t1\t21\t;\n");
+    const vantotest::ProgramResult plain = put({"-f", path});  // without -C: no merge
+    EXPECT_EQ(plain.status, 0) << header << plain.err;
+    const vantotest::ProgramResult r = put({"-C", "-f", path});
+    EXPECT_EQ(r.status, 0) << header << r.err;
+    EXPECT_EQ(read_text("TEST.MAG/DIPOLE/B1/PS.TARGET"), "21") << header;
+    write_int("TEST.MAG/DIPOLE/B1/PS.TARGET", 0);
+  }
 }
 
 TEST_F(MergeRestore, MergeAddressOfTheCommandLineWins) {
@@ -258,6 +300,116 @@ TEST_F(RestoreE2E, PauseFollowsEverySuccessfulWriteOnly) {
     EXPECT_EQ(vantoput::restore_from_file(session, request), 1);  // the NAME entry fails
     EXPECT_EQ(out.str(), "1\n2\n");
     EXPECT_EQ(pauses, c.pauses) << c.delay;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One channel of every type of the demo installation.
+std::vector<std::string> one_channel_per_type() {
+  std::vector<std::string> addresses;
+  for (const char* p : {"INT", "FLOAT", "DOUBLE", "BOOL", "SHORT", "USHORT", "UINT", "LONG",
+                        "ULONG", "STRING", "TEXT", "XML", "XY", "IIII", "IFFF", "TTII", "TDS",
+                        "USTR", "XYZS", "A_USTR", "A_XYZS", "A_FLOAT", "A_DOUBLE", "A_INT",
+                        "A_SHORT", "A_USHORT", "A_UINT", "A_LONG", "A_ULONG", "A_BOOL", "A_XY",
+                        "A_BYTE", "STRUCTURE", "MDA_FLOAT", "MDA_DOUBLE", "SPECTRUM",
+                        "GSPECTRUM", "IMAGE"})
+    addresses.push_back(std::string("TEST.SIM/TYPES/LOC1/") + p);
+  addresses.push_back("TEST.SIM/HIST/LOC1/HIST");
+  for (const char* p : {"TS_FLOAT", "TS_INT", "TS_DOUBLE", "TS_BOOL", "TS_LONG"})
+    addresses.push_back(std::string("TEST.SIM/HISTORY/LOC1/") + p);
+  return addresses;
+}
+
+// Values no save & restore file can hold: an image has no text form to
+// write back, a history is far longer than a value.
+bool has_no_file_form(const std::string& address) {
+  return address.find("/IMAGE") != std::string::npos ||
+         address.find("/HIST") != std::string::npos;
+}
+
+vanto::EqData read_at(const vantotest::ServerProcess& server, const std::string& address) {
+  vanto::EqCall call;
+  vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
+  vanto::EqData in, out;
+  call.get(&adr, &in, &out);
+  EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
+  return out;
+}
+
+// The value with its description (a spectrum's start, increment, comment).
+std::string whole_value(const vantotest::ServerProcess& server, const std::string& address) {
+  return read_at(server, address).get_string_line().value_or("(no one-line form)");
+}
+
+std::string entry_fields(std::string address) {
+  std::replace(address.begin(), address.end(), '/', ' ');
+  return address;
+}
+
+// The same channels, writable and holding their default values, where they
+// have a file form.
+std::string changed_installation(const std::vector<std::string>& addresses) {
+  std::string config = "[[device]]\nfacility = \"TEST.SIM\"\nname = \"TYPES\"\nlocations = [\"LOC1\"]\n";
+  for (const std::string& address : addresses) {
+    if (has_no_file_form(address)) continue;
+    const std::string type = address.substr(address.rfind('/') + 1);
+    config += "  [[device.property]]\n  name = \"" + type + "\"\n  type = \"" + type +
+              "\"\n  writable = true\n";
+    if (type.rfind("MDA_", 0) == 0) config += "  dims = [1]\n  value = [0]\n";
+  }
+  return config;
+}
+
+TEST_F(RestoreE2E, EveryTypeComesBackWholeFromASnapshot) {
+  const std::vector<std::string> addresses = one_channel_per_type();
+  std::string source = "//Save_&_Restore//\n every type ;\n" + kTime;
+  for (const std::string& address : addresses) {
+    source += entry_fields(address) + "\t" + std::to_string(read_at(server(), address).type()) +
+              "\t0\t;\n";
+  }
+  const std::string snapshot = vantotest::temp_dir() + "/snapshot.sr";
+  const vantotest::ProgramResult saved = run("vantoget", {"-f", sr_file(source), "-b", snapshot});
+  // Values without a file form are reported and keep their file value.
+  EXPECT_EQ(saved.status, 1);
+  std::string restorable;
+  std::ifstream lines(snapshot);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const bool reported = std::any_of(addresses.begin(), addresses.end(), [&](const std::string& a) {
+      return has_no_file_form(a) && line.rfind(entry_fields(a) + "\t", 0) == 0;
+    });
+    if (!reported) restorable += line + "\n";
+  }
+  for (const std::string& address : addresses) {
+    const bool reported = saved.err.find(address + " error: the live value cannot be stored") !=
+                          std::string::npos;
+    EXPECT_EQ(reported, has_no_file_form(address)) << address << "\n" << saved.err;
+  }
+  EXPECT_NE(restorable.find("(not live: 7 of 44 values are those of the source file)"),
+            std::string::npos)
+      << restorable;
+
+  vantotest::ServerProcess changed(vantotest::temp_file(changed_installation(addresses), ".toml"));
+  const std::map<std::string, std::string> env = {{"VANTO_ENS", changed.ens()}};
+  for (const std::string& address : addresses) {
+    if (has_no_file_form(address)) continue;
+    EXPECT_NE(whole_value(changed, address), whole_value(server(), address)) << address;
+  }
+  const std::string restorable_file = sr_file(restorable);
+  const vantotest::ProgramResult restored =
+      vantotest::run_program(VANTOPUT_PATH, {"-f", restorable_file}, "", env);
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  EXPECT_EQ(restored.err, "");
+  const vantotest::ProgramResult compared =
+      vantotest::run_program("vantoget", {"-f", restorable_file, "-r"}, "", env);
+  EXPECT_EQ(compared.status, 0) << compared.err;
+  EXPECT_EQ(compared.out, "Differences between actual and reference data : 0\n");
+  for (const std::string& address : addresses) {
+    if (has_no_file_form(address)) continue;
+    EXPECT_EQ(whole_value(changed, address), whole_value(server(), address)) << address;
   }
 }
 

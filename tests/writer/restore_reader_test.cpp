@@ -1,6 +1,9 @@
 // vantoput's reader of save & restore files, and the pause of -D.
 #include "restore_reader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -60,8 +63,15 @@ TEST(RestoreReader, CompactHeadersAreReadByTheirTokens) {
       {"//Save_&_Restore//\n;\n;\n", std::nullopt},                   // empty comment and time
       {"//Save_&_Restore// a ; b ;\n", std::nullopt},                 // all on the first line
       {"//Save_&_Restore//\n<Merge_addr: A B > ; t ;\n", "AB"},       // tokens joined
-      {"//Save_&_Restore//\n<Merge_addr: A B> C > ; t ;\n", "AB>C"},  // "B>" does not close
+      {"//Save_&_Restore//\n<Merge_addr: A B> C > ; t ;\n", "AB"},  // "B>" closes
       {"//Save_&_Restore//\n<Merge_addr: > ; t ;\n", std::nullopt},   // empty block
+      // A merge line counts on any header line, with or without blanks.
+      {"//Save_&_Restore//\n c ;\n <Merge_addr: ///.TARGET >\n t ;\n", "///.TARGET"},
+      {"//Save_&_Restore//\n<Merge_addr:///.TARGET >\n c ;\n t ;\n", "///.TARGET"},
+      {"//Save_&_Restore//\n <Merge_addr: ///.TARGET>\n c ;\n t ;\n", "///.TARGET"},
+      {"//Save_&_Restore//\n<Merge_addr: A >\n c ;\n<Merge_addr:A>\n t ;\n", "A"},
+      // The comment's first line may read like an entry.
+      {"//Save_&_Restore//\n Magnets of run B 2026 set ;\n t ;\n", std::nullopt},
   };
   for (const auto& c : cases) {
     const RestoreFile f = parse_restore_text(c.header + kTwoEntries);
@@ -75,18 +85,32 @@ TEST(RestoreReader, RefusedFiles) {
   const struct {
     std::string text;
     RestoreFileStatus status;
+    std::size_t bad_line = 0;
   } cases[] = {
       {"", RestoreFileStatus::empty},
       {"//Save_&_Restore_R_O//\n c ;\n t ;\n" + kTwoEntries, RestoreFileStatus::not_sr_file},
       {"\n//Save_&_Restore//\n c ;\n t ;\n", RestoreFileStatus::not_sr_file},
       {"//Save&Restore//\n c ;\n t ;\n", RestoreFileStatus::not_sr_file},
       {"//Save_&_Restore//\n comment without end\n", RestoreFileStatus::header_unclosed},
-      {"//Save_&_Restore//\n <Merge_addr: ///.TARGET\n", RestoreFileStatus::header_unclosed},
+      {"//Save_&_Restore//\n <Merge_addr: ///.TARGET\n", RestoreFileStatus::merge_unclosed, 2},
       {"//Save_&_Restore//\n c ;\n", RestoreFileStatus::header_unclosed},
+      // An entry is never taken for header text: the header is refused there.
+      {"//Save_&_Restore//\n no end\n Tue Dec  8 02:00:00 2026\n\n\n" + kTwoEntries + kTwoEntries,
+       RestoreFileStatus::header_unclosed, 6},
+      {"//Save_&_Restore//\n c ;\n" + kTwoEntries, RestoreFileStatus::header_unclosed, 3},
+      {"//Save_&_Restore//\n<Merge_addr: A >\n<Merge_addr: B >\n c ;\n t ;\n",
+       RestoreFileStatus::two_merges, 3},
+      {"//Save_&_Restore//\n c ;\n t ;\n" + kTwoEntries + " <Merge_addr: ///.TARGET >\n",
+       RestoreFileStatus::merge_in_entries, 6},
+      {"//Save_&_Restore//\n c ;\n t ;\nTEST.VAC PUMP1 L1 ERROR\t1\t7" + std::string(1, '\0') +
+           "8\t;\n",
+       RestoreFileStatus::nul_byte, 4},
+      {std::string(1 << 20, '\0'), RestoreFileStatus::not_sr_file},
   };
   for (const auto& c : cases) {
     const RestoreFile f = parse_restore_text(c.text);
     EXPECT_EQ(f.status, c.status) << c.text;
+    EXPECT_EQ(f.bad_line, c.bad_line) << c.text;
     EXPECT_TRUE(f.entries.empty()) << c.text;
   }
 }
@@ -168,6 +192,22 @@ TEST(RestoreReader, OverlongLineRefusesTheFileAndNamesTheLine) {
   EXPECT_EQ(f.status, RestoreFileStatus::line_too_long);
   EXPECT_EQ(f.bad_line, 7u);
   EXPECT_TRUE(f.entries.empty());
+}
+
+// Only a regular file is read: others may block, never end or hold no text.
+TEST(RestoreReader, OnlyRegularFilesAreOpened) {
+  const std::string dir = ::testing::TempDir() + "restore_reader_XXXXXX";
+  std::string made = dir;
+  ASSERT_NE(::mkdtemp(made.data()), nullptr);
+  const std::string fifo = made + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {made, fifo, std::string("/dev/zero"), made + "/missing"}) {
+    const RestoreFile f = vantoput::read_restore_file(path);
+    EXPECT_EQ(f.status, RestoreFileStatus::cannot_open) << path;
+    EXPECT_NE(f.detail, "") << path;
+  }
+  ::unlink(fifo.c_str());
+  ::rmdir(made.c_str());
 }
 
 TEST(RestoreDelay, ClampsTheDelayOption) {

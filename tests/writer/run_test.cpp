@@ -1,7 +1,9 @@
 // vantoput runs that end before any channel is touched: usage errors and
 // value files that cannot be used.
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -93,11 +95,19 @@ TEST(WriterRunFiles, MissingXmlFileWithoutValueEndsWithStatusOne) {
   EXPECT_EQ(r.out, "");
 }
 
-TEST(WriterRunFiles, XmlPathThatIsADirectoryCannotBeOpened) {
-  const std::string path = std::filesystem::temp_directory_path().string();
-  const RunResult r = run({"-c", "A/B/C/D", "-x", path});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot open xml file! " + path + "\n");
+TEST(WriterRunFiles, DirectoryOrFifoAsValueFileIsRefusedAtOnce) {
+  const std::string dir = std::filesystem::temp_directory_path().string();
+  const std::string fifo = files.missing() + ".fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it for reading would block
+  for (const std::string& path : {dir, fifo}) {
+    RunResult r = run({"-c", "A/B/C/D", "-x", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot open xml file! " + path + "\n");
+    r = run({"-c", "A/B/C/D", "-d", "1", "-a", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Cannot open file to read SPECTRUM data! " + path + "\n");
+  }
+  ::unlink(fifo.c_str());
 }
 
 TEST(WriterRunFiles, MissingSpectrumFileEndsWithStatusOne) {

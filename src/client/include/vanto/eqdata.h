@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,15 @@ class EqData {
   // then holds that error.
   int set_from_string(const char* text);
   int set_from_string(const std::string& text) { return set_from_string(text.c_str()); }
+  // The whole value on one line, for files that keep one value per line. An
+  // array of records with more than one record becomes "[sep=C] r1Cr2...",
+  // C being a character that none of its records holds; set_from_string
+  // reads that form back. A spectrum, MDA or byte array whose description
+  // differs from that of its bare values is preceded by its "[key=value,...]"
+  // block. Other values give get_string. Nothing when the
+  // value has no one-line form (a text holding a line break, or records that
+  // hold every candidate separator).
+  std::optional<std::string> get_string_line() const;
 
   // --- scalars and fixed-size arrays --------------------------------------
   template <typename T>
@@ -223,6 +233,7 @@ class EqData {
   void write_num(int index, const Num& value, int scalar_type, int array_type);
   // Text of element index (the whole value for index 0 of a scalar).
   std::string get_string_element_(int index) const;
+  std::string header_block_() const;
   std::string get_string_arg_(int index) const;
   // Spectra, grouped spectra, MDA and byte arrays from their text form.
   int set_from_header_text_(std::string_view text);
