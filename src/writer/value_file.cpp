@@ -14,10 +14,9 @@ ValueFile read_value_file(const std::string& path, std::size_t max_bytes) {
     result.status = ValueFileStatus::cannot_open;
     return result;
   }
-  std::FILE* file = input.file.get();
   char chunk[65536];
   while (true) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
     if (got > 0) {
       // Stop reading as soon as the limit is passed: a huge file is refused
       // without being held in memory.
