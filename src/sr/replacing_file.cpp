@@ -33,7 +33,8 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
   if (fd_ < 0 && errno == EACCES) {
     // No right to create files beside the target, but perhaps to rewrite the
     // target itself: then it is written in place, as a plain create would.
-    fd_ = ::open(target.c_str(), O_RDWR | O_TRUNC);
+    // A link at the target is not followed: it could point anywhere.
+    fd_ = ::open(target.c_str(), O_RDWR | O_TRUNC | O_NOFOLLOW);
     in_place_ = fd_ >= 0;
   }
   if (fd_ < 0) {
