@@ -20,10 +20,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from the binaries themselves (dpkg-shlibdeps);
 # streamcat opens libzmq.so.5 at run time, which no binary records, so that
-# one is named here.
+# one is named here; vantoget's PNG library is named too, so that the package
+# says what it needs even where shlibdeps is off.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5, libpng16-16")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, pkg-config")
 # A shlibs file for libvanto and the ldconfig trigger that goes with it.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)

@@ -183,6 +183,7 @@ struct PngCase {
   std::string property;
   int bpp;
   bool to_stdout;
+  friend std::ostream& operator<<(std::ostream& os, const PngCase& c) { return os << c.property; }
 };
 
 class PngPixels : public Pictures, public ::testing::WithParamInterface<PngCase> {};
@@ -221,6 +222,7 @@ INSTANTIATE_TEST_SUITE_P(EveryPixelSize, PngPixels,
 struct SvgCase {
   std::string name;
   std::string channels;
+  friend std::ostream& operator<<(std::ostream& os, const SvgCase& c) { return os << c.name; }
 };
 
 class SvgPlot : public Pictures, public ::testing::WithParamInterface<SvgCase> {};
@@ -279,6 +281,7 @@ struct BadCase {
   std::string name;
   std::vector<std::string> args;  // "@" stands for the target file
   std::string message;
+  friend std::ostream& operator<<(std::ostream& os, const BadCase& c) { return os << c.name; }
 };
 
 class BadPicture : public Pictures, public ::testing::WithParamInterface<BadCase> {};

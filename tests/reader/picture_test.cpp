@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ struct BadImage {
   const char* name;
   int width, height, bpp, byte_count;
   const char* problem;
+  friend std::ostream& operator<<(std::ostream& os, const BadImage& c) { return os << c.name; }
 };
 
 class PngRefusal : public ::testing::TestWithParam<BadImage> {};
