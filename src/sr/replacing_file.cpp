@@ -38,7 +38,7 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
     in_place_ = fd_ >= 0;
   }
   if (fd_ < 0) {
-    error_ = std::strerror(errno);
+    error_ = errno == ELOOP ? "it is a symbolic link, which is not followed" : std::strerror(errno);
     return;
   }
   if (in_place_) return;

@@ -3,6 +3,7 @@
 // against what the same run prints with -a.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -273,6 +274,34 @@ TEST_F(Pictures, LinkAtTheTargetIsReplacedNotFollowed) {
   EXPECT_FALSE(fs::is_symlink(target));
   EXPECT_TRUE(xml_parses(target));
   EXPECT_EQ(read_file(other), "keep me\n");
+}
+
+// Where no file may be created beside the target, the target would be
+// rewritten in place: never through a link. Root may create files anywhere,
+// so as root the program runs as nobody.
+TEST_F(Pictures, LinkInADirectoryWithoutWriteRightIsNotFollowed) {
+  char pattern[] = "/tmp/vantoget-link-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const std::string other = dir + "/other.txt";
+  std::ofstream(other) << "keep me\n";
+  fs::permissions(other, fs::perms::all);
+  fs::create_symlink(other, dir + "/plot.svg");
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  std::vector<std::string> args = {VANTOGET_PATH, "--svg", dir + "/plot.svg", "-c", kSpectrum};
+  if (::geteuid() == 0) {
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
+  }
+  const auto r = vantotest::run_program(::geteuid() == 0 ? "/usr/bin/setpriv" : VANTOGET_PATH,
+                                        {args.begin() + (::geteuid() == 0 ? 0 : 1), args.end()},
+                                        "", {{"VANTO_ENS", server_->ens()}});
+  fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vantoget: cannot write " + dir +
+                       "/plot.svg: it is a symbolic link, which is not followed\n");
+  EXPECT_EQ(read_file(other), "keep me\n");
+  fs::remove_all(dir);
 }
 
 // --- Bad input: a message, status 1, no file -----------------------------
