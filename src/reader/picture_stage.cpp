@@ -24,8 +24,10 @@ bool has_numbers(int type) {
     case vanto::DATA_A_TS_BOOL:
     case vanto::DATA_A_TS_INT:
     case vanto::DATA_A_TS_FLOAT:
-    case vanto::DATA_A_TS_DOUBLE: return true;
-    default: return false;
+    case vanto::DATA_A_TS_DOUBLE:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -68,6 +70,8 @@ PlotPoint point_of(const vanto::EqData& chunk, int index) {
 std::optional<PlotSeries> history_series(ReaderContext& ctx, const ChannelEntry& entry) {
   ChannelEntry copy{entry.name, std::make_unique<vanto::EqData>()};
   copy.result->copy_from(*entry.result);
+  // read_history reports a failed read and marks the run failed; here it also
+  // means no plot at all, so this read's own failure is told apart.
   const bool failed_before = ctx.failed;
   ctx.failed = false;
   const HistoryCollection collection =
@@ -121,8 +125,8 @@ std::string plot_problem(const ChannelEntry& entry, PlotAxis& axis) {
 StageResult png_of_read(ReaderContext& ctx, const std::string& name, const vanto::EqData& result) {
   if (!ctx.options.png_file) return std::nullopt;
   if (result.type() != vanto::DATA_IMAGE) {
-    return refuse(ctx, std::string("--png needs an image channel; ") + name + " is " +
-                           result.type_string());
+    return refuse(
+        ctx, std::string("--png needs an image channel; ") + name + " is " + result.type_string());
   }
   vanto::IMH header{};
   uint8_t* pixels = nullptr;
@@ -160,8 +164,8 @@ StageResult svg_of_pass(ReaderContext& ctx) {
     for (const ChannelEntry& entry : table->entries()) {
       std::optional<PlotSeries> series =
           plot.x_axis == PlotAxis::spectrum ? spectrum_series(entry) : history_series(ctx, entry);
-      if (!series) return refuse(ctx, "no plot written: the history of " + entry.name +
-                                          " could not be read");
+      if (!series)
+        return refuse(ctx, "no plot written: the history of " + entry.name + " could not be read");
       points += series->points.size();
       plot.series.push_back(std::move(*series));
     }

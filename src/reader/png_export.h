@@ -1,11 +1,11 @@
 // Camera images as PNG files.
 #pragma once
 
+#include <vanto/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <vanto/types.h>
 
 namespace vantoget {
 

@@ -63,8 +63,8 @@ double number_step(const Range& r) {
 // Steps a clock reader counts in, from a second to a year.
 double time_step(const Range& r) {
   static constexpr std::array<double, 25> kSteps = {
-      1,     2,     5,     10,     15,     30,     60,      120,     300,
-      600,   900,   1800,  3600,   7200,   10800,  21600,   43200,   86400,
+      1,      2,      5,      10,      15,      30,      60,      120,   300,
+      600,    900,    1800,   3600,    7200,    10800,   21600,   43200, 86400,
       172800, 345600, 604800, 1209600, 2592000, 7776000, 31536000};
   const double raw = (r.high - r.low) / kWantedTicks;
   for (double step : kSteps) {
@@ -96,7 +96,9 @@ std::string number_text(double value, double step) {
 class Canvas {
  public:
   Canvas(Range x, Range y, double height) : x_(x), y_(y), bottom_(kTop + height), height_(height) {}
-  double x(double v) const { return kLeft + (v - x_.low) / (x_.high - x_.low) * (kWidth - kLeft - kRight); }
+  double x(double v) const {
+    return kLeft + (v - x_.low) / (x_.high - x_.low) * (kWidth - kLeft - kRight);
+  }
   double y(double v) const { return bottom_ - (v - y_.low) / (y_.high - y_.low) * height_; }
   double bottom() const { return bottom_; }
 
@@ -147,8 +149,8 @@ void draw_series(std::string& svg, const Canvas& c, const PlotSeries& s, const c
   std::string points;
   const auto flush = [&] {
     if (points.empty()) return;
-    svg += printf_text("<polyline fill=\"none\" stroke=\"%s\" points=\"", colour) + points +
-           "\"/>\n";
+    svg +=
+        printf_text("<polyline fill=\"none\" stroke=\"%s\" points=\"", colour) + points + "\"/>\n";
     points.clear();
   };
   for (const PlotPoint& p : s.points) {
@@ -168,6 +170,15 @@ std::string title_of(const Plot& plot) {
   return title;
 }
 
+// The heading above the plot: the title while it fits the page, else the
+// first name and the count (the legend names them all).
+std::string heading_of(const Plot& plot) {
+  constexpr std::size_t kFits = 90;
+  const std::string title = title_of(plot);
+  if (title.size() <= kFits || plot.series.size() < 2) return title;
+  return plot.series.front().name + " and " + std::to_string(plot.series.size() - 1) + " more";
+}
+
 std::string x_caption(const Plot& plot, const Range& r) {
   if (plot.x_axis == PlotAxis::spectrum) return "axis";
   const char* format = "%Y-%m-%d %H:%M:%S";
@@ -181,11 +192,21 @@ std::string xml_escaped(const std::string& text) {
   out.reserve(text.size());
   for (char ch : text) {
     switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
       default:
         // Control characters other than tab and line ends are not allowed in XML.
         if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\n' && ch != '\r') {
@@ -211,7 +232,8 @@ std::string svg_plot(const Plot& plot) {
   const Range yr = range_of(ys, 1);
   const Canvas canvas(xr, yr, kPlotHeight - kTop);
   const bool legend = plot.series.size() > 1;
-  const double height = kPlotHeight + kBottom + (legend ? kLegendLine * static_cast<double>(plot.series.size()) : 0);
+  const double height =
+      kPlotHeight + kBottom + (legend ? kLegendLine * static_cast<double>(plot.series.size()) : 0);
   const std::string title = xml_escaped(title_of(plot));
 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -222,17 +244,20 @@ std::string svg_plot(const Plot& plot) {
   svg += "<title>" + title + "</title>\n";
   svg += "<style>.tick{stroke:#000}.grid{stroke:#ddd}.frame{fill:none;stroke:#000}</style>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-  svg += printf_text("<text x=\"%.2f\" y=\"24\" text-anchor=\"middle\" font-size=\"15\">", kWidth / 2) +
-         title + "</text>\n";
+  svg += printf_text("<text x=\"%.2f\" y=\"24\" text-anchor=\"middle\" font-size=\"15\">",
+                     kWidth / 2) +
+         xml_escaped(heading_of(plot)) + "</text>\n";
   draw_y_ticks(svg, canvas, yr);
   draw_x_ticks(svg, canvas, xr, plot.x_axis);
-  svg += printf_text("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" class=\"frame\"/>\n",
-                     kLeft, kTop, kWidth - kLeft - kRight, canvas.bottom() - kTop);
+  svg +=
+      printf_text("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" class=\"frame\"/>\n",
+                  kLeft, kTop, kWidth - kLeft - kRight, canvas.bottom() - kTop);
   svg += printf_text("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\">%s</text>\n",
                      (kLeft + kWidth - kRight) / 2, canvas.bottom() + 42,
                      xml_escaped(x_caption(plot, xr)).c_str());
   svg += printf_text(
-      "<text x=\"16\" y=\"%.2f\" text-anchor=\"middle\" transform=\"rotate(-90 16 %.2f)\">value</text>\n",
+      "<text x=\"16\" y=\"%.2f\" text-anchor=\"middle\" transform=\"rotate(-90 16 "
+      "%.2f)\">value</text>\n",
       (kTop + canvas.bottom()) / 2, (kTop + canvas.bottom()) / 2);
   for (std::size_t i = 0; i < plot.series.size(); ++i) {
     draw_series(svg, canvas, plot.series[i], kColours[i % kColours.size()]);
@@ -240,8 +265,10 @@ std::string svg_plot(const Plot& plot) {
   if (legend) {
     for (std::size_t i = 0; i < plot.series.size(); ++i) {
       const double y = kPlotHeight + kBottom - 10 + kLegendLine * static_cast<double>(i);
-      svg += printf_text("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"3\"/>\n",
-                         kLeft, y - 4, kLeft + 24, y - 4, kColours[i % kColours.size()]);
+      svg += printf_text(
+          "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" "
+          "stroke-width=\"3\"/>\n",
+          kLeft, y - 4, kLeft + 24, y - 4, kColours[i % kColours.size()]);
       svg += printf_text("<text x=\"%.2f\" y=\"%.2f\">", kLeft + 30, y) +
              xml_escaped(plot.series[i].name) + "</text>\n";
     }

@@ -13,7 +13,7 @@ struct PlotPoint {
 };
 
 struct PlotSeries {
-  std::string name;  // the channel name: title and legend
+  std::string name;               // the channel name: title and legend
   std::vector<PlotPoint> points;  // in x order; a value that is no number breaks the line
 };
 

@@ -125,7 +125,8 @@ std::vector<unsigned> decoded_png(const std::string& bytes) {
 std::vector<unsigned> dumped_pixels(const std::string& out, int bpp) {
   std::vector<unsigned> samples;
   const std::regex pixel(R"(\[\d+,\d+\]:([-\d,]+)\t)");
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), pixel); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), pixel); it != std::sregex_iterator();
+       ++it) {
     std::istringstream numbers((*it)[1].str());
     for (std::string n; std::getline(numbers, n, ',');) {
       const auto v = static_cast<uint32_t>(std::stol(n));
@@ -143,7 +144,8 @@ std::vector<unsigned> dumped_pixels(const std::string& out, int bpp) {
 std::vector<std::size_t> polyline_points(const std::string& svg) {
   std::vector<std::size_t> counts;
   const std::regex polyline(R"re(<polyline[^>]* points="([^"]*)")re");
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), polyline); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), polyline);
+       it != std::sregex_iterator(); ++it) {
     const std::string points = (*it)[1].str();
     counts.push_back(points.empty() ? 0 : std::count(points.begin(), points.end(), ' ') + 1);
   }
@@ -155,8 +157,10 @@ std::vector<std::size_t> printed_points(const std::string& out) {
   std::vector<std::size_t> counts;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with("# Address:")) counts.push_back(0);
-    else if (!counts.empty() && !line.starts_with("#")) ++counts.back();
+    if (line.starts_with("# Address:"))
+      counts.push_back(0);
+    else if (!counts.empty() && !line.starts_with("#"))
+      ++counts.back();
   }
   return counts;
 }
@@ -243,7 +247,8 @@ TEST_P(SvgPlot, ParsesAsXmlWithOneLinePerChannelAndOnePointPerValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, SvgPlot,
-                         ::testing::Values(SvgCase{"TwoHistories", kTds + " TEST.PIC/HIST/LOC1/TSINT"},
+                         ::testing::Values(SvgCase{"TwoHistories",
+                                                   kTds + " TEST.PIC/HIST/LOC1/TSINT"},
                                            SvgCase{"Spectrum", kSpectrum}),
                          [](const auto& param_info) { return param_info.param.name; });
 
@@ -294,8 +299,8 @@ TEST_F(Pictures, LinkInADirectoryWithoutWriteRightIsNotFollowed) {
     args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups"});
   }
   const auto r = vantotest::run_program(::geteuid() == 0 ? "/usr/bin/setpriv" : VANTOGET_PATH,
-                                        {args.begin() + (::geteuid() == 0 ? 0 : 1), args.end()},
-                                        "", {{"VANTO_ENS", server_->ens()}});
+                                        {args.begin() + (::geteuid() == 0 ? 0 : 1), args.end()}, "",
+                                        {{"VANTO_ENS", server_->ens()}});
   fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "vantoget: cannot write " + dir +
@@ -330,19 +335,26 @@ TEST_P(BadPicture, RefusedWithStatusOneAndNoFile) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadPicture,
     ::testing::Values(
-        BadCase{"PngOfNoImage", {"--png", "@", "-c", "TEST.PIC/IMAGE/LOC1/INT"},
+        BadCase{"PngOfNoImage",
+                {"--png", "@", "-c", "TEST.PIC/IMAGE/LOC1/INT"},
                 "vantoget: --png needs an image channel; TEST.PIC/IMAGE/LOC1/INT is INT\n"},
-        BadCase{"PngBeyondTheSizeLimit", {"--png", "@", "-c", "TEST.PIC/IMAGE/LOC1/HUGE"},
+        BadCase{"PngBeyondTheSizeLimit",
+                {"--png", "@", "-c", "TEST.PIC/IMAGE/LOC1/HUGE"},
                 "1000001 x 1 pixels is larger than a PNG file takes (1000000 pixels a side)"},
-        BadCase{"PngIntoMissingDirectory", {"--png", "/nonexistent/dir/x.png", "-c", kGrey},
+        BadCase{"PngIntoMissingDirectory",
+                {"--png", "/nonexistent/dir/x.png", "-c", kGrey},
                 "vantoget: cannot write /nonexistent/dir/x.png: No such file or directory\n"},
-        BadCase{"PngOfAWildcard", {"--png", "@", "-c", "TEST.PIC/IMAGE/LOC1/*"},
+        BadCase{"PngOfAWildcard",
+                {"--png", "@", "-c", "TEST.PIC/IMAGE/LOC1/*"},
                 "--png needs exactly one image channel"},
-        BadCase{"SvgOfNoHistory", {"--svg", "@", "-c", kTds + " TEST.PIC/IMAGE/LOC1/INT"},
+        BadCase{"SvgOfNoHistory",
+                {"--svg", "@", "-c", kTds + " TEST.PIC/IMAGE/LOC1/INT"},
                 "vantoget: --svg draws histories and spectra; TEST.PIC/IMAGE/LOC1/INT is INT\n"},
-        BadCase{"SvgOfHistoryAndSpectrum", {"--svg", "@", "-c", kTds + " " + kSpectrum},
+        BadCase{"SvgOfHistoryAndSpectrum",
+                {"--svg", "@", "-c", kTds + " " + kSpectrum},
                 "--svg draws histories or spectra, not both in one plot"},
-        BadCase{"SvgWithoutPoints", {"--svg", "@", "-i", "1000 2000 0 0", "-c", kTds},
+        BadCase{"SvgWithoutPoints",
+                {"--svg", "@", "-i", "1000 2000 0 0", "-c", kTds},
                 "no plot written: the channels hold no point to draw"}),
     [](const auto& param_info) { return param_info.param.name; });
 

@@ -54,7 +54,8 @@ TEST(SvgPlot, NamesAreEscapedAndAValueThatIsNoNumberBreaksTheLine) {
   EXPECT_EQ(svg.find("A<&"), std::string::npos);
   std::vector<std::string> lines;
   const std::regex polyline(R"re(points="([^"]*)")re");
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), polyline); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), polyline);
+       it != std::sregex_iterator(); ++it) {
     lines.push_back((*it)[1].str());
   }
   ASSERT_EQ(lines.size(), 3u);  // the first series in two runs, the second in one
