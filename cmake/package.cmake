@@ -21,10 +21,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from the binaries themselves (dpkg-shlibdeps).
 # libzmq5 is among them (libvanto links it, so every program records it);
 # naming it here too keeps it for streamcat's run-time binding, which opens
-# libzmq.so.5 by name, should that ever be the only user.
+# libzmq.so.5 by name, should that ever be the only user. vantoget's PNG
+# library is named too, so that the package says what it needs even where
+# shlibdeps is off.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5, libpng16-16")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, pkg-config")
 # A shlibs file for libvanto and the ldconfig trigger that goes with it.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)

@@ -152,6 +152,13 @@ constexpr std::array kHelpLines = {
     " $ vantoget -h",
     "\tprints this help text",
     "",
+    " $ vantoget --png image.png -c TEST.SIM/IMAGE/LOC1/IMAGE",
+    "\twrites the image as a PNG file; --png - writes it to standard output",
+    "",
+    " $ vantoget --svg history.svg -j 3600 -c TEST.SIM/HIST/LOC1/HIST",
+    "\tdraws the history of the last hour as an SVG line plot; several histories",
+    "\tgive one plot with a legend, a spectrum gives its values over its axis",
+    "",
 };
 
 std::string join_lines() {

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <getopt.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,6 +19,14 @@ namespace {
 
 constexpr const char* kOptionString =
     "ahprtvABEHLNSTVXb:c:d:e:f:g:i:j:l:n:o:s:u:w:x:C:D:F:I:P:R:";
+
+// The long options have no letter, so that none of the letters changes.
+enum LongOption { kPngOption = 1000, kSvgOption };
+constexpr option kLongOptions[] = {
+    {"png", required_argument, nullptr, kPngOption},
+    {"svg", required_argument, nullptr, kSvgOption},
+    {nullptr, 0, nullptr, 0},
+};
 
 constexpr const char* kAuthorLine = " vantoget: channel reader of the vantotools package";
 
@@ -64,6 +73,21 @@ std::string not_a_number(char option, const char* text) {
   return std::string("argument of -") + option + " is not a number: \"" + text + "\"";
 }
 
+// --png and --svg draw channels of -c, each its own kind of picture.
+std::string picture_option_problem(const ReaderOptions& o) {
+  if (o.png_file && o.svg_file) return "--png and --svg cannot be given together";
+  if (!o.channels_flag) return "--png and --svg need a channel list (-c)";
+  if (o.names_flag) return "--png and --svg do not go with -N";
+  if (o.svg_file && *o.svg_file == "-") return "--svg needs a file name (\"-\" is only for --png)";
+  if (o.png_file) {
+    const std::vector<std::string> names = split_channel_list(o.channels);
+    if (names.size() != 1 || names.front().find('*') != std::string::npos) {
+      return "--png needs exactly one image channel in -c, without '*'";
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 std::vector<std::string> split_channel_list(const std::string& list) { return split_at(list, ", "); }
@@ -79,7 +103,7 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
   opterr = 0;
   optind = 0;  // full re-initialisation, so the parser can run more than once
   int c;
-  while ((c = getopt(argc, argv, kOptionString)) != -1) {
+  while ((c = getopt_long(argc, argv, kOptionString, kLongOptions, nullptr)) != -1) {
     long number = 0;  // the argument of an option of kIntegerOptions
     if (optarg != nullptr && std::strchr(kIntegerOptions, c) != nullptr) {
       const std::optional<long> value = vantocli::decimal_number(optarg);
@@ -219,11 +243,21 @@ ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostre
         o.command_flag = true;
         break;
       case 'X': o.excludesvr_flag = true; break;
+      case kPngOption:
+      case kSvgOption:
+        if (optarg[0] == '\0') return refuse(err, "--png and --svg need a file name");
+        (c == kPngOption ? o.png_file : o.svg_file) = optarg;
+        break;
       default:  // -h, -?, an unknown letter or a missing argument
         return help(out);
     }
   }
 
+  if (o.png_file || o.svg_file) {
+    if (const std::string problem = picture_option_problem(o); !problem.empty()) {
+      return refuse(err, problem);
+    }
+  }
   if (!o.channels_flag) {
     if (!o.filename.empty()) return {std::move(o), 0};  // the save & restore mode
     out << "Channel or file name is not defined! (-c or -f options)\n";

@@ -72,6 +72,8 @@ struct ReaderOptions {
   bool command_flag = false;        // -x
   std::string command;
   bool excludesvr_flag = false;     // -X
+  std::optional<std::string> png_file;  // --png: the image as a PNG file ("-": standard output)
+  std::optional<std::string> svg_file;  // --svg: histories or spectra as an SVG plot
 };
 
 // The outcome of parsing: either options to run with, or the status the
@@ -82,7 +84,8 @@ struct ParseOutcome {
   int status = 0;
 };
 
-// Parses argv with getopt (its own messages off). Texts the command line
+// Parses argv with getopt_long (its own messages off): the letters and the
+// long options --png and --svg. Texts the command line
 // itself asks for (help, -v, the -R clamp, "not defined") go to out, refusals
 // of arguments to err.
 ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostream& err);

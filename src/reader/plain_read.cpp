@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "image_stage.h"
+#include "picture_stage.h"
 #include "retried_call.h"
 #include "value_text.h"
 
@@ -64,6 +65,7 @@ StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
     ctx.out << "vantoget: EVENTID " << result->get_event_id() << '\n';
   }
 
+  if (StageResult r = png_of_read(ctx, name, *result)) return r;
   if (result->type() == vanto::DATA_IMAGE) return print_image(ctx, name, *result);
   ChannelTable& table = is_array_result(*result) ? ctx.spect : ctx.nonspect;
   if (!table.add(name, std::move(result))) return table_full(ctx);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "array_stage.h"
+#include "picture_stage.h"
 #include "plain_read.h"
 #include "reader_context.h"
 #include "sr_stage.h"
@@ -67,6 +68,7 @@ StageResult read_channels(ReaderContext& ctx) {
 // Values, arrays and the table of one iteration (after the names were read).
 StageResult print_iteration(ReaderContext& ctx) {
   const ReaderOptions& o = ctx.options;
+  if (StageResult r = svg_of_pass(ctx)) return r;
   if (o.array_flag) {
     if (ctx.spect.empty() && ctx.first_iteration) {
       ctx.err << " No proper channels specified for " << "-a option! Ignoring -a ..." << '\n';

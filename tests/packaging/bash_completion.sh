@@ -39,13 +39,14 @@ scratch=$(mktemp -d); trap 'rm -rf "$scratch"' EXIT
 touch "$scratch/settings.sr"
 expect "$scratch/settings.sr" vantoget -f "$scratch/set"
 expect "$scratch/settings.sr" vantoput -f "$scratch/set"
+expect "$scratch/settings.sr" vantoget --svg "$scratch/set"
 
-# Every option of each man page is offered.
+# Every option of each man page is offered, long options included.
 for program in vantoget vantoput streamcat; do
   page="$SOURCE_DIR/docs/man/$program.1"
   documented=$(sed -n '/^\.SH OPTIONS/,/^\.SH EXIT/p' "$page" |
                grep -A1 '^\.TP' | grep -E '^\.(B|BI|BR) ' |
-               grep -oE '\\-[A-Za-z]([ "]|$)' | grep -oE '[A-Za-z]' | sed 's/^/-/' | sort -u)
+               grep -oE '\\-\\-[a-z]+|\\-[A-Za-z]([ "]|$)' | tr -d '\\ "' | sort -u)
   offered=$(offers "$program" "-" | tr ' ' '\n' | sort -u)
   missing=$(comm -23 <(echo "$documented") <(echo "$offered"))
   extra=$(comm -13 <(echo "$documented") <(echo "$offered"))

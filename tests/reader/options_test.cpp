@@ -182,6 +182,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "cannot use the interval of -i: \"0 0 0 0\": neither two Unix times nor "
                     "two local times separated by \",\""}));
 
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, RefusedArguments,
+    ::testing::Values(
+        RefusedCase{{"--png", "a.png", "--svg", "b.svg"}, "--png and --svg cannot be given together"},
+        RefusedCase{{"--svg", "-"}, "--svg needs a file name (\"-\" is only for --png)"},
+        RefusedCase{{"--png", ""}, "--png and --svg need a file name"},
+        RefusedCase{{"--svg", "b.svg", "-N"}, "--png and --svg do not go with -N"}));
+
 TEST(Options, UsableNumbersAndIntervalsAreTaken) {
   const Parsed p = parse({"-s", " 0.25", "-l", "2", "-u", "Months", "-i", "935431417 936940565 0 0",
                           "-c", "A/B/C/D"});
