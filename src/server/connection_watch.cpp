@@ -17,7 +17,8 @@ int open_reserve() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
 
 ConnectionWatch::ConnectionWatch(zmq::context_t& context, zmq::socket_t& socket,
                                  const std::string& name)
-    : monitor_(context, zmq::socket_type::pair), reserve_fd_(open_reserve()) {
+    : monitor_(context, zmq::socket_type::pair) {
+  fill_reserve();
   const std::string endpoint = "inproc://connection-watch-" + name;
   if (zmq_socket_monitor(socket.handle(), endpoint.c_str(),
                          ZMQ_EVENT_LISTENING | ZMQ_EVENT_ACCEPTED | ZMQ_EVENT_ACCEPT_FAILED |
@@ -30,8 +31,19 @@ ConnectionWatch::ConnectionWatch(zmq::context_t& context, zmq::socket_t& socket,
   monitor_.connect(endpoint);
 }
 
-ConnectionWatch::~ConnectionWatch() {
-  if (reserve_fd_ >= 0) ::close(reserve_fd_);
+ConnectionWatch::~ConnectionWatch() { release_reserve(); }
+
+void ConnectionWatch::fill_reserve() {
+  while (reserve_fds_.size() < kReserve) {
+    const int fd = open_reserve();
+    if (fd < 0) return;  // none free now; tried again after the next events
+    reserve_fds_.push_back(fd);
+  }
+}
+
+void ConnectionWatch::release_reserve() {
+  for (const int fd : reserve_fds_) ::close(fd);
+  reserve_fds_.clear();
 }
 
 std::vector<ConnectionId> ConnectionWatch::take_closed() {
@@ -68,28 +80,25 @@ std::vector<ConnectionId> ConnectionWatch::take_closed() {
     }
   }
   if (out_of_descriptors) refuse_waiting_connections();
-  if (reserve_fd_ < 0) reserve_fd_ = open_reserve();
+  fill_reserve();
   return closed;
 }
 
 // ZeroMQ retries a failed accept at once and for as long as a connection
 // waits, which keeps its I/O thread busy at full speed while every descriptor
 // is taken. The waiting connections are closed instead: the reserve
-// descriptor makes room to accept each one, which is closed right away (its
+// descriptors make room to accept each one, which is closed right away (its
 // client sees the connection end and may try again later).
 void ConnectionWatch::refuse_waiting_connections() {
   if (listening_fd_ < 0) return;
-  if (reserve_fd_ >= 0) {
-    ::close(reserve_fd_);
-    reserve_fd_ = -1;
-  }
+  release_reserve();
   for (;;) {
     const int fd = ::accept4(listening_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) break;  // none waits any more (or the I/O thread took the room)
     ::close(fd);
     ++refused_;
   }
-  reserve_fd_ = open_reserve();
+  fill_reserve();
 }
 
 ConnectionId ConnectionWatch::connection_of(zmq::message_t& message) const {

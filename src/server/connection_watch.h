@@ -50,7 +50,14 @@ class ConnectionWatch {
   uint64_t next_serial_ = 1;
   std::unordered_map<int, uint64_t> serial_of_fd_;  // open connections
   int listening_fd_ = -1;
-  int reserve_fd_ = -1;  // kept open to have one descriptor to accept with
+  // Descriptors kept open to have room to accept with. Several, because
+  // ZeroMQ's I/O thread retries its accept at the same time and may take a
+  // freed descriptor first (that connection is then served, and the reserve
+  // one smaller until a connection closes).
+  static constexpr size_t kReserve = 8;
+  std::vector<int> reserve_fds_;
+  void fill_reserve();
+  void release_reserve();
   long refused_ = 0;
 };
 
