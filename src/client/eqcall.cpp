@@ -216,6 +216,10 @@ size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size
 
 EqCall::EqCall() : impl_(std::make_unique<Impl>()) {}
 
+EqCall::Batch::Batch(EqCall& call) : call_(call) { call_.impl_->pool.silence().begin_batch(); }
+
+EqCall::Batch::~Batch() { call_.impl_->pool.silence().end_batch(); }
+
 // Subscriptions are stopped (their threads joined) before the connections go.
 EqCall::~EqCall() { impl_->subscriptions.clear(); }
 
@@ -255,8 +259,9 @@ int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
       // Forget both the route and the connections, so that the next call
       // asks the name service again and does not queue behind lost requests.
       if (adr != nullptr) rpc::forget_route(*adr);
+      // The servers given up in a running batch stay given up.
       impl_->last.clear();
-      impl_->pool = rpc::ConnectionPool();
+      impl_->pool.drop_all();
       return 0;
     case EQ_TIMEOUT:
       if (in == nullptr || in->get_int() <= 0) {

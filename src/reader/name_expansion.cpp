@@ -4,6 +4,8 @@
 #include <span>
 #include <ostream>
 
+#include <vanto/errors.h>
+
 #include "name_list.h"
 #include "retried_call.h"
 #include "table_stage.h"
@@ -107,9 +109,17 @@ std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std
 }
 
 // Takes the result of one composed name; a failed read or an empty result
-// skips it without a message.
+// skips it without a message, unless the server did not answer (a channel
+// that may well exist went unread): that read is reported, and unanswered
+// is set.
 StageResult take_composed_result(ReaderContext& ctx, std::size_t index, const std::string& name,
-                                 const vanto::EqData& result) {
+                                 const vanto::EqData& result, bool& unanswered) {
+  if (result.error() == vanto::unavail_serv) {
+    ctx.err << name << ": " << vantocli::value_text(result)
+            << " , result->error() = " << result.error() << '\n';
+    unanswered = true;
+    return std::nullopt;
+  }
   if (result.error() != 0 || result.length() == 0) return std::nullopt;
   print_type_line(ctx, name, result);
   if (StageResult r = sort_result(ctx, index, name, result, Expanded::location_or_property)) {
@@ -127,10 +137,13 @@ StageResult take_composed_result(ReaderContext& ctx, std::size_t index, const st
 constexpr std::size_t kReadWindow = 128;
 
 // Reads the composed names (with the retries of -R) and takes their results.
+// Reads the server did not answer end the process with status 1 once every
+// name was taken, as a failed plain read does.
 StageResult read_composed_names(ReaderContext& ctx, std::size_t index,
                                 const std::vector<std::string>& names) {
   std::vector<vanto::EqData> results(std::min(kReadWindow, names.size()));
   std::vector<vanto::EqData*> slots;
+  bool unanswered = false;
   for (std::size_t start = 0; start < names.size(); start += kReadWindow) {
     const auto window =
         std::span(names).subspan(start, std::min(kReadWindow, names.size() - start));
@@ -138,10 +151,11 @@ StageResult read_composed_names(ReaderContext& ctx, std::size_t index,
     for (std::size_t k = 0; k < window.size(); ++k) slots.push_back(&results[k]);
     vantocli::retried_get_many(ctx.call, window, ctx.data, slots, ctx.src, ctx.options.retry);
     for (std::size_t k = 0; k < window.size(); ++k) {
-      if (StageResult r = take_composed_result(ctx, index, window[k], results[k])) return r;
+      if (StageResult r = take_composed_result(ctx, index, window[k], results[k], unanswered))
+        return r;
     }
   }
-  return std::nullopt;
+  return unanswered ? StageResult(1) : std::nullopt;
 }
 
 // A location or property pattern under the device of ctx.address: asks for
@@ -170,6 +184,9 @@ StageResult expand_device(ReaderContext& ctx, std::size_t index) {
 }  // namespace
 
 StageResult expand_wildcard_name(ReaderContext& ctx, std::size_t index) {
+  // A server that stays silent for one time-out fails the rest of the
+  // expansion at once.
+  const vanto::EqCall::Batch batch(ctx.call);
   open_table_column(ctx, index);
   ctx.address.adr(ctx.options.channel[index]);
   if (!has_wildcard(ctx.address.device())) return expand_device(ctx, index);

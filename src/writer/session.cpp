@@ -22,11 +22,18 @@ bool set_target_address(WriterSession& s, const std::string& chan,
   return true;
 }
 
+void report_failed_call(WriterSession& s) {
+  // The error text names at most the server: in a restore or a wildcard
+  // write only the address tells which of many channels failed.
+  s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error()
+        << " for address " << s.address.show_adr() << "\n";
+}
+
 int detect_type(WriterSession& s, const std::string& chan) {
   s.data.init();  // an empty request: a previous value must not become call arguments
   s.call.get(&s.address, &s.data, &s.result);
   if (s.result.error() != 0 && !goes_on_after_failed_read(chan)) {
-    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    report_failed_call(s);
     return -1;
   }
   return s.result.type();
@@ -47,7 +54,7 @@ void print_read_back(WriterSession& s, int type) {
 int write_value(WriterSession& s, int type) {
   set_and_read_back(s, s.result);
   if (s.result.error() != 0) {
-    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    report_failed_call(s);
     return 1;
   }
   print_read_back(s, type);

@@ -32,6 +32,10 @@ bool goes_on_after_failed_read(const std::string& chan);
 bool set_target_address(WriterSession& s, const std::string& chan,
                         const std::optional<std::string>& mrg);
 
+// Reports the failed call in s.result on s.err: its error text, code and the
+// address called.
+void report_failed_call(WriterSession& s);
+
 // The channel's data type by a get call into s.result; -1 after the message
 // when the read fails and chan does not begin with "@" (which takes the type
 // of the error reply instead).

@@ -66,6 +66,24 @@ class EqCall {
   // thread for every update until this EqCall is destroyed.
   std::future<void> subscribe(const EqAdr& adr, std::function<void(const EqData&)> callback);
 
+  // A batch of calls, from its construction to its destruction (batches may
+  // nest). Within a batch, a server that let a call wait out the whole
+  // time-out is given up: the calls to it that follow, on any route to it
+  // and the name service look-ups included, fail at once with unavail_serv
+  // instead of waiting again, until it answers again (a late reply counts)
+  // or the outermost batch ends. EQ_RETRY does not lift this. A list of
+  // calls to a dead server thus costs one time-out, not one per call.
+  class Batch {
+   public:
+    explicit Batch(EqCall& call);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    EqCall& call_;
+  };
+
   // Default port of the name service and of vantoserver.
   static constexpr int kDefaultPort = 5600;
 
