@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <functional>
 #include <vector>
 
 #include <zmq_addon.hpp>
@@ -174,30 +175,22 @@ std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds time
   }
 }
 
-size_t Connection::call_many(Op op, std::span<const std::string> addresses, const EqData* in,
-                             std::span<EqData* const> out, size_t window,
-                             std::chrono::milliseconds timeout) {
-  RequestHeader header;
-  header.op = static_cast<uint16_t>(op);
-  std::vector<uint8_t> data;
-  if (in != nullptr && in->type() != DATA_NULL) {
-    header.type = in->type();
-    data = Codec::encode_data(*in, &header.count);
-  }
+size_t Connection::pipeline(size_t total, size_t window, std::chrono::milliseconds timeout,
+                            const std::function<bool(size_t, uint64_t)>& send,
+                            const std::function<EqData&(size_t)>& out) {
   // Request id -> index, of the requests in flight. Ids only grow, and the
   // server answers in order, so the oldest entry is nearly always the match.
   std::map<uint64_t, size_t> waiting;
   size_t next = 0;
   size_t failed = 0;
-  const size_t total = std::min(addresses.size(), out.size());
   window = std::max<size_t>(window, 1);
   while (next < total || !waiting.empty()) {
     while (next < total && waiting.size() < window) {
-      header.id = next_request_id();
-      if (send_encoded(header, addresses[next], data)) {
-        waiting.emplace(header.id, next);
+      const uint64_t id = next_request_id();
+      if (send(next, id)) {
+        waiting.emplace(id, next);
       } else {
-        fail_unavailable(*out[next], timeout);
+        fail_unavailable(out(next), timeout);
         ++failed;
       }
       ++next;
@@ -208,8 +201,8 @@ size_t Connection::call_many(Op op, std::span<const std::string> addresses, cons
     if (!reply) {
       // A silent server: what waits and what was not sent yet fails alike.
       if (waits) note_time_out();
-      for (const auto& [id, index] : waiting) fail_unavailable(*out[index], timeout);
-      for (size_t index = next; index < total; ++index) fail_unavailable(*out[index], timeout);
+      for (const auto& [id, index] : waiting) fail_unavailable(out(index), timeout);
+      for (size_t index = next; index < total; ++index) fail_unavailable(out(index), timeout);
       return failed + waiting.size() + (total - next);
     }
     const auto it = waiting.find(reply->id);
@@ -217,10 +210,40 @@ size_t Connection::call_many(Op op, std::span<const std::string> addresses, cons
       keep_for_later(reply->id, frames_);
       continue;
     }
-    if (take_reply(frames_, *out[it->second]) != 0) ++failed;
+    if (take_reply(frames_, out(it->second)) != 0) ++failed;
     waiting.erase(it);
   }
   return failed;
+}
+
+size_t Connection::call_many(Op op, std::span<const std::string> addresses, const EqData* in,
+                             std::span<EqData* const> out, size_t window,
+                             std::chrono::milliseconds timeout) {
+  // The header and argument are encoded once for the whole list.
+  RequestHeader header;
+  header.op = static_cast<uint16_t>(op);
+  std::vector<uint8_t> data;
+  if (in != nullptr && in->type() != DATA_NULL) {
+    header.type = in->type();
+    data = Codec::encode_data(*in, &header.count);
+  }
+  return pipeline(
+      std::min(addresses.size(), out.size()), window, timeout,
+      [&](size_t i, uint64_t id) {
+        header.id = id;
+        return send_encoded(header, addresses[i], data);
+      },
+      [&](size_t i) -> EqData& { return *out[i]; });
+}
+
+size_t Connection::call_each(std::span<const Request> requests, size_t window,
+                             std::chrono::milliseconds timeout) {
+  return pipeline(
+      requests.size(), window, timeout,
+      [&](size_t i, uint64_t id) {
+        return send_request(requests[i].op, id, requests[i].address, requests[i].in);
+      },
+      [&](size_t i) -> EqData& { return *requests[i].out; });
 }
 
 int Connection::take_reply(const Frames& frames, EqData& out) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -90,6 +91,19 @@ class Connection {
   size_t call_many(Op op, std::span<const std::string> addresses, const EqData* in,
                    std::span<EqData* const> out, size_t window, std::chrono::milliseconds timeout);
 
+  // One request of call_each.
+  struct Request {
+    Op op;
+    std::string address;
+    const EqData* in;  // request argument or value to write; may be null
+    EqData* out;
+  };
+  // Like call_many, for requests that differ in operation and argument:
+  // each request's reply lands in its own out. Returns the number of
+  // requests that failed.
+  size_t call_each(std::span<const Request> requests, size_t window,
+                   std::chrono::milliseconds timeout);
+
  private:
   using Frames = std::vector<zmq::message_t>;
 
@@ -110,6 +124,12 @@ class Connection {
   // Keeps the reply of a request sent ahead; false when nobody waits for it.
   bool keep_for_later(uint64_t id, Frames& frames);
   static int take_reply(const Frames& frames, EqData& out);
+  // The loop of call_many and call_each: keeps up to window of total
+  // requests in flight; send(i, id) sends request i under id (false: not
+  // sent), out(i) receives its reply or error.
+  size_t pipeline(size_t total, size_t window, std::chrono::milliseconds timeout,
+                  const std::function<bool(size_t, uint64_t)>& send,
+                  const std::function<EqData&(size_t)>& out);
 
   Endpoint server_;
   std::string server_text_;

@@ -53,6 +53,13 @@ class EqCall {
   // written value (or a later one). When the write fails, read_back is left
   // empty. Returns the write's code, as set does.
   int set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back);
+  // Writes many values: for i below count, what set(adrs[i], in[i], out[i],
+  // read_back[i]) would give, in that order, but the writes (each with its
+  // read-back) of a run of addresses on one route are kept in flight
+  // together instead of one round trip each. Returns the number of writes
+  // that failed.
+  size_t set_many(EqAdr* const* adrs, EqData* const* in, EqData* const* out,
+                  EqData* const* read_back, size_t count);
   // Lists names below the first '*' of the address: devices of the facility
   // (DATA_A_USTR, the name in each record's text), locations of a device, or
   // properties of a location ("NAME description").
