@@ -246,7 +246,9 @@ TEST_P(KilledMidWrite, EveryChannelIsWrittenOrReportedByName) {
     return read_channel(server_, progress) == "9";
   });
   const size_t written = lines(r.out);
-  EXPECT_TRUE(all_lines_match(r.out, std::regex("9"))) << r.out.substr(0, 2000);
+  // A write whose read-back went unanswered still counts as done; its line
+  // says so in place of the value.
+  EXPECT_TRUE(all_lines_match(r.out, std::regex("9|no answer from .*"))) << r.out.substr(0, 2000);
   EXPECT_GE(written, 200u);
   EXPECT_TRUE(all_lines_match(
       r.err, std::regex(".* , result.error\\(\\) = 100 for address BIG\\.SIM/[A-Z]+/L[0-9]+/VALUE")))
