@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <memory>
-#include <vector>
 #include <ostream>
+#include <vector>
 
 #include "image_stage.h"
 #include "retried_call.h"

@@ -39,7 +39,7 @@ class CapturedErrors {
 struct Pending {
   std::string messages;  // what its preparation printed on the error stream
   bool addressed = false;
-  bool ready = false;    // prepared: the write goes out
+  bool ready = false;  // prepared: the write goes out
   int type = -1;
   vanto::EqAdr address;
   vanto::EqData value;
