@@ -214,7 +214,52 @@ size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size
   return failed;
 }
 
+size_t EqCall::set_many(EqAdr* const* adrs, EqData* const* in, EqData* const* out,
+                        EqData* const* read_back, size_t count) {
+  const bool given = adrs != nullptr && in != nullptr && out != nullptr && read_back != nullptr;
+  const size_t total = given ? count : 0;
+  // The connection of the previous call, when write i may go there at once.
+  auto known_route = [&](size_t i) -> rpc::Connection* {
+    if (adrs[i] == nullptr || in[i] == nullptr || out[i] == nullptr || read_back[i] == nullptr ||
+        !adrs[i]->error_text().empty())
+      return nullptr;
+    return impl_->last.find(*adrs[i]);
+  };
+  size_t failed = 0;
+  std::vector<rpc::Connection::Request> requests;
+  size_t i = 0;
+  while (i < total) {
+    rpc::Connection* connection = known_route(i);
+    if (connection == nullptr) {
+      // Alone: it finds (and remembers) its server the way set does.
+      if (set(adrs[i], in[i], out[i], read_back[i]) != 0) ++failed;
+      ++i;
+      continue;
+    }
+    // The run of writes that follow the same route travels together, each
+    // write followed by its read.
+    const size_t first = i;
+    requests.clear();
+    for (; i < total && known_route(i) == connection; ++i) {
+      const std::string channel = channel_name(*adrs[i]);
+      requests.push_back({rpc::Op::set, channel, in[i], out[i]});
+      requests.push_back({rpc::Op::get, channel, nullptr, read_back[i]});
+    }
+    connection->call_each(requests, kReadsInFlight, impl_->timeout);
+    for (size_t k = first; k < i; ++k) {
+      if (out[k]->error() == 0) continue;
+      ++failed;
+      read_back[k]->init();  // the read of a failed write tells nothing
+    }
+  }
+  return failed;
+}
+
 EqCall::EqCall() : impl_(std::make_unique<Impl>()) {}
+
+EqCall::Batch::Batch(EqCall& call) : call_(call) { call_.impl_->pool.silence().begin_batch(); }
+
+EqCall::Batch::~Batch() { call_.impl_->pool.silence().end_batch(); }
 
 // Subscriptions are stopped (their threads joined) before the connections go.
 EqCall::~EqCall() { impl_->subscriptions.clear(); }
@@ -255,8 +300,9 @@ int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
       // Forget both the route and the connections, so that the next call
       // asks the name service again and does not queue behind lost requests.
       if (adr != nullptr) rpc::forget_route(*adr);
+      // The servers given up in a running batch stay given up.
       impl_->last.clear();
-      impl_->pool = rpc::ConnectionPool();
+      impl_->pool.drop_all();
       return 0;
     case EQ_TIMEOUT:
       if (in == nullptr || in->get_int() <= 0) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <functional>
 #include <vector>
 
 #include <zmq_addon.hpp>
@@ -45,8 +46,12 @@ uint64_t next_request_id() {
 
 }  // namespace
 
-Connection::Connection(const Endpoint& server, const std::atomic<bool>* stop)
-    : server_(server), stop_(stop), socket_(context(), zmq::socket_type::dealer) {
+Connection::Connection(const Endpoint& server, const std::atomic<bool>* stop, Silence* silence)
+    : server_(server),
+      server_text_(server.text()),
+      stop_(stop),
+      silence_(silence),
+      socket_(context(), zmq::socket_type::dealer) {
   socket_.set(zmq::sockopt::linger, 0);
   socket_.connect(server.tcp());
 }
@@ -76,6 +81,18 @@ void Connection::fail_unavailable(EqData& out, std::chrono::milliseconds timeout
   out.init();
   out.error(unavail_serv, "no answer from " + server_.text() + " within " +
                               std::to_string(timeout.count()) + " ms");
+}
+
+bool Connection::given_up() const {
+  return silence_ != nullptr && silence_->given_up(server_text_);
+}
+
+std::chrono::milliseconds Connection::wait_for(std::chrono::milliseconds timeout) const {
+  return given_up() ? std::chrono::milliseconds(0) : timeout;
+}
+
+void Connection::note_time_out() {
+  if (silence_ != nullptr) silence_->timed_out(server_text_);
 }
 
 int Connection::call(Op op, std::string_view address, const EqData* in, EqData& out,
@@ -111,12 +128,15 @@ int Connection::await(uint64_t id, EqData& out, std::chrono::milliseconds timeou
     ahead_.erase(kept);
     if (!frames.empty()) return take_reply(frames, out);
   }
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  // A server given up is not waited for; a reply already there still counts.
+  const bool waits = !given_up();
+  const auto deadline = std::chrono::steady_clock::now() + wait_for(timeout);
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    const std::optional<ReplyHeader> header = next_reply(left, false);
+    const std::optional<ReplyHeader> header = next_reply(left, !waits);
     if (!header) {
+      if (waits) note_time_out();
       fail_unavailable(out, timeout);
       return out.error();
     }
@@ -136,8 +156,11 @@ std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds time
       frames_.clear();
       if (zmq::recv_multipart(socket_, std::back_inserter(frames_), zmq::recv_flags::dontwait)) {
         if (frames_.size() != kReplyFrames) continue;
-        if (auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size()))
+        if (auto header = read_header<ReplyHeader>(frames_[0].data(), frames_[0].size())) {
+          // Any reply, even a late one, shows the server answers again.
+          if (silence_ != nullptr) silence_->answered(server_text_);
           return header;
+        }
         continue;
       }
     }
@@ -152,40 +175,34 @@ std::optional<ReplyHeader> Connection::next_reply(std::chrono::milliseconds time
   }
 }
 
-size_t Connection::call_many(Op op, std::span<const std::string> addresses, const EqData* in,
-                             std::span<EqData* const> out, size_t window,
-                             std::chrono::milliseconds timeout) {
-  RequestHeader header;
-  header.op = static_cast<uint16_t>(op);
-  std::vector<uint8_t> data;
-  if (in != nullptr && in->type() != DATA_NULL) {
-    header.type = in->type();
-    data = Codec::encode_data(*in, &header.count);
-  }
+size_t Connection::pipeline(size_t total, size_t window, std::chrono::milliseconds timeout,
+                            const std::function<bool(size_t, uint64_t)>& send,
+                            const std::function<EqData&(size_t)>& out) {
   // Request id -> index, of the requests in flight. Ids only grow, and the
   // server answers in order, so the oldest entry is nearly always the match.
   std::map<uint64_t, size_t> waiting;
   size_t next = 0;
   size_t failed = 0;
-  const size_t total = std::min(addresses.size(), out.size());
   window = std::max<size_t>(window, 1);
   while (next < total || !waiting.empty()) {
     while (next < total && waiting.size() < window) {
-      header.id = next_request_id();
-      if (send_encoded(header, addresses[next], data)) {
-        waiting.emplace(header.id, next);
+      const uint64_t id = next_request_id();
+      if (send(next, id)) {
+        waiting.emplace(id, next);
       } else {
-        fail_unavailable(*out[next], timeout);
+        fail_unavailable(out(next), timeout);
         ++failed;
       }
       ++next;
     }
     if (waiting.empty()) continue;
-    const std::optional<ReplyHeader> reply = next_reply(timeout, true);
+    const bool waits = !given_up();
+    const std::optional<ReplyHeader> reply = next_reply(wait_for(timeout), true);
     if (!reply) {
       // A silent server: what waits and what was not sent yet fails alike.
-      for (const auto& [id, index] : waiting) fail_unavailable(*out[index], timeout);
-      for (size_t index = next; index < total; ++index) fail_unavailable(*out[index], timeout);
+      if (waits) note_time_out();
+      for (const auto& [id, index] : waiting) fail_unavailable(out(index), timeout);
+      for (size_t index = next; index < total; ++index) fail_unavailable(out(index), timeout);
       return failed + waiting.size() + (total - next);
     }
     const auto it = waiting.find(reply->id);
@@ -193,10 +210,40 @@ size_t Connection::call_many(Op op, std::span<const std::string> addresses, cons
       keep_for_later(reply->id, frames_);
       continue;
     }
-    if (take_reply(frames_, *out[it->second]) != 0) ++failed;
+    if (take_reply(frames_, out(it->second)) != 0) ++failed;
     waiting.erase(it);
   }
   return failed;
+}
+
+size_t Connection::call_many(Op op, std::span<const std::string> addresses, const EqData* in,
+                             std::span<EqData* const> out, size_t window,
+                             std::chrono::milliseconds timeout) {
+  // The header and argument are encoded once for the whole list.
+  RequestHeader header;
+  header.op = static_cast<uint16_t>(op);
+  std::vector<uint8_t> data;
+  if (in != nullptr && in->type() != DATA_NULL) {
+    header.type = in->type();
+    data = Codec::encode_data(*in, &header.count);
+  }
+  return pipeline(
+      std::min(addresses.size(), out.size()), window, timeout,
+      [&](size_t i, uint64_t id) {
+        header.id = id;
+        return send_encoded(header, addresses[i], data);
+      },
+      [&](size_t i) -> EqData& { return *out[i]; });
+}
+
+size_t Connection::call_each(std::span<const Request> requests, size_t window,
+                             std::chrono::milliseconds timeout) {
+  return pipeline(
+      requests.size(), window, timeout,
+      [&](size_t i, uint64_t id) {
+        return send_request(requests[i].op, id, requests[i].address, requests[i].in);
+      },
+      [&](size_t i) -> EqData& { return *requests[i].out; });
 }
 
 int Connection::take_reply(const Frames& frames, EqData& out) {
@@ -219,10 +266,12 @@ int Connection::take_reply(const Frames& frames, EqData& out) {
 
 Connection& ConnectionPool::to(const Endpoint& server) {
   auto& slot = connections_[server.text()];
-  if (!slot) slot = std::make_unique<Connection>(server, stop_);
+  if (!slot) slot = std::make_unique<Connection>(server, stop_, &silence_);
   return *slot;
 }
 
 void ConnectionPool::drop(const Endpoint& server) { connections_.erase(server.text()); }
+
+void ConnectionPool::drop_all() { connections_.clear(); }
 
 }  // namespace vanto::rpc

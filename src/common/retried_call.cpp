@@ -35,6 +35,14 @@ std::size_t get_many(vanto::EqCall& call, std::span<const std::string> names, va
   return call.get_many(pointers.data(), &in, out.data(), std::min(pointers.size(), out.size()));
 }
 
+int retry_failed_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in,
+                     vanto::EqData& out, vanto::EqData& retry_in, int attempts) {
+  if (!is_retryable(out.error())) return out.error();
+  ask_for_retry(call, address, retry_in);
+  if (attempts > 1) return retried_get(call, address, in, out, retry_in, attempts - 1);
+  return out.error();
+}
+
 void retried_get_many(vanto::EqCall& call, std::span<const std::string> names, vanto::EqData& in,
                       std::span<vanto::EqData* const> out, vanto::EqData& retry_in, int attempts) {
   if (get_many(call, names, in, out) == 0) return;
@@ -42,8 +50,7 @@ void retried_get_many(vanto::EqCall& call, std::span<const std::string> names, v
     if (!is_retryable(out[i]->error())) continue;
     vanto::EqAdr address;
     address.adr(names[i]);
-    ask_for_retry(call, address, retry_in);
-    if (attempts > 1) retried_get(call, address, in, *out[i], retry_in, attempts - 1);
+    retry_failed_get(call, address, in, *out[i], retry_in, attempts);
   }
 }
 

@@ -18,6 +18,12 @@ namespace vantocli {
 int retried_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in,
                 vanto::EqData& out, vanto::EqData& retry_in, int attempts);
 
+// What retried_get does after a first attempt that left out: when out holds
+// 100 or 101, the retry request and up to attempts - 1 further attempts.
+// Returns the last error code.
+int retry_failed_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in,
+                     vanto::EqData& out, vanto::EqData& retry_in, int attempts);
+
 // Reads names[i] into *out[i] for every i, one attempt each, all at once
 // (EqCall::get_many); in is the request argument of every read. Returns the
 // number of reads that failed; each result holds its own code.

@@ -4,6 +4,8 @@
 #include <span>
 #include <ostream>
 
+#include <vanto/errors.h>
+
 #include "name_list.h"
 #include "retried_call.h"
 #include "table_stage.h"
@@ -115,11 +117,20 @@ std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std
 }
 
 // Takes the result of one composed name; a failed read or an empty result
-// skips it without a message.
+// skips it without a message, unless the server did not answer (a channel
+// that may well exist went unread): that read is reported and the run fails.
 StageResult take_composed_result(ReaderContext& ctx, std::size_t index, const std::string& name,
                                  const vanto::EqData& result) {
   // A location listing (no property) reads names that are no channels.
-  if (!ctx.address.property().empty()) count_read(ctx, result.error());
+  if (!ctx.address.property().empty()) {
+    count_read(ctx, result.error());
+    if (result.error() == vanto::unavail_serv) {
+      ctx.err << name << ": " << vantocli::value_text(result)
+              << " , result->error() = " << result.error() << '\n';
+      ctx.failed = true;  // the expansion goes on, the run fails
+      return std::nullopt;
+    }
+  }
   if (result.error() != 0 || result.length() == 0) return std::nullopt;
   print_type_line(ctx, name, result);
   if (StageResult r = sort_result(ctx, index, name, result, Expanded::location_or_property)) {
@@ -191,6 +202,9 @@ StageResult expand_each_device(ReaderContext& ctx, std::size_t index) {
 }  // namespace
 
 StageResult expand_wildcard_name(ReaderContext& ctx, std::size_t index) {
+  // A server that stays silent for one time-out fails the rest of the
+  // expansion at once.
+  const vanto::EqCall::Batch batch(ctx.call);
   open_table_column(ctx, index);
   ctx.address.adr(ctx.options.channel[index]);
   ctx.wildcard_reads = {};

@@ -1,11 +1,14 @@
 #include "plain_read.h"
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 #include "image_stage.h"
 #include "picture_stage.h"
 #include "retried_call.h"
+#include "retry.h"
 #include "value_text.h"
 
 namespace vantoget {
@@ -42,15 +45,13 @@ bool is_array_result(const vanto::EqData& result) {
   return candidate && !is_single_cell_type(result.type());
 }
 
-StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
-  auto result = std::make_unique<vanto::EqData>();
-  ctx.address.adr(name);
-  vanto::EqData crop;
-  vanto::EqData& input = image_read_input(ctx, name, crop);
+namespace {
 
-  const int code = vantocli::retried_get(ctx.call, ctx.address, input, ctx.dst, ctx.src,
-                                         ctx.options.retry);
-  result->copy_from(ctx.dst);
+// Takes the result of name's read (code: its last error code): a failure is
+// reported and ends the process, an image is printed, anything else is
+// sorted into its table.
+StageResult take_plain_result(ReaderContext& ctx, const std::string& name,
+                              std::unique_ptr<vanto::EqData> result, int code) {
   if (code != 0) {
     ctx.err << name << ": " << vantocli::value_text(*result)
             << " , result->error() = " << code << '\n';
@@ -69,6 +70,55 @@ StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
   if (result->type() == vanto::DATA_IMAGE) return print_image(ctx, name, *result);
   ChannelTable& table = is_array_result(*result) ? ctx.spect : ctx.nonspect;
   if (!table.add(name, std::move(result))) return table_full(ctx);
+  return std::nullopt;
+}
+
+// Plain names are read this many at a time, all reads of a window at once.
+constexpr std::size_t kReadWindow = 128;
+
+}  // namespace
+
+StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
+  auto result = std::make_unique<vanto::EqData>();
+  ctx.address.adr(name);
+  vanto::EqData crop;
+  vanto::EqData& input = image_read_input(ctx, name, crop);
+
+  const int code = vantocli::retried_get(ctx.call, ctx.address, input, ctx.dst, ctx.src,
+                                         ctx.options.retry);
+  result->copy_from(ctx.dst);
+  return take_plain_result(ctx, name, std::move(result), code);
+}
+
+StageResult read_plain_names(ReaderContext& ctx, std::span<const std::string> names) {
+  // An image crop is a request of its own per name: those go one by one.
+  if (ctx.options.sp_flag || names.size() == 1) {
+    for (const std::string& name : names) {
+      if (StageResult r = read_plain_name(ctx, name)) return r;
+    }
+    return std::nullopt;
+  }
+  std::vector<std::unique_ptr<vanto::EqData>> results;
+  std::vector<vanto::EqData*> slots;
+  for (std::size_t start = 0; start < names.size(); start += kReadWindow) {
+    const auto window = names.subspan(start, std::min(kReadWindow, names.size() - start));
+    results.clear();
+    slots.clear();
+    for (std::size_t k = 0; k < window.size(); ++k) {
+      results.push_back(std::make_unique<vanto::EqData>());
+      slots.push_back(results.back().get());
+    }
+    vantocli::get_many(ctx.call, window, ctx.data, slots);
+    // In list order, as if each name had been read alone: a failed read is
+    // tried again on its own with the retries of -R, and the first read that
+    // stays failed ends the process.
+    for (std::size_t k = 0; k < window.size(); ++k) {
+      ctx.address.adr(window[k]);
+      const int code = vantocli::retry_failed_get(ctx.call, ctx.address, ctx.data, *results[k],
+                                                  ctx.src, ctx.options.retry);
+      if (StageResult r = take_plain_result(ctx, window[k], std::move(results[k]), code)) return r;
+    }
+  }
   return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 // Reading a name without '*' and sorting its result into the tables.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include <vanto/eqdata.h>
@@ -18,5 +19,10 @@ bool is_array_result(const vanto::EqData& result);
 // the name and the error on ctx.err and ends the process with status 1; an
 // image is printed at once and ends the process.
 StageResult read_plain_name(ReaderContext& ctx, const std::string& name);
+
+// read_plain_name for each of names in turn, with the same output, but the
+// reads of many names go out together (EqCall::get_many) instead of one
+// round trip each; a read that failed is retried alone.
+StageResult read_plain_names(ReaderContext& ctx, std::span<const std::string> names);
 
 }  // namespace vantoget

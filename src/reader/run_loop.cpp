@@ -56,11 +56,19 @@ StageResult run_shell_command(ReaderContext& ctx) {
 StageResult read_channels(ReaderContext& ctx) {
   ctx.spect.clear();
   ctx.nonspect.clear();
-  const auto& names = ctx.options.channel;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const StageResult r = has_wildcard(names[i]) ? expand_wildcard_name(ctx, i)
-                                                 : read_plain_name(ctx, names[i]);
-    if (r) return r;
+  const std::vector<std::string>& names = ctx.options.channel;
+  for (std::size_t i = 0; i < names.size();) {
+    if (has_wildcard(names[i])) {
+      if (StageResult r = expand_wildcard_name(ctx, i)) return r;
+      ++i;
+      continue;
+    }
+    // A run of plain names is read together.
+    const auto end = std::find_if(names.begin() + static_cast<std::ptrdiff_t>(i), names.end(),
+                                  [](const std::string& name) { return has_wildcard(name); });
+    const auto count = static_cast<std::size_t>(end - names.begin()) - i;
+    if (StageResult r = read_plain_names(ctx, std::span(names).subspan(i, count))) return r;
+    i += count;
   }
   return std::nullopt;
 }

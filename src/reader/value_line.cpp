@@ -53,6 +53,7 @@ bool reread_all(ReaderContext& ctx) {
   std::vector<std::string> names;
   std::vector<vanto::EqData*> slots;
   bool all_read = true;
+  const vanto::EqCall::Batch batch(ctx.call);
   for (std::size_t start = 0; start < entries.size(); start += kRereadWindow) {
     const std::size_t end = std::min(entries.size(), start + kRereadWindow);
     names.clear();

@@ -1,8 +1,10 @@
 #include "restore_from_file.h"
 
 #include <thread>
+#include <vector>
 
 #include "restore_reader.h"
+#include "write_many.h"
 #include "write_to_dev.h"
 
 namespace vantoput {
@@ -90,14 +92,24 @@ int restore_from_file(WriterSession& s, const RestoreRequest& r) {
       r.pause ? r.pause : [](std::chrono::microseconds d) { std::this_thread::sleep_for(d); };
 
   // Every entry is tried; one that fails does not stop the others, but the
-  // run reports it.
+  // run reports it. After one time-out the remaining entries of a silent
+  // server fail at once.
+  const vanto::EqCall::Batch batch(s.call);
+  if (!r.delay_flag) {
+    // No pause between the writes: they go out together.
+    std::vector<ChannelWrite> writes;
+    writes.reserve(file.entries.size());
+    for (const RestoreEntry& entry : file.entries)
+      writes.push_back({entry.chn, entry.type, entry.value});
+    return write_many(s, writes, mrg) == 0 ? 0 : 1;
+  }
   bool any_failed = false;
   for (const RestoreEntry& entry : file.entries) {
     if (write_to_dev(s, entry.chn, entry.type, entry.value, mrg) != 0) {
       any_failed = true;
       continue;
     }
-    if (r.delay_flag) pause(restore_delay(r.delay));
+    pause(restore_delay(r.delay));
   }
   return any_failed ? 1 : 0;
 }

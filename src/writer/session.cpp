@@ -22,11 +22,19 @@ bool set_target_address(WriterSession& s, const std::string& chan,
   return true;
 }
 
+void report_failed_call(WriterSession& s, const vanto::EqData& result,
+                        const vanto::EqAdr& address) {
+  // The error text names at most the server: in a restore or a wildcard
+  // write only the address tells which of many channels failed.
+  s.err << vantocli::value_text(result) << " , result.error() = " << result.error()
+        << " for address " << address.show_adr() << "\n";
+}
+
 int detect_type(WriterSession& s, const std::string& chan) {
   s.data.init();  // an empty request: a previous value must not become call arguments
   s.call.get(&s.address, &s.data, &s.result);
   if (s.result.error() != 0 && !goes_on_after_failed_read(chan)) {
-    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    report_failed_call(s, s.result, s.address);
     return -1;
   }
   return s.result.type();
@@ -38,19 +46,19 @@ int set_and_read_back(WriterSession& s, vanto::EqData& result) {
   return code;
 }
 
-void print_read_back(WriterSession& s, int type) {
+void print_read_back(WriterSession& s, int type, const vanto::EqData& read_back) {
   // The read-back is informative: an error there prints its text in place of
   // the value, and the write still counts as done.
-  if (type != vanto::DATA_XML) s.out << vantocli::value_text(s.read_back) << "\n";
+  if (type != vanto::DATA_XML) s.out << vantocli::value_text(read_back) << "\n";
 }
 
 int write_value(WriterSession& s, int type) {
   set_and_read_back(s, s.result);
   if (s.result.error() != 0) {
-    s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error() << "\n";
+    report_failed_call(s, s.result, s.address);
     return 1;
   }
-  print_read_back(s, type);
+  print_read_back(s, type, s.read_back);
   return 0;
 }
 

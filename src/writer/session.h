@@ -32,6 +32,10 @@ bool goes_on_after_failed_read(const std::string& chan);
 bool set_target_address(WriterSession& s, const std::string& chan,
                         const std::optional<std::string>& mrg);
 
+// Reports a failed call on s.err: its error text, code and the address called.
+void report_failed_call(WriterSession& s, const vanto::EqData& result,
+                        const vanto::EqAdr& address);
+
 // The channel's data type by a get call into s.result; -1 after the message
 // when the read fails and chan does not begin with "@" (which takes the type
 // of the error reply instead).
@@ -41,9 +45,9 @@ int detect_type(WriterSession& s, const std::string& chan);
 // round trip; result receives the write's reply. Returns its code.
 int set_and_read_back(WriterSession& s, vanto::EqData& result);
 
-// Prints the value of a successful set as read back (s.read_back), unless it
-// is an XML document.
-void print_read_back(WriterSession& s, int type);
+// Prints the value of a successful set as read back, unless it is an XML
+// document.
+void print_read_back(WriterSession& s, int type, const vanto::EqData& read_back);
 
 // Writes s.data (of type type) into s.address: the write's error text on
 // failure (status 1), else the read-back value (status 0).

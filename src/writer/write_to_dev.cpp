@@ -42,15 +42,22 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
 
 }  // namespace
 
-int write_to_dev(WriterSession& s, const std::string& chan, int typ, const std::string& value,
-                 const std::optional<std::string>& mrg) {
-  if (!set_target_address(s, chan, mrg)) return 1;
+int prepare_write(WriterSession& s, const std::string& chan, int typ, const std::string& value,
+                  const std::optional<std::string>& mrg) {
+  if (!set_target_address(s, chan, mrg)) return -1;
   if (typ == -1) {
     typ = detect_type(s, chan);
-    if (typ == -1) return 1;
+    if (typ == -1) return -1;
   }
-  if (!build_value(s, typ, value)) return 1;
-  return write_value(s, typ);
+  if (!build_value(s, typ, value)) return -1;
+  return typ;
+}
+
+int write_to_dev(WriterSession& s, const std::string& chan, int typ, const std::string& value,
+                 const std::optional<std::string>& mrg) {
+  const int type = prepare_write(s, chan, typ, value, mrg);
+  if (type == -1) return 1;
+  return write_value(s, type);
 }
 
 int write_direct(WriterSession& s, const std::string& chan, int typ,
@@ -92,7 +99,7 @@ int write_direct(WriterSession& s, const std::string& chan, int typ,
     s.err << vantocli::value_text(result_set) << " , error = " << result_set.error() << "\n";
     return 1;
   }
-  print_read_back(s, typ);
+  print_read_back(s, typ, s.read_back);
   return 0;
 }
 

@@ -18,6 +18,13 @@ namespace vantoput {
 int write_to_dev(WriterSession& s, const std::string& chan, int typ, const std::string& value,
                  const std::optional<std::string>& mrg);
 
+// The steps of write_to_dev before the write: points s.address at the
+// channel and fills s.data with the value. Returns the type written, or -1
+// after the messages when the channel cannot be written (nothing was sent
+// then but a type-detecting read).
+int prepare_write(WriterSession& s, const std::string& chan, int typ, const std::string& value,
+                  const std::optional<std::string>& mrg);
+
 // Copies the value of chan_to_read into chan and prints the value read back.
 // typ -1: the two channels must have the same type; otherwise chan must have
 // type typ. Returns 0 or 1.

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -147,6 +148,121 @@ TEST(ServerDiesMidRun, RestoreFailsTheEntriesAfterTheServerIsGone) {
   EXPECT_LT(r.out.size(), 10u) << r.out;
   EXPECT_FALSE(r.err.empty());
 }
+
+// A server killed part-way through a long list of channels. After one
+// time-out everything left on that server fails at once: the run ends long
+// before the hang guard (one time-out per channel would take many minutes),
+// with status 1, and every channel either succeeded or is reported by name.
+const std::string kListConfig = R"(
+[[device]]
+facility = "BIG.SIM"
+name = "MANY"
+location_prefix = "L"
+location_count = 8000
+  [[device.property]]
+  name = "VALUE"
+  type = "INT"
+  writable = true
+  value = 7
+
+[[device]]
+facility = "BIG.SIM"
+name = "SOME"
+location_prefix = "L"
+location_count = 1000
+  [[device.property]]
+  name = "VALUE"
+  type = "INT"
+  writable = true
+  value = 7
+)";
+
+class KilledMidList : public ::testing::Test {
+ protected:
+  // Runs program until progressed(child) holds, kills the server meanwhile
+  // holding the program still (so that it cannot finish first) and waits
+  // for the end.
+  template <typename Progressed>
+  ProgramResult run_and_kill(const std::string& program, const std::vector<std::string>& args,
+                             Progressed progressed) {
+    ChildProcess child(program, args, env_of(server_));
+    EXPECT_TRUE(wait_until([&] { return progressed(child); }, 120s)) << child.err();
+    child.signal(SIGSTOP);
+    ::kill(server_.pid(), SIGKILL);
+    child.signal(SIGCONT);
+    ProgramResult r = child.wait(90s);
+    EXPECT_FALSE(r.timed_out) << "still running long after the server died";
+    EXPECT_EQ(r.status, 1) << r.err.substr(0, 2000);
+    return r;
+  }
+  // The locations k of the "BIG.SIM/<device>/Lk/VALUE" addresses in text.
+  static std::set<int> locations_named(const std::string& text) {
+    static const std::regex address("BIG\\.SIM/[A-Z]+/L([0-9]+)/VALUE");
+    std::set<int> found;
+    for (std::sregex_iterator it(text.begin(), text.end(), address), end; it != end; ++it)
+      found.insert(std::stoi((*it)[1]));
+    return found;
+  }
+  static size_t lines(const std::string& text) { return std::ranges::count(text, '\n'); }
+
+  ServerProcess server_{temp_file(kListConfig, ".toml")};
+};
+
+TEST_F(KilledMidList, WildcardReadReportsEveryChannelItCouldNotRead) {
+  // -N prints each channel as it is read.
+  const ProgramResult r =
+      run_and_kill("vantoget", {"-N", "-c", "BIG.SIM/MANY/*/VALUE"},
+                   [](ChildProcess& c) { return c.wait_for_out("/VALUE ", 0ms, 500); });
+  const std::set<int> read = locations_named(r.out);
+  const std::set<int> failed = locations_named(r.err);
+  ASSERT_GE(read.size(), 500u);
+  ASSERT_FALSE(failed.empty()) << "the server died after the last read";
+  EXPECT_EQ(read.size() + failed.size(), 8000u);
+  EXPECT_EQ(*failed.begin(), *read.rbegin() + 1) << "the reads after the first unanswered one";
+  EXPECT_TRUE(all_lines_match(r.err, std::regex(".*/VALUE: .* , result->error\\(\\) = 100")))
+      << r.err.substr(0, 2000);
+}
+
+// Restore and wildcard write of 1000 channels: one read-back line per channel
+// written, one error line naming the channel for each of the others. The
+// progress is seen on the server, as the writers' output comes in blocks.
+struct ListWrite {
+  const char* name;
+  std::vector<std::string> (*args)();
+  const char* device;
+};
+
+class KilledMidWrite : public KilledMidList, public ::testing::WithParamInterface<ListWrite> {};
+
+std::vector<std::string> restore_args() {
+  std::string file = "//Save_&_Restore//\n dying server ;\n Tue Dec  8 02:00:00 2026\n ;\n\n";
+  for (int k = 1; k <= 1000; ++k)
+    file += "BIG.SIM MANY L" + std::to_string(k) + " VALUE\t1\t9\t;\n";
+  return {"-f", temp_file(file), "-D", "2"};
+}
+std::vector<std::string> wildcard_args() { return {"-c", "BIG.SIM/SOME/*/VALUE", "-d", "9"}; }
+
+TEST_P(KilledMidWrite, EveryChannelIsWrittenOrReportedByName) {
+  const std::string progress = std::string("BIG.SIM/") + GetParam().device + "/L200/VALUE";
+  const ProgramResult r = run_and_kill("vantoput", GetParam().args(), [&](ChildProcess&) {
+    return read_channel(server_, progress) == "9";
+  });
+  const size_t written = lines(r.out);
+  // A write whose read-back went unanswered still counts as done; its line
+  // says so in place of the value.
+  EXPECT_TRUE(all_lines_match(r.out, std::regex("9|no answer from .*"))) << r.out.substr(0, 2000);
+  EXPECT_GE(written, 200u);
+  const std::regex failed(
+      ".* , result.error\\(\\) = 100 for address BIG\\.SIM/[A-Z]+/L[0-9]+/VALUE");
+  EXPECT_TRUE(all_lines_match(r.err, failed)) << r.err.substr(0, 2000);
+  EXPECT_EQ(lines(r.err), 1000 - written);
+  EXPECT_EQ(locations_named(r.err).size(), 1000 - written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, KilledMidWrite,
+                         ::testing::Values(ListWrite{"Restore", restore_args, "MANY"},
+                                           ListWrite{"Wildcard", wildcard_args, "SOME"}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(SlowServer, ReadAndWriteTimeOutWithUnavailableService) {
   ServerProcess server;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <vanto/errors.h>
+
 #include "harness.h"
 #include "text_diff.h"
 
@@ -273,6 +275,47 @@ TEST_F(Vantoget, AddressWithServerPrefixIsReadDirectly) {
   const auto r = run({"-T", "-c", direct});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_SAME_TEXT("42\t\n", r.out);
+}
+
+// A list of plain names is read in one go (the reads travel together); its
+// output must be exactly what reading the names one by one gives, also when
+// reads fail on the way: a busy answer is retried alone with -R, and a read
+// that stays failed ends the run with that name's error line alone.
+TEST_F(Vantoget, ListOfManyNamesPrintsWhatReadingThemOneByOnePrints) {
+  std::vector<std::string> names;
+  // Values of one cell each (arrays would move to the end of the line).
+  const std::vector<std::string> scalars = {kInt,    kInt255, kFloat, "TEST.SIM/SCALAR/LOC1/DOUBLE",
+                                            kString, kLong,   "TEST.SIM/SCALAR/LOC1/IIII"};
+  while (names.size() < 100) {
+    for (const char* device : {"PUMP1", "PUMP2", "GAUGENG", "VALVENG", "ABXY"})
+      for (const char* location : {"L1", "L2", "SRV._SVR"})
+        for (const char* property : {"ERROR", "NAME"})
+          names.push_back(std::string("TEST.VAC/") + device + "/" + location + "/" + property);
+    names.insert(names.end(), scalars.begin(), scalars.end());
+  }
+  names.resize(100);
+  std::string list, one_by_one;
+  for (const std::string& name : names) {
+    list += name + " ";
+    const auto single = run({"-T", "-c", name});
+    ASSERT_EQ(single.status, 0) << name << ": " << single.err;
+    one_by_one += single.out.substr(0, single.out.size() - 1);
+  }
+  one_by_one += "\n";
+
+  for (const int k : {0, 50, 99}) server().fail_next(names[k], vanto::ill_serv, 1);
+  const auto retried = run({"-T", "-R", "2", "-c", list});
+  EXPECT_EQ(retried.status, 0) << retried.err;
+  EXPECT_SAME_TEXT(one_by_one, retried.out);
+  EXPECT_EQ(retried.err, "");
+
+  server().fail_always(names[60], vanto::ill_parameter);
+  const auto alone = run({"-T", "-c", names[60]});
+  const auto failed = run({"-T", "-c", list});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.out, "");
+  EXPECT_EQ(failed.err, alone.err);
+  EXPECT_NE(alone.err, "");
 }
 
 }  // namespace

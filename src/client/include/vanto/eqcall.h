@@ -53,6 +53,13 @@ class EqCall {
   // written value (or a later one). When the write fails, read_back is left
   // empty. Returns the write's code, as set does.
   int set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back);
+  // Writes many values: for i below count, what set(adrs[i], in[i], out[i],
+  // read_back[i]) would give, in that order, but the writes (each with its
+  // read-back) of a run of addresses on one route are kept in flight
+  // together instead of one round trip each. Returns the number of writes
+  // that failed.
+  size_t set_many(EqAdr* const* adrs, EqData* const* in, EqData* const* out,
+                  EqData* const* read_back, size_t count);
   // Lists names below the first '*' of the address: devices of the facility
   // (DATA_A_USTR, the name in each record's text), locations of a device, or
   // properties of a location ("NAME description").
@@ -65,6 +72,24 @@ class EqCall {
   // address, 100 when no server answers). callback then runs on a library
   // thread for every update until this EqCall is destroyed.
   std::future<void> subscribe(const EqAdr& adr, std::function<void(const EqData&)> callback);
+
+  // A batch of calls, from its construction to its destruction (batches may
+  // nest). Within a batch, a server that let a call wait out the whole
+  // time-out is given up: the calls to it that follow, on any route to it
+  // and the name service look-ups included, fail at once with unavail_serv
+  // instead of waiting again, until it answers again (a late reply counts)
+  // or the outermost batch ends. EQ_RETRY does not lift this. A list of
+  // calls to a dead server thus costs one time-out, not one per call.
+  class Batch {
+   public:
+    explicit Batch(EqCall& call);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    EqCall& call_;
+  };
 
   // Default port of the name service and of vantoserver.
   static constexpr int kDefaultPort = 5600;
