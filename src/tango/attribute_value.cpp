@@ -5,15 +5,27 @@
 #include <limits>
 
 #include "tango_address.h"
+#include "vanto/codec.h"
+#include "wire.h"
 #include "tango_errors.h"
 #include "vanto/errors.h"
 
 namespace vanto::tango {
 namespace {
 
+using vanto::Codec;
+
 template <typename T>
 bool read_values(Tango::DeviceAttribute& attribute, std::vector<T>& values) {
   return attribute.extract_read(values);
+}
+
+// An array of fixed-size elements in one piece: elements added one by one
+// would copy the array per element (an image read flat has 60000 and more).
+template <typename T>
+void set_packed(const std::vector<T>& values, int type, EqData& out) {
+  Codec::decode_data(out, type, static_cast<uint32_t>(values.size()),
+                     reinterpret_cast<const uint8_t*>(values.data()), values.size() * sizeof(T));
 }
 
 template <typename T>
@@ -40,9 +52,12 @@ int set_longs(const std::vector<T>& values, bool array, EqData& out) {
       }
     }
   }
-  out.set_type(array ? DATA_A_LONG : DATA_LONG);
-  for (size_t i = 0; i < values.size() && (array || i == 0); ++i)
-    out.set_long(static_cast<int64_t>(values[i]), static_cast<int>(i));
+  if (array) {
+    set_packed(std::vector<int64_t>(values.begin(), values.end()), DATA_A_LONG, out);
+  } else {
+    out.set_type(DATA_LONG);
+    out.set_long(static_cast<int64_t>(values.at(0)));
+  }
   return 0;
 }
 
@@ -118,9 +133,12 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
     case Tango::DEV_BOOLEAN: {
       std::vector<bool> values;
       if (!read_values(attribute, values) || values.empty()) return -1;
-      out.set_type(array ? DATA_A_BOOL : DATA_BOOL);
-      for (size_t i = 0; i < values.size() && (array || i == 0); ++i)
-        out.set_bool(values[i], static_cast<int>(i));
+      if (array) {
+        set_packed(std::vector<uint8_t>(values.begin(), values.end()), DATA_A_BOOL, out);
+      } else {
+        out.set_type(DATA_BOOL);
+        out.set_bool(values[0]);
+      }
       return 0;
     }
     case Tango::DEV_STRING: {
@@ -130,10 +148,7 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
         out.set_string(values[0]);
         return 0;
       }
-      out.set_type(DATA_A_STRING);
-      for (size_t i = 0; i < values.size(); ++i)
-        out.set(0, 0, 0, 0, values[i].c_str(), static_cast<int>(i));
-      return 0;
+      return set_texts(values, DATA_A_STRING, out);
     }
     case Tango::DEV_STATE: {
       if (array) return unsupported("DevState spectrum and image", out);
@@ -158,6 +173,16 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
 }
 
 }  // namespace
+
+int set_texts(const std::vector<std::string>& texts, int type, EqData& out) {
+  // Laid out in one pass: records added one by one would copy the list per
+  // record (a Tango string spectrum may hold thousands).
+  std::vector<wire::UstrItem> items(texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) items[i].text = texts[i];
+  const std::vector<uint8_t> part = wire::ustr_part(items);
+  return Codec::decode_data(out, type, static_cast<uint32_t>(items.size()), part.data(),
+                            part.size());
+}
 
 int to_eqdata(Tango::DeviceAttribute& attribute, const std::vector<std::string>& enum_labels,
               EqData& out) {

@@ -14,6 +14,10 @@ namespace vanto::tango {
 int to_eqdata(Tango::DeviceAttribute& attribute, const std::vector<std::string>& enum_labels,
               EqData& out);
 
+// Puts texts into out as a list of records of type DATA_A_USTR or
+// DATA_A_STRING; returns out's code.
+int set_texts(const std::vector<std::string>& texts, int type, EqData& out);
+
 // Builds the value to write into the attribute described by info from in.
 // Returns 0, or an error code with why filled in.
 int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info,

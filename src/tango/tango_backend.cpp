@@ -1,6 +1,11 @@
 // The backend of "tango:" addresses, built as the module libvanto-tango.so
 // that libvanto loads on the first such address. Every call catches Tango's
 // exceptions: none leaves this module.
+#include <fnmatch.h>
+#include <signal.h>
+
+#include <array>
+
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -16,9 +21,29 @@
 namespace vanto::tango {
 namespace {
 
+// libtango puts a handler of its own on SIGTERM (and others) that ends the
+// process with status 255: the program's own dispositions are put back after
+// every call into libtango, so that a signal ends it as it would without.
+class KeepSignals {
+ public:
+  KeepSignals() {
+    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], nullptr, &saved_[i]);
+  }
+  ~KeepSignals() {
+    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &saved_[i], nullptr);
+  }
+  KeepSignals(const KeepSignals&) = delete;
+  KeepSignals& operator=(const KeepSignals&) = delete;
+
+ private:
+  static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+  std::array<struct sigaction, 4> saved_{};
+};
+
 // Runs call and turns a Tango exception into out's error; returns out's code.
 template <typename Call>
 int guarded(EqData& out, Call&& call) {
+  const KeepSignals signals;
   try {
     return call();
   } catch (const Tango::DevFailed& e) {
@@ -130,7 +155,14 @@ class TangoBackend final : public backend::Backend {
       }
       if (read_back == nullptr || info.writable == Tango::WRITE) {
         proxy.write_attribute(value);
-        if (read_back != nullptr) get(adr, *read_back);
+        if (read_back != nullptr) {
+          // From the device itself: a polled attribute's cache may still
+          // hold the value from before the write.
+          const Tango::DevSource source = proxy.get_source();
+          proxy.set_source(Tango::DEV);
+          get(adr, *read_back);
+          proxy.set_source(source);
+        }
       } else {
         Tango::DeviceAttribute back = proxy.write_read_attribute(value);
         to_eqdata(back, info.enum_labels, *read_back);
@@ -148,12 +180,11 @@ class TangoBackend final : public backend::Backend {
         if (const int code = database_names(adr, name, list, out); code != 0) return code;
       } else {
         std::unique_ptr<std::vector<std::string>> attributes(proxy_of(name).get_attribute_list());
-        list = *attributes;
+        for (const std::string& attribute : *attributes)
+          if (fnmatch(name.attribute.c_str(), attribute.c_str(), FNM_CASEFOLD) == 0)
+            list.push_back(attribute);
       }
-      out.init();
-      out.set_type(DATA_A_USTR);
-      for (size_t i = 0; i < list.size(); ++i) out.set(0, 0, 0, 0, list[i].c_str(), static_cast<int>(i));
-      return 0;
+      return set_texts(list, DATA_A_USTR, out);
     });
   }
 
@@ -272,14 +303,15 @@ class TangoBackend final : public backend::Backend {
     Tango::Database& db = database_of(name);
     std::string pattern;
     Tango::DbDatum answer;
+    // The database matches the pattern itself.
     if (has_wildcard(adr.facility())) {
-      pattern = "*";
+      pattern = adr.facility();
       answer = db.get_device_domain(pattern);
     } else if (has_wildcard(adr.device())) {
-      pattern = adr.facility() + "/*";
+      pattern = adr.facility() + "/" + adr.device();
       answer = db.get_device_family(pattern);
     } else {
-      pattern = adr.facility() + "/" + adr.device() + "/*";
+      pattern = adr.facility() + "/" + adr.device() + "/" + adr.location();
       answer = db.get_device_member(pattern);
     }
     answer >> list;
