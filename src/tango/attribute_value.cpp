@@ -98,8 +98,11 @@ int read_integers(Tango::DeviceAttribute& attribute, bool image, bool array, EqD
 int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>& enum_labels,
                EqData& out) {
   const Tango::AttrDataFormat format = attribute.get_data_format();
-  const bool array = format != Tango::SCALAR;
+  // A value whose format is not told (FMT_UNKNOWN, as in values made in
+  // this process) is a spectrum when it has more than one element.
   const bool image = format == Tango::IMAGE;
+  const bool array = image || format == Tango::SPECTRUM ||
+                     (format == Tango::FMT_UNKNOWN && attribute.get_dim_x() > 1);
   switch (attribute.get_type()) {
     case Tango::DEV_SHORT: return read_integers<Tango::DevShort>(attribute, image, array, out);
     case Tango::DEV_LONG: return read_integers<Tango::DevLong>(attribute, image, array, out);

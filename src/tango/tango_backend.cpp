@@ -296,8 +296,7 @@ class TangoBackend final : public backend::Backend {
                      EqData& out) {
     if (name.no_database) {
       out.init();
-      out.error(ill_parameter, "listing devices of " + adr.show_adr() +
-                                   " needs a Tango database, and the address has #dbase=no");
+      out.error(ill_parameter, "no Tango database to list devices (#dbase=no)");
       return out.error();
     }
     Tango::Database& db = database_of(name);
