@@ -26,7 +26,8 @@ struct Loaded {
 // build tree); the installation's module folder.
 std::vector<std::string> candidates(const std::string& protocol, const std::string& file) {
   std::string variable = "VANTO_";
-  for (char c : protocol) variable += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : protocol)
+    variable += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   variable += "_MODULE";
   if (const char* given = std::getenv(variable.c_str()); given != nullptr && *given != '\0')
     return {given};

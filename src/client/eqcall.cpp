@@ -233,7 +233,8 @@ EqCall::~EqCall() {
 }
 
 int EqCall::get(EqAdr* adr, EqData* in, EqData* out) {
-  if (ForeignCalls::serves(adr)) return out == nullptr ? ill_parameter : impl_->foreign.get(*adr, *out);
+  if (ForeignCalls::serves(adr))
+    return out == nullptr ? ill_parameter : impl_->foreign.get(*adr, *out);
   return impl_->perform(rpc::Op::get, adr, in, out);
 }
 
@@ -262,7 +263,8 @@ int EqCall::set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back) {
 }
 
 int EqCall::names(EqAdr* adr, EqData* out) {
-  if (ForeignCalls::serves(adr)) return out == nullptr ? ill_parameter : impl_->foreign.names(*adr, *out);
+  if (ForeignCalls::serves(adr))
+    return out == nullptr ? ill_parameter : impl_->foreign.names(*adr, *out);
   return impl_->perform(rpc::Op::names, adr, nullptr, out);
 }
 
@@ -298,7 +300,8 @@ int EqCall::get_option(EqAdr* adr, EqData* in, EqData* out, int option) {
     out->error(not_implemented, "unknown option");
     return out->error();
   }
-  if (ForeignCalls::serves(adr)) return out == nullptr ? ill_parameter : impl_->foreign.hostname(*adr, *out);
+  if (ForeignCalls::serves(adr))
+    return out == nullptr ? ill_parameter : impl_->foreign.hostname(*adr, *out);
   return impl_->perform(rpc::Op::hostname, adr, nullptr, out);
 }
 

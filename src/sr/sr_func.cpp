@@ -307,8 +307,9 @@ void SR::sr_save(const char* new_file) {
                 std::to_string(vantosr::kMaxValue) + " characters); the file value was saved");
       value = entry->value_;
     }
-    text += vantosr::format_entry_line(facility_field(address), address.device(), address.location(),
-                                       address.property(), entry->type_, value);
+    text += vantosr::format_entry_line(facility_field(address), address.device(),
+                                       address.location(), address.property(), entry->type_,
+                                       value);
   }
   if (write_file(new_file, text)) clear_list();
 }

@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "tango_address.h"
-#include "vanto/codec.h"
-#include "wire.h"
 #include "tango_errors.h"
+#include "vanto/codec.h"
 #include "vanto/errors.h"
+#include "wire.h"
 
 namespace vanto::tango {
 namespace {
@@ -45,7 +45,8 @@ template <typename T>
 int set_longs(const std::vector<T>& values, bool array, EqData& out) {
   for (const T value : values) {
     if constexpr (std::is_unsigned_v<T>) {
-      if (static_cast<uint64_t>(value) > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+      if (static_cast<uint64_t>(value) >
+          static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
         out.init();
         out.error(out_of_range, "value " + std::to_string(value) + " does not fit a LONG");
         return out_of_range;
@@ -104,13 +105,20 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
   const bool array = image || format == Tango::SPECTRUM ||
                      (format == Tango::FMT_UNKNOWN && attribute.get_dim_x() > 1);
   switch (attribute.get_type()) {
-    case Tango::DEV_SHORT: return read_integers<Tango::DevShort>(attribute, image, array, out);
-    case Tango::DEV_LONG: return read_integers<Tango::DevLong>(attribute, image, array, out);
-    case Tango::DEV_USHORT: return read_integers<Tango::DevUShort>(attribute, image, array, out);
-    case Tango::DEV_UCHAR: return read_integers<Tango::DevUChar>(attribute, image, array, out);
-    case Tango::DEV_ULONG: return read_integers<Tango::DevULong>(attribute, image, array, out);
-    case Tango::DEV_LONG64: return read_integers<Tango::DevLong64>(attribute, image, array, out);
-    case Tango::DEV_ULONG64: return read_integers<Tango::DevULong64>(attribute, image, array, out);
+    case Tango::DEV_SHORT:
+      return read_integers<Tango::DevShort>(attribute, image, array, out);
+    case Tango::DEV_LONG:
+      return read_integers<Tango::DevLong>(attribute, image, array, out);
+    case Tango::DEV_USHORT:
+      return read_integers<Tango::DevUShort>(attribute, image, array, out);
+    case Tango::DEV_UCHAR:
+      return read_integers<Tango::DevUChar>(attribute, image, array, out);
+    case Tango::DEV_ULONG:
+      return read_integers<Tango::DevULong>(attribute, image, array, out);
+    case Tango::DEV_LONG64:
+      return read_integers<Tango::DevLong64>(attribute, image, array, out);
+    case Tango::DEV_ULONG64:
+      return read_integers<Tango::DevULong64>(attribute, image, array, out);
     case Tango::DEV_FLOAT: {
       std::vector<float> values;
       if (!read_values(attribute, values) || values.empty()) return -1;
@@ -158,7 +166,8 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
       Tango::DevState state = Tango::UNKNOWN;
       if (!(attribute >> state)) return -1;
       const auto index = static_cast<size_t>(state);
-      out.set_string(index < std::size(Tango::DevStateName) ? Tango::DevStateName[index] : "UNKNOWN");
+      out.set_string(index < std::size(Tango::DevStateName) ? Tango::DevStateName[index]
+                                                            : "UNKNOWN");
       return 0;
     }
     case Tango::DEV_ENUM: {
@@ -228,7 +237,8 @@ bool element(const EqData& in, int index, T* value) {
   } else {
     const int64_t number = in.get_long(index);
     if (number < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
-        (number > 0 && static_cast<uint64_t>(number) > static_cast<uint64_t>(std::numeric_limits<T>::max())))
+        (number > 0 &&
+         static_cast<uint64_t>(number) > static_cast<uint64_t>(std::numeric_limits<T>::max())))
       return false;
     *value = static_cast<T>(number);
     return true;
@@ -264,8 +274,8 @@ std::string element_text(const EqData& in, int index) {
 
 }  // namespace
 
-int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info,
-                Tango::DeviceAttribute& value, std::string& why) {
+int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info, Tango::DeviceAttribute& value,
+                std::string& why) {
   if (info.data_format == Tango::IMAGE) {
     why = "writing image attributes is not supported";
     return type_error;
@@ -274,16 +284,26 @@ int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info,
   std::string name = info.name;
   value.set_name(name);
   switch (info.data_type) {
-    case Tango::DEV_SHORT: return insert<Tango::DevShort>(in, array, value, why);
-    case Tango::DEV_LONG: return insert<Tango::DevLong>(in, array, value, why);
-    case Tango::DEV_USHORT: return insert<Tango::DevUShort>(in, array, value, why);
-    case Tango::DEV_UCHAR: return insert<Tango::DevUChar>(in, array, value, why);
-    case Tango::DEV_ULONG: return insert<Tango::DevULong>(in, array, value, why);
-    case Tango::DEV_LONG64: return insert<Tango::DevLong64>(in, array, value, why);
-    case Tango::DEV_ULONG64: return insert<Tango::DevULong64>(in, array, value, why);
-    case Tango::DEV_FLOAT: return insert<Tango::DevFloat>(in, array, value, why);
-    case Tango::DEV_DOUBLE: return insert<Tango::DevDouble>(in, array, value, why);
-    case Tango::DEV_BOOLEAN: return insert<bool>(in, array, value, why);
+    case Tango::DEV_SHORT:
+      return insert<Tango::DevShort>(in, array, value, why);
+    case Tango::DEV_LONG:
+      return insert<Tango::DevLong>(in, array, value, why);
+    case Tango::DEV_USHORT:
+      return insert<Tango::DevUShort>(in, array, value, why);
+    case Tango::DEV_UCHAR:
+      return insert<Tango::DevUChar>(in, array, value, why);
+    case Tango::DEV_ULONG:
+      return insert<Tango::DevULong>(in, array, value, why);
+    case Tango::DEV_LONG64:
+      return insert<Tango::DevLong64>(in, array, value, why);
+    case Tango::DEV_ULONG64:
+      return insert<Tango::DevULong64>(in, array, value, why);
+    case Tango::DEV_FLOAT:
+      return insert<Tango::DevFloat>(in, array, value, why);
+    case Tango::DEV_DOUBLE:
+      return insert<Tango::DevDouble>(in, array, value, why);
+    case Tango::DEV_BOOLEAN:
+      return insert<bool>(in, array, value, why);
     case Tango::DEV_STRING: {
       if (!array) {
         std::string text = in.get_string();

@@ -20,7 +20,7 @@ int set_texts(const std::vector<std::string>& texts, int type, EqData& out);
 
 // Builds the value to write into the attribute described by info from in.
 // Returns 0, or an error code with why filled in.
-int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info,
-                Tango::DeviceAttribute& value, std::string& why);
+int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info, Tango::DeviceAttribute& value,
+                std::string& why);
 
 }  // namespace vanto::tango

@@ -9,7 +9,8 @@
 namespace vanto::tango {
 
 struct TangoName {
-  std::string device;     // what DeviceProxy takes: "dom/fam/mem" or "tango://h:p/dom/fam/mem[#dbase=no]"
+  std::string
+      device;  // what DeviceProxy takes: "dom/fam/mem" or "tango://h:p/dom/fam/mem[#dbase=no]"
   std::string attribute;  // the property field, without "#dbase=no"
   std::string db_host;    // the database's host ("" for TANGO_HOST)
   int db_port = 0;

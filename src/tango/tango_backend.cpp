@@ -5,7 +5,6 @@
 #include <signal.h>
 
 #include <array>
-
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -214,8 +213,8 @@ class TangoBackend final : public backend::Backend {
       Tango::DeviceProxy& proxy = proxy_of(name);
       Subscription s;
       s.proxy = &proxy;
-      s.forwarder = std::make_unique<EventForwarder>(std::move(callback),
-                                                     config_of(proxy, name).enum_labels);
+      s.forwarder =
+          std::make_unique<EventForwarder>(std::move(callback), config_of(proxy, name).enum_labels);
       try {
         s.id = proxy.subscribe_event(name.attribute, Tango::CHANGE_EVENT, s.forwarder.get());
       } catch (const Tango::DevFailed& e) {

@@ -32,8 +32,7 @@ TEST(TangoName, FourFieldsAreDomainFamilyMemberAttribute) {
     EXPECT_EQ(name.attribute, c.attribute) << c.address;
     EXPECT_EQ(name.no_database, c.no_database) << c.address;
   }
-  EXPECT_EQ(vanto::tango::tango_name(EqAdr("tango:SYS/Tg_Test/1/x")).device_key(),
-            "sys/tg_test/1");
+  EXPECT_EQ(vanto::tango::tango_name(EqAdr("tango:SYS/Tg_Test/1/x")).device_key(), "sys/tg_test/1");
 }
 
 Tango::DevErrorList stack(std::initializer_list<std::pair<const char*, const char*>> entries) {
@@ -108,9 +107,18 @@ TEST(TangoValues, EachTangoTypeBecomesItsLibraryType) {
       {[] { return scalar<bool>(true); }, vanto::DATA_BOOL, "1"},
       {[] { return scalar<std::string>("two words"); }, vanto::DATA_STRING, "two words"},
       {[] { return scalar<Tango::DevState>(Tango::ALARM); }, vanto::DATA_STRING, "ALARM"},
-      {[] { return spectrum<Tango::DevLong>({1, 2, 3}); }, vanto::DATA_A_INT, "1 2 3"},
-      {[] { return spectrum<Tango::DevLong64>({4, 5}); }, vanto::DATA_A_LONG, "4 5"},
-      {[] { return spectrum<double>({0.5, 1.5}); }, vanto::DATA_A_DOUBLE, "0.5 1.5"},
+      {[] {
+         return spectrum<Tango::DevLong>({1, 2, 3});
+       },
+       vanto::DATA_A_INT, "1 2 3"},
+      {[] {
+         return spectrum<Tango::DevLong64>({4, 5});
+       },
+       vanto::DATA_A_LONG, "4 5"},
+      {[] {
+         return spectrum<double>({0.5, 1.5});
+       },
+       vanto::DATA_A_DOUBLE, "0.5 1.5"},
   };
   for (const ValueCase& c : cases) {
     Tango::DeviceAttribute attribute = c.make();

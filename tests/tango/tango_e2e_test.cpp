@@ -1,14 +1,14 @@
 // The four programs on tango: addresses, against the Tango installation of
 // scripts/tango-up.sh (TANGO_HOST: database and TangoTest; VANTO_TANGO_NODB:
 // a TangoTest without database) and a vantoserver for mixed lists.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "harness.h"
 
@@ -27,8 +27,12 @@ std::string env(const char* name) {
 
 std::string nodb_device() { return "tango://" + env("VANTO_TANGO_NODB") + "/sys/tg_test/1/"; }
 
-ProgramResult vantoget(const std::vector<std::string>& args) { return run_program("vantoget", args); }
-ProgramResult vantoput(const std::vector<std::string>& args) { return run_program("vantoput", args); }
+ProgramResult vantoget(const std::vector<std::string>& args) {
+  return run_program("vantoget", args);
+}
+ProgramResult vantoput(const std::vector<std::string>& args) {
+  return run_program("vantoput", args);
+}
 
 // What a second client reads: the value alone.
 std::string read_back(const std::string& address) {
@@ -37,7 +41,9 @@ std::string read_back(const std::string& address) {
   return r.out;
 }
 
-std::string padded(const std::string& text) { return text + std::string(80 - text.size(), ' ') + "\t\n"; }
+std::string padded(const std::string& text) {
+  return text + std::string(80 - text.size(), ' ') + "\t\n";
+}
 
 // The names of -N output lines, one per line.
 std::string first_words(const std::string& text) {
@@ -58,20 +64,21 @@ class TangoE2E : public vantotest::ServerTest {
 
 TEST_F(TangoE2E, EachTangoTypeReadsAsItsLibraryType) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"short_scalar", "INT"},        {"long_scalar", "INT"},
-      {"ushort_scalar", "INT"},       {"uchar_scalar", "INT"},
-      {"long64_scalar", "LONG"},      {"ulong_scalar", "LONG"},
-      {"ulong64_scalar", "LONG"},     {"float_scalar", "FLOAT"},
-      {"double_scalar", "DOUBLE"},    {"string_scalar", "STRING"},
-      {"boolean_scalar", "BOOL"},     {"State", "STRING"},
-      {"long_spectrum_ro", "A_INT"},  {"double_spectrum_ro", "A_DOUBLE"},
+      {"short_scalar", "INT"},           {"long_scalar", "INT"},
+      {"ushort_scalar", "INT"},          {"uchar_scalar", "INT"},
+      {"long64_scalar", "LONG"},         {"ulong_scalar", "LONG"},
+      {"ulong64_scalar", "LONG"},        {"float_scalar", "FLOAT"},
+      {"double_scalar", "DOUBLE"},       {"string_scalar", "STRING"},
+      {"boolean_scalar", "BOOL"},        {"State", "STRING"},
+      {"long_spectrum_ro", "A_INT"},     {"double_spectrum_ro", "A_DOUBLE"},
       {"boolean_spectrum_ro", "A_BOOL"}, {"string_spectrum_ro", "A_STRING"},
-      {"uchar_image_ro", "IMAGE"},    {"double_image_ro", "A_DOUBLE"},
+      {"uchar_image_ro", "IMAGE"},       {"double_image_ro", "A_DOUBLE"},
   };
   for (const auto& [attribute, type] : cases) {
     const ProgramResult r = vantoget({"-t", "-c", kDevice + attribute});
     EXPECT_EQ(r.status, 0) << attribute << ": " << r.err;
-    EXPECT_EQ(r.out.rfind("vantoget: type() of " + kDevice + attribute + " = " + type + "\n", 0), 0u)
+    EXPECT_EQ(r.out.rfind("vantoget: type() of " + kDevice + attribute + " = " + type + "\n", 0),
+              0u)
         << r.out.substr(0, 200);
   }
   const ProgramResult state = vantoget({"-T", "-c", kDevice + "State"});
@@ -86,9 +93,9 @@ TEST_F(TangoE2E, WritesAreReadBackAndSeenByASecondClient) {
   struct Case {
     std::string attribute, value, shown;
   };
-  for (const Case& c : {Case{"double_scalar_w", "3.5", "3.5"}, Case{"short_scalar_w", "-3", "-3"},
-                        Case{"string_scalar", "two words", "two words"},
-                        Case{"long_spectrum", "1 2 3", "1 2 3"}}) {
+  for (const Case& c :
+       {Case{"double_scalar_w", "3.5", "3.5"}, Case{"short_scalar_w", "-3", "-3"},
+        Case{"string_scalar", "two words", "two words"}, Case{"long_spectrum", "1 2 3", "1 2 3"}}) {
     const ProgramResult put = vantoput({"-c", kDevice + c.attribute, "-d", c.value});
     EXPECT_EQ(put.status, 0) << c.attribute << ": " << put.err;
     EXPECT_EQ(put.out, c.shown + "\n");
@@ -110,14 +117,19 @@ TEST_F(TangoE2E, FailuresCarryTheirCodeAndTangosReason) {
     std::string text;
   };
   const std::vector<Case> cases = {
-      {{"-c", kDevice + "short_scalar_ro", "-d", "3"}, {},
+      {{"-c", kDevice + "short_scalar_ro", "-d", "3"},
+       {},
        "API_AttrNotWritable: Attribute short_scalar_ro is not writable , result.error() = 7"},
-      {{"-c", kDevice + "short_scalar_w", "-d", "70000"}, {},
+      {{"-c", kDevice + "short_scalar_w", "-d", "70000"},
+       {},
        "value 70000 out of the attribute's range , result.error() = 6"},
-      {{}, {"-c", kDevice + "no_such_attribute"},
+      {{},
+       {"-c", kDevice + "no_such_attribute"},
        "API_AttrNotFound: no_such_attribute attribute not found , result->error() = 102"},
-      {{}, {"-c", "tango:sys/no_such/1/short_scalar"},
-       "DB_DeviceNotDefined: device sys/no_such/1 not defined in the database ! , result->error() = 119"},
+      {{},
+       {"-c", "tango:sys/no_such/1/short_scalar"},
+       "DB_DeviceNotDefined: device sys/no_such/1 not defined in the database ! , result->error() "
+       "= 119"},
       // Registered in the database, its server never started.
       {{}, {"-c", "tango:sys/tg_stopped/1/short_scalar"}, "API_DeviceNotExported: "},
   };
@@ -135,8 +147,8 @@ TEST_F(TangoE2E, WildcardsListTheDatabaseOrTheDevice) {
   EXPECT_EQ(members.status, 0) << members.err;
   EXPECT_EQ(members.out, "tango:sys/tg_test/1\ntango:sys/tg_test/2\n");
   const std::string written = "double_scalar_w\nlong_scalar_w\nshort_scalar_w\n";
-  for (const auto& [prefix, suffix] : {std::pair<std::string, std::string>{kDevice, ""},
-                                       {nodb_device(), "#dbase=no"}}) {
+  for (const auto& [prefix, suffix] :
+       {std::pair<std::string, std::string>{kDevice, ""}, {nodb_device(), "#dbase=no"}}) {
     const ProgramResult r = vantoget({"-N", "-c", prefix + "*_scalar_w" + suffix});
     EXPECT_EQ(r.status, 0) << r.err;
     std::string expected;
@@ -144,9 +156,11 @@ TEST_F(TangoE2E, WildcardsListTheDatabaseOrTheDevice) {
     for (std::string name; std::getline(names, name);) expected += prefix + name + suffix + "\n";
     EXPECT_EQ(first_words(r.out), expected) << r.out;
   }
-  const ProgramResult no_db = vantoget({"-N", "-c", "tango://" + env("VANTO_TANGO_NODB") +
-                                                      "/sys/tg_test/*/State#dbase=no"});
-  EXPECT_NE(no_db.err.find("no Tango database to list devices (#dbase=no), error = 5"), std::string::npos) << no_db.err;
+  const ProgramResult no_db = vantoget(
+      {"-N", "-c", "tango://" + env("VANTO_TANGO_NODB") + "/sys/tg_test/*/State#dbase=no"});
+  EXPECT_NE(no_db.err.find("no Tango database to list devices (#dbase=no), error = 5"),
+            std::string::npos)
+      << no_db.err;
 }
 
 TEST_F(TangoE2E, SaveAndRestoreMixesVantoAndTangoChannels) {
@@ -184,7 +198,8 @@ TEST_F(TangoE2E, ASubscriptionPrintsTheValuesWritten) {
   }
   // libtango is loaded only for the tango: address.
   std::ifstream maps("/proc/" + std::to_string(subscriber.pid()) + "/maps");
-  const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+  const std::string mapped((std::istreambuf_iterator<char>(maps)),
+                           std::istreambuf_iterator<char>());
   EXPECT_NE(mapped.find("libtango"), std::string::npos);
   subscriber.signal(SIGTERM);
   const ProgramResult end = subscriber.wait();
@@ -195,22 +210,26 @@ TEST_F(TangoE2E, VantoChannelsNeverLoadTheModule) {
   vantotest::ChildProcess subscriber("vantozmq_subscribe", {"TEST.SIM/STREAM/LOC1/COUNTER"});
   ASSERT_TRUE(subscriber.wait_for_out("Subscription established successfully.", 30s));
   std::ifstream maps("/proc/" + std::to_string(subscriber.pid()) + "/maps");
-  const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+  const std::string mapped((std::istreambuf_iterator<char>(maps)),
+                           std::istreambuf_iterator<char>());
   EXPECT_EQ(mapped.find("libtango"), std::string::npos);
   EXPECT_EQ(mapped.find("libvanto-tango"), std::string::npos);
 }
 
 TEST_F(TangoE2E, WithoutTheModuleOrAStreamATangoAddressIsRefused) {
-  const ProgramResult missing = run_program("vantoget", {"-c", kDevice + "double_scalar"}, "",
-                                            {{"VANTO_TANGO_MODULE", "/nonexistent/libvanto-tango.so"}});
+  const ProgramResult missing =
+      run_program("vantoget", {"-c", kDevice + "double_scalar"}, "",
+                  {{"VANTO_TANGO_MODULE", "/nonexistent/libvanto-tango.so"}});
   EXPECT_NE(missing.status, 0);
-  EXPECT_EQ(missing.err, kDevice + "double_scalar: tango: addresses need the module "
-                                   "libvanto-tango.so, which is not installed , result->error() = 9\n");
+  EXPECT_EQ(missing.err, kDevice +
+                             "double_scalar: tango: addresses need the module "
+                             "libvanto-tango.so, which is not installed , result->error() = 9\n");
   const ProgramResult stream = run_program("streamcat", {"-c", kDevice + "double_scalar"});
   EXPECT_EQ(stream.status, 1);
   EXPECT_EQ(stream.out, "");
   EXPECT_NE(stream.err.find(kDevice + "double_scalar: streamcat reads VANTO streams only"),
-            std::string::npos) << stream.err;
+            std::string::npos)
+      << stream.err;
 }
 
 }  // namespace
