@@ -103,13 +103,16 @@ MYSQL_USER=tango MYSQL_PASSWORD=tango MYSQL_HOST=127.0.0.1:$db_port \
   start databaseds /usr/lib/tango/DataBaseds 2 -ORBendPoint "giop:tcp:127.0.0.1:$tango_port"
 wait_until 30 DataBaseds tango_admin --ping-database 1
 
-# TangoTest in the database. double_scalar_w is polled every 100 ms and has an
-# absolute change criterion, so that a write to it sends a change event.
+# TangoTest in the database. long_scalar_w is polled every 100 ms and has an
+# absolute change criterion, so that a write to it sends a change event; ampli
+# is polled without a change criterion (periodic events only). The other
+# attributes are not polled: a read right after a write sees the new value,
+# not the polling cache.
 tango_admin --add-server TangoTest/test TangoTest sys/tg_test/1,sys/tg_test/2
 tango_admin --add-server TangoTest/stopped TangoTest sys/tg_stopped/1
-tango_admin --add-property sys/tg_test/1 polled_attr double_scalar_w,100
+tango_admin --add-property sys/tg_test/1 polled_attr long_scalar_w,100,ampli,100
 sql tango -e "INSERT INTO property_attribute_device (device, attribute, name, count, value, updated, accessed)
-  VALUES ('sys/tg_test/1', 'double_scalar_w', 'abs_change', 1, '0.001', NOW(), NOW());"
+  VALUES ('sys/tg_test/1', 'long_scalar_w', 'abs_change', 1, '1', NOW(), NOW());"
 start tangotest /usr/lib/tango/TangoTest test -ORBendPoint giop:tcp:127.0.0.1:0
 wait_until 30 TangoTest tango_admin --ping-device sys/tg_test/1 1
 

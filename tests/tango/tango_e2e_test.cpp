@@ -94,8 +94,8 @@ TEST_F(TangoE2E, WritesAreReadBackAndSeenByASecondClient) {
     std::string attribute, value, shown;
   };
   for (const Case& c :
-       {Case{"double_scalar_w", "3.5", "3.5"}, Case{"short_scalar_w", "-3", "-3"},
-        Case{"string_scalar", "two words", "two words"}, Case{"long_spectrum", "1 2 3", "1 2 3"}}) {
+       {Case{"double_scalar_w", "3.5", "3.5"}, Case{"string_scalar", "two words", "two words"},
+        Case{"long_spectrum", "1 2 3", "1 2 3"}}) {
     const ProgramResult put = vantoput({"-c", kDevice + c.attribute, "-d", c.value});
     EXPECT_EQ(put.status, 0) << c.attribute << ": " << put.err;
     EXPECT_EQ(put.out, c.shown + "\n");
@@ -164,36 +164,36 @@ TEST_F(TangoE2E, WildcardsListTheDatabaseOrTheDevice) {
 }
 
 TEST_F(TangoE2E, SaveAndRestoreMixesVantoAndTangoChannels) {
-  ASSERT_EQ(vantoput({"-c", kDevice + "double_scalar_w", "-d", "1.75"}).status, 0);
+  ASSERT_EQ(vantoput({"-c", kDevice + "short_scalar_w", "-d", "7"}).status, 0);
   const std::string file = vantotest::temp_file(
       "//Save_&_Restore//\n mixed ;\n Tue Dec  8 02:00:00 2026\n ;\n"
       "TEST.SIM SCALAR LOC1 DOUBLE\t6\t2.25\t;\n"
-      "tango:sys tg_test 1 double_scalar_w\t6\t1.75\t;\n",
+      "tango:sys tg_test 1 short_scalar_w\t1\t7\t;\n",
       ".sr");
   const std::string saved = vantotest::temp_dir() + "/saved.sr";
   const ProgramResult save = vantoget({"-f", file, "-b", saved});
   ASSERT_EQ(save.status, 0) << save.err;
   std::ifstream in(saved);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("tango:sys tg_test 1 double_scalar_w\t6\t1.75"), std::string::npos) << text;
+  EXPECT_NE(text.find("tango:sys tg_test 1 short_scalar_w\t1\t7"), std::string::npos) << text;
   const std::string compared = "Differences between actual and reference data : ";
   EXPECT_EQ(vantoget({"-r", "-f", saved}).out, compared + "0\n");
 
-  ASSERT_EQ(vantoput({"-c", kDevice + "double_scalar_w", "-d", "9"}).status, 0);
+  ASSERT_EQ(vantoput({"-c", kDevice + "short_scalar_w", "-d", "9"}).status, 0);
   EXPECT_EQ(vantoget({"-r", "-f", saved}).out, compared + "1\n");
   const ProgramResult restore = vantoput({"-f", saved});
   EXPECT_EQ(restore.status, 0) << restore.err;
-  EXPECT_EQ(read_back(kDevice + "double_scalar_w"), "1.75\t\n");
+  EXPECT_EQ(read_back(kDevice + "short_scalar_w"), "7\t\n");
 }
 
 TEST_F(TangoE2E, ASubscriptionPrintsTheValuesWritten) {
-  ASSERT_EQ(vantoput({"-c", kDevice + "double_scalar_w", "-d", "0.5"}).status, 0);
-  vantotest::ChildProcess subscriber("vantozmq_subscribe", {kDevice + "double_scalar_w"});
+  ASSERT_EQ(vantoput({"-c", kDevice + "long_scalar_w", "-d", "10"}).status, 0);
+  vantotest::ChildProcess subscriber("vantozmq_subscribe", {kDevice + "long_scalar_w"});
   ASSERT_TRUE(subscriber.wait_for_out("Subscription established successfully.", 30s))
       << subscriber.err();
-  for (const char* value : {"11.5", "12.5"}) {
-    ASSERT_EQ(vantoput({"-c", kDevice + "double_scalar_w", "-d", value}).status, 0);
-    EXPECT_TRUE(subscriber.wait_for_out(std::string(" DATA_DOUBLE ") + value + "\n", 30s))
+  for (const char* value : {"11", "12"}) {
+    ASSERT_EQ(vantoput({"-c", kDevice + "long_scalar_w", "-d", value}).status, 0);
+    EXPECT_TRUE(subscriber.wait_for_out(std::string(" DATA_INT ") + value + "\n", 30s))
         << subscriber.out();
   }
   // libtango is loaded only for the tango: address.
@@ -204,6 +204,14 @@ TEST_F(TangoE2E, ASubscriptionPrintsTheValuesWritten) {
   subscriber.signal(SIGTERM);
   const ProgramResult end = subscriber.wait();
   EXPECT_EQ(end.err, "");
+}
+
+TEST_F(TangoE2E, WithoutAChangeCriterionPeriodicEventsFollow) {
+  vantotest::ChildProcess subscriber("vantozmq_subscribe", {kDevice + "ampli"});
+  ASSERT_TRUE(subscriber.wait_for_out(" DATA_DOUBLE ", 30s, 3)) << subscriber.err();
+  EXPECT_EQ(subscriber.err(), "vantozmq_subscribe: " + kDevice +
+                                  "ampli has no change criteria: following its periodic "
+                                  "events instead\n");
 }
 
 TEST_F(TangoE2E, VantoChannelsNeverLoadTheModule) {
