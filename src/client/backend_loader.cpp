@@ -1,6 +1,8 @@
 // Finds and loads the module of a backend, once per process.
 #include <dlfcn.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <vector>

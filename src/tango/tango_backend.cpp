@@ -5,10 +5,9 @@
 #include <signal.h>
 
 #include <array>
+#include <cerrno>  // program_invocation_short_name
 #include <cstdio>
 #include <map>
-#include <mutex>
-#include <set>
 
 #include "attribute_value.h"
 #include "backend.h"
@@ -175,7 +174,7 @@ class TangoBackend final : public backend::Backend {
       const TangoName name = tango_name(adr);
       std::vector<std::string> list;
       if (has_wildcard(adr.facility()) || has_wildcard(adr.device()) ||
-          has_wildcard(name.device.substr(name.device.rfind('/') + 1))) {
+          has_wildcard(adr.location())) {
         if (const int code = database_names(adr, name, list, out); code != 0) return code;
       } else {
         std::unique_ptr<std::vector<std::string>> attributes(proxy_of(name).get_attribute_list());
@@ -202,6 +201,7 @@ class TangoBackend final : public backend::Backend {
       try {
         proxy->set_timeout_millis(static_cast<int>(timeout.count()));
       } catch (...) {
+        // A proxy that cannot take it fails its next call with the reason.
       }
     }
   }
