@@ -1,5 +1,6 @@
-# `cpack -G DEB`: one Debian package with the programs, libvanto and its
-# development files, the man pages and the bash completion.
+# `cpack -G DEB`: the Debian package vantotools with the programs, libvanto and
+# its development files, the man pages and the bash completion, and
+# vantotools-tango with the module of tango: addresses.
 set(CPACK_PACKAGE_NAME vantotools)
 set(CPACK_PACKAGE_VENDOR "vantotools developers")
 set(CPACK_PACKAGE_CONTACT "vantotools developers <vantotools@localhost>")
@@ -32,4 +33,23 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, pkg-config")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
+# Two packages: vantotools (programs, libvanto, development files) and, when
+# the tango: backend is built, vantotools-tango with its module, so that
+# vantotools itself never depends on libtango.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
+set(CPACK_DEBIAN_MAIN_PACKAGE_NAME vantotools)
+set(CPACK_DEBIAN_TANGO_PACKAGE_NAME vantotools-tango)
+set(CPACK_DEBIAN_TANGO_PACKAGE_DEPENDS "vantotools (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_TANGO_DESCRIPTION
+"the tango: backend of libvanto: with this package, vantoget, vantoput and
+vantozmq_subscribe read, write, list and follow Tango attributes.")
+
 include(CPack)
+cpack_add_component_group(main)
+cpack_add_component(runtime GROUP main)
+cpack_add_component(development GROUP main)
+if(TARGET vanto_tango)
+  cpack_add_component_group(tango)
+  cpack_add_component(tango GROUP tango)
+endif()

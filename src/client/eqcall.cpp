@@ -7,12 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "foreign_calls.h"
 #include "name_service.h"
 #include "rpc_connection.h"
 #include "subscription.h"
 #include "vanto/errors.h"
 
 namespace vanto {
+
+using backend::ForeignCalls;
 
 namespace {
 constexpr std::chrono::milliseconds kDefaultTimeout{2000};
@@ -79,6 +82,7 @@ struct EqCall::Impl {
   std::vector<std::unique_ptr<rpc::Subscription>> subscriptions;
   LastRoute last;
   std::string name;  // buffer of the channel name sent
+  ForeignCalls foreign;  // "tango:" addresses
 
   // Checks the address and finds its server; on failure out holds the error.
   bool locate(EqAdr* adr, EqData* out, rpc::Endpoint& server) {
@@ -183,6 +187,12 @@ struct EqCall::Impl {
 };
 
 size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count) {
+  if (out != nullptr && ForeignCalls::serves_any(adrs, count)) {
+    return impl_->foreign.get_many(adrs, out, count, [&](EqAdr* const* own, EqData* const* results,
+                                                         size_t own_count) {
+      return get_many(own, in, results, own_count);
+    });
+  }
   const size_t total = adrs != nullptr && out != nullptr ? count : 0;
   // The connection of the previous call, when read i may go there at once.
   auto known_route = [&](size_t i) -> rpc::Connection* {
@@ -262,9 +272,14 @@ EqCall::Batch::Batch(EqCall& call) : call_(call) { call_.impl_->pool.silence().b
 EqCall::Batch::~Batch() { call_.impl_->pool.silence().end_batch(); }
 
 // Subscriptions are stopped (their threads joined) before the connections go.
-EqCall::~EqCall() { impl_->subscriptions.clear(); }
+EqCall::~EqCall() {
+  impl_->subscriptions.clear();
+  impl_->foreign.clear();
+}
 
 int EqCall::get(EqAdr* adr, EqData* in, EqData* out) {
+  if (ForeignCalls::serves(adr))
+    return out == nullptr ? ill_parameter : impl_->foreign.get(*adr, *out);
   return impl_->perform(rpc::Op::get, adr, in, out);
 }
 
@@ -274,6 +289,8 @@ int EqCall::set(EqAdr* adr, EqData* in, EqData* out) {
     out->error(ill_parameter, "no value to write");
     return out->error();
   }
+  if (ForeignCalls::serves(adr) && in != nullptr && out != nullptr)
+    return impl_->foreign.set(*adr, *in, *out, nullptr);
   return impl_->perform(rpc::Op::set, adr, in, out);
 }
 
@@ -286,10 +303,13 @@ int EqCall::set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back) {
     read_back->init();
     return out->error();
   }
+  if (ForeignCalls::serves(adr)) return impl_->foreign.set(*adr, *in, *out, read_back);
   return impl_->write_and_read_back(adr, in, out, read_back);
 }
 
 int EqCall::names(EqAdr* adr, EqData* out) {
+  if (ForeignCalls::serves(adr))
+    return out == nullptr ? ill_parameter : impl_->foreign.names(*adr, *out);
   return impl_->perform(rpc::Op::names, adr, nullptr, out);
 }
 
@@ -310,6 +330,7 @@ int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
         return ill_parameter;
       }
       impl_->timeout = std::chrono::milliseconds(in->get_int());
+      impl_->foreign.set_timeout(impl_->timeout);
       return 0;
     default:
       if (out != nullptr) out->error(not_implemented, "unknown option");
@@ -325,11 +346,14 @@ int EqCall::get_option(EqAdr* adr, EqData* in, EqData* out, int option) {
     out->error(not_implemented, "unknown option");
     return out->error();
   }
+  if (ForeignCalls::serves(adr))
+    return out == nullptr ? ill_parameter : impl_->foreign.hostname(*adr, *out);
   return impl_->perform(rpc::Op::hostname, adr, nullptr, out);
 }
 
 std::future<void> EqCall::subscribe(const EqAdr& adr,
                                     std::function<void(const EqData&)> callback) {
+  if (ForeignCalls::serves(&adr)) return impl_->foreign.subscribe(adr, std::move(callback));
   std::promise<void> established;
   std::future<void> result = established.get_future();
   EqAdr address = adr;

@@ -85,11 +85,11 @@ StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
   return sort_result(ctx, index, name, ctx.dst, Expanded::device_only);
 }
 
-// A name that names its server ("vanto://host:port/...") keeps that prefix in
-// the names composed from it, so that they are read from the same server as
-// the names call; any other prefix is dropped.
+// A name that names its server ("vanto://host:port/...") or another control
+// system ("tango:...") keeps that prefix in the names composed from it, so
+// that they are read where the names call went; a plain "vanto:" is dropped.
 std::string server_prefix(const vanto::EqAdr& a) {
-  if (a.host().empty()) return "";
+  if (a.host().empty() && (a.protocol().empty() || a.protocol() == "vanto")) return "";
   const std::string shown = a.show_adr();
   const std::string fields = fields_of(a);
   return shown.ends_with(fields) ? shown.substr(0, shown.size() - fields.size()) : "";
@@ -101,6 +101,10 @@ std::string server_prefix(const vanto::EqAdr& a) {
 std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std::string>& texts) {
   const vanto::EqAdr& a = ctx.address;
   const std::string device_path = server_prefix(a) + a.facility() + "/" + a.device() + "/";
+  // Options at the end of a Tango name ("...#dbase=no") hold for every name
+  // composed from it.
+  const std::size_t hash = a.property().rfind('#');
+  const std::string options = hash == std::string::npos ? "" : a.property().substr(hash);
   std::vector<std::string> names;
   names.reserve(texts.size());
   for (const std::string& text : texts) {
@@ -110,7 +114,7 @@ std::vector<std::string> compose_names(ReaderContext& ctx, const std::vector<std
       if (ctx.options.names_flag && a.property().empty()) ctx.out << location_path << '\n';
       names.push_back(location_path + "/" + a.property());
     } else {
-      names.push_back(device_path + a.location() + "/" + first_word(text));
+      names.push_back(device_path + a.location() + "/" + first_word(text) + options);
     }
   }
   return names;

@@ -26,11 +26,16 @@ bool has_wildcard(const std::string& name) { return name.find('*') != std::strin
 // The checks of a single name with '*' before the loop, then the device pass.
 StageResult check_single_wildcard(ReaderContext& ctx) {
   const std::string& name = ctx.options.channel.front();
-  if (std::count(name.begin(), name.end(), '/') > 3) {
+  // A pattern has at most four fields. Tango's names may start with their
+  // database or server ("tango://host:port/"), whose slashes do not count.
+  const bool parsed = ctx.address.adr(name) == 0;
+  const bool too_long = ctx.address.protocol() == "tango"
+                            ? !parsed
+                            : std::count(name.begin(), name.end(), '/') > 3;
+  if (too_long) {
     ctx.err << "invalid VANTO Address: " << name << ", exit \n";
     return 1;
   }
-  ctx.address.adr(name);
   const std::string facility =
       ctx.address.facility().empty() ? name.substr(0, name.find('/')) : ctx.address.facility();
   if (has_wildcard(facility)) {

@@ -69,10 +69,21 @@ std::string save_time_text(const std::string& ctime_text, std::size_t stale, std
 }
 
 // True when the text form of address parses back into the same four fields.
-bool round_trips(const vanto::EqAdr& address) {
-  vanto::EqAdr parsed(address.show_adr());
-  return parsed.facility() == address.facility() && parsed.device() == address.device() &&
-         parsed.location() == address.location() && parsed.property() == address.property();
+// The channel of an entry: its four fields joined. The facility field may
+// carry a protocol prefix ("tango:sys" names a Tango channel); a field
+// holding "/" would send reads and writes to another channel and is refused.
+bool entry_address(const vantosr::SrEntryFields& fields, vanto::EqAdr& address) {
+  const std::string name =
+      fields.facility + "/" + fields.device + "/" + fields.location + "/" + fields.property;
+  return address.adr(name) == 0 && address.host().empty() && address.show_adr() == name &&
+         address.device() == fields.device && address.location() == fields.location &&
+         address.property() == fields.property;
+}
+
+// The facility field of a saved entry: a Tango channel's keeps its prefix,
+// so that the entry names the same channel when it is read again.
+std::string facility_field(const vanto::EqAdr& address) {
+  return address.protocol() == "tango" ? "tango:" + address.facility() : address.facility();
 }
 
 std::string entry_error(const char* name, const std::string& text) {
@@ -223,8 +234,7 @@ void SR::read_fill() {
         break;
       }
       vanto::EqAdr address;
-      address.set(fields.facility, fields.device, fields.location, fields.property);
-      if (!round_trips(address)) {
+      if (!entry_address(fields, address)) {
         // A field holding "/" would send reads and writes to another channel.
         add_error(where + "\"" + fields.facility + " " + fields.device + " " + fields.location +
                   " " + fields.property + "\" is no channel address; this entry was not loaded");
@@ -326,8 +336,9 @@ void SR::sr_save(const char* new_file) {
       value = entry->value_;
       ++stale;
     }
-    lines += vantosr::format_entry_line(address.facility(), address.device(), address.location(),
-                                        address.property(), entry->type_, value);
+    lines += vantosr::format_entry_line(facility_field(address), address.device(),
+                                        address.location(), address.property(), entry->type_,
+                                        value);
   }
   const std::string time_text =
       save_time_text(text_or_empty(act_time_), stale, sr_data_p_.size());
@@ -363,7 +374,7 @@ void SR::sr_save_actual(const char* new_file, int stop, int merge) {
       if (const auto fault = vantosr::value_storage_fault(live, entry->type_)) {
         failure = "the live value cannot be stored (" + *fault + ")";
       } else {
-        text += vantosr::format_entry_line(address.facility(), address.device(),
+        text += vantosr::format_entry_line(facility_field(address), address.device(),
                                            address.location(), address.property(),
                                            entry->type_, live);
         continue;

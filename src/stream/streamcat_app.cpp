@@ -164,6 +164,16 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
     say_err("no address in the list given with -c\n");
     return kUsageStatus;
   }
+  // Other control systems' addresses have no VANTO stream to read: refuse
+  // them before any thread starts.
+  for (const std::string& word : words) {
+    if (vanto::EqAdr(word).protocol() == "tango") {
+      say_err(format("%s: streamcat reads VANTO streams only, a tango: address has none\n",
+                     word.c_str()));
+      flush_console();
+      return 1;
+    }
+  }
   reset_run_state(options);
   say_err("They are:\n");
   for (size_t i = 0; i < words.size(); ++i)
