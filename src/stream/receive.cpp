@@ -15,6 +15,7 @@
 #include <vanto/errors.h>
 
 #include "console.h"
+#include "ending_signals.h"
 #include "sync_buffer.h"
 #include "zmq_binding.h"
 
@@ -412,7 +413,11 @@ chan* dmsg_rcv(chan* channels, int count) {
     tb->chp = &channels[index];
     chan_tb* record = tb.get();
     ctb.push_back(std::move(tb));
-    record->id = std::thread(receive_msg, record);
+    record->id = std::thread([record] {
+      receive_msg(record);
+      std::lock_guard lock(record->mutex);
+      record->finished = true;
+    });
   }
   // Start gate: release all threads together once every one runs.
   while (!stop) {
@@ -428,9 +433,18 @@ chan* dmsg_rcv(chan* channels, int count) {
       }
       break;
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
+    take_ending_signal(std::chrono::microseconds(100));
   }
   for (auto& tb : ctb) {
+    // Short waits for an ending signal rather than a join: this thread takes
+    // them (see take_ending_signal).
+    while (true) {
+      {
+        std::lock_guard lock(tb->mutex);
+        if (tb->finished) break;
+      }
+      take_ending_signal(std::chrono::milliseconds(10));
+    }
     if (tb->id.joinable()) tb->id.join();
     if (tb->sockp) {
       lib_zmq_close(tb->sockp);

@@ -31,7 +31,8 @@ struct chan_tb {
   chan* chp = nullptr;
   bool start = false;      // set by dmsg_rcv to release the thread
   bool started = false;    // set by the thread when it runs
-  std::mutex mutex;        // guards start and started
+  bool finished = false;   // set when the thread body has returned
+  std::mutex mutex;        // guards start, started and finished
 };
 
 // Program-wide settings of the receive side.

@@ -39,22 +39,6 @@ std::vector<std::string> split_at_spaces(const std::string& list) {
   return words;
 }
 
-void int_handler(int signal_number) {
-  // Only async-signal-safe calls here: format by hand, write(2).
-  char text[32] = "SIGNAL: ";
-  size_t at = std::strlen(text);
-  char digits[12];
-  int n = 0;
-  unsigned value = static_cast<unsigned>(signal_number);
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value && n < 11);
-  while (n > 0) text[at++] = digits[--n];
-  text[at++] = '\n';
-  [[maybe_unused]] ssize_t written = write(STDERR_FILENO, text, at);
-  stop = 1;
-}
 
 // tput writes its escape bytes straight to file descriptor 1: only a
 // terminal gets them, and only behind everything printed so far, so they
@@ -130,30 +114,6 @@ void print_usage(std::ostream& out, const char* program, const StreamOptions& op
                 options.connect_timeout);
 }
 
-void install_signal_handling() {
-  sigset_t blocked;
-  sigemptyset(&blocked);
-  sigaddset(&blocked, SIGIO);
-  pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
-  // kill, timeout and service managers stop a program with SIGTERM, a closed
-  // terminal sends SIGHUP: each ends the run as Ctrl-C does, with what was
-  // printed kept and the cursor restored.
-  struct sigaction action {};
-  action.sa_handler = int_handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  sigset_t ending;
-  sigemptyset(&ending);
-  for (const int signal_number : kEndingSignals) {
-    struct sigaction inherited {};
-    sigaction(signal_number, nullptr, &inherited);
-    // A run started with nohup keeps ignoring the hang-up.
-    if (signal_number == SIGHUP && inherited.sa_handler == SIG_IGN) continue;
-    sigaddset(&ending, signal_number);
-    sigaction(signal_number, &action, nullptr);
-  }
-  pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
-}
 
 int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream& err) {
   set_console(out, err);
@@ -209,6 +169,7 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
     status = receive_failed ? 1 : 0;
   }
   output.join();
+  take_ending_signal(std::chrono::microseconds(0));  // one that came during the join
   clear_buffer();
   flush_console();
   run_tput(options.terminal_cursor, "tput cnorm");

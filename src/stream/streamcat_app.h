@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "ending_signals.h"
 #include "zmq_binding.h"
 
 namespace streamcat {
@@ -33,13 +34,6 @@ bool parse_options(int argc, const char* const* argv, StreamOptions& options);
 
 // The usage text with the current values of the settings.
 void print_usage(std::ostream& out, const char* program, const StreamOptions& options);
-
-// The signals that end a run: each prints "SIGNAL: N" and requests a stop.
-inline constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Installs the handler of kEndingSignals; SIGIO stays blocked in every thread
-// started afterwards.
-void install_signal_handling();
 
 // Receives and prints until the cycle count is used up, a channel fails or a
 // stop is requested. Returns 0 for a normal end or a stop request, 1 when
