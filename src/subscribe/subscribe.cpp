@@ -124,8 +124,7 @@ std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::o
   return address;
 }
 
-void append_update_line(std::string& out, std::string_view local_time,
-                        const vanto::EqData& data) {
+void append_update_line(std::string& out, std::string_view local_time, const vanto::EqData& data) {
   out += local_time;
   out += " DATA_";
   out += vanto::EqData::type_string(data.type());

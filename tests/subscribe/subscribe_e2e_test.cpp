@@ -100,7 +100,8 @@ TEST_P(SubscribeUpdatesTest, PrintsWholeLinesOfIncreasingValuesUntilInterrupted)
 
 INSTANTIATE_TEST_SUITE_P(
     Channels, SubscribeUpdatesTest,
-    ::testing::Values(Updates{"StreamedCounter", "TEST.SIM/STREAM/LOC1/COUNTER", vanto::DATA_INT, 5},
+    ::testing::Values(Updates{"StreamedCounter", "TEST.SIM/STREAM/LOC1/COUNTER", vanto::DATA_INT,
+                              5},
                       Updates{"Flood", "TEST.SIM/DYNAMIC/LOC1/FLOOD", vanto::DATA_LONG, 10000}),
     [](const ::testing::TestParamInfo<Updates>& test) { return test.param.name; });
 
