@@ -12,6 +12,9 @@ namespace vanto::rpc {
 namespace {
 // How often the delivery thread looks at its stop flag while no update comes.
 constexpr std::chrono::milliseconds kStopCheck{100};
+// Most updates delivered from one poll before the stop flag and the
+// connection are looked at again.
+constexpr int kUpdatesPerPoll = 1024;
 // Pauses between two attempts to find the publisher again: from the first
 // to the longest, doubling.
 constexpr std::chrono::milliseconds kFirstRetryPause{100};
@@ -111,6 +114,7 @@ void Subscription::run(std::unique_ptr<Link> link) {
 
 bool Subscription::deliver(Link& link) {
   std::vector<zmq::message_t> frames;
+  EqData value;
   while (!stop_) {
     zmq::pollitem_t items[2] = {{link.sub.handle(), 0, ZMQ_POLLIN, 0},
                                 {link.monitor.handle(), 0, ZMQ_POLLIN, 0}};
@@ -122,19 +126,23 @@ bool Subscription::deliver(Link& link) {
         return true;
     }
     if ((items[0].revents & ZMQ_POLLIN) == 0) continue;
-    frames.clear();
-    if (!zmq::recv_multipart(link.sub, std::back_inserter(frames), zmq::recv_flags::dontwait))
-      continue;
-    // Frame 0: topic; frame 1: a stream message (header and data part).
-    if (frames.size() != 2 || frames[0].to_string_view() != topic_) continue;
-    EqData value;
-    StreamInfo info;
-    if (Codec::decode_message(static_cast<const uint8_t*>(frames[1].data()), frames[1].size(),
-                              value, info) != 0)
-      continue;
-    value.set_time(info.sec, info.usec);
-    value.set_event_id(info.ident);
-    callback_(value);
+    // Updates that came together are taken together: one poll for many of
+    // them, until none is waiting or it is time to look at the stop flag and
+    // the connection again.
+    for (int taken = 0; taken < kUpdatesPerPoll && !stop_; ++taken) {
+      frames.clear();
+      if (!zmq::recv_multipart(link.sub, std::back_inserter(frames), zmq::recv_flags::dontwait))
+        break;
+      // Frame 0: topic; frame 1: a stream message (header and data part).
+      if (frames.size() != 2 || frames[0].to_string_view() != topic_) continue;
+      StreamInfo info;
+      if (Codec::decode_message(static_cast<const uint8_t*>(frames[1].data()), frames[1].size(),
+                                value, info) != 0)
+        continue;
+      value.set_time(info.sec, info.usec);
+      value.set_event_id(info.ident);
+      callback_(value);
+    }
   }
   return false;
 }

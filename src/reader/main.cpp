@@ -5,10 +5,12 @@
 #include "options.h"
 #include "run_loop.h"
 #include "escaped_errors.h"
+#include "protocol_lookup.h"
 #include "standard_output.h"
 
 int main(int argc, char* argv[]) {
   const vantocli::EscapedErrors escaped_errors;
+  vantocli::look_up_protocols_in_files();
   const vantoget::ParseOutcome parsed = vantoget::parse_options(argc, argv, std::cout, std::cerr);
   if (!parsed.options) return vantocli::checked_exit(parsed.status, "vantoget");
   try {

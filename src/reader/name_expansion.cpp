@@ -149,7 +149,7 @@ StageResult take_composed_result(ReaderContext& ctx, std::size_t index, const st
 // Composed names are read this many at a time, all reads of a window at
 // once; a window's results are then taken in order, as if each had been read
 // alone. The window bounds what is held besides the tables.
-constexpr std::size_t kReadWindow = 128;
+constexpr std::size_t kReadWindow = 512;
 
 // Reads the composed names (with the retries of -R) and takes their results.
 StageResult read_composed_names(ReaderContext& ctx, std::size_t index,

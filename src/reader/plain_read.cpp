@@ -74,7 +74,7 @@ StageResult take_plain_result(ReaderContext& ctx, const std::string& name,
 }
 
 // Plain names are read this many at a time, all reads of a window at once.
-constexpr std::size_t kReadWindow = 128;
+constexpr std::size_t kReadWindow = 512;
 
 }  // namespace
 

@@ -22,6 +22,7 @@ double Waveform::at(Dynamic kind, double t, int64_t ticks, int64_t event_id) con
     }
     case Dynamic::event_id:
       return static_cast<double>(event_id);
+    case Dynamic::flood:  // counted by the channel, not a waveform
     case Dynamic::none:
       break;
   }
@@ -40,7 +41,10 @@ Channel::Channel(std::string facility, std::string device, std::string location,
 }
 
 void Channel::read(EqData& out, const Moment& now) const {
-  if (dynamic != Dynamic::none) {
+  if (dynamic == Dynamic::flood) {
+    out.init();
+    set_number(out, type_, static_cast<double>(flood_updates_.load(std::memory_order_relaxed)));
+  } else if (dynamic != Dynamic::none) {
     const double t = static_cast<double>(now.sec) + now.usec / 1e6;
     out.init();
     set_number(out, type_, waveform.at(dynamic, t, now.ticks, now.event_id));

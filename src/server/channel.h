@@ -2,6 +2,7 @@
 // value changes over time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -16,7 +17,9 @@ namespace vantoserver {
 using vanto::EqData;
 
 // How a channel's value moves by itself.
-enum class Dynamic { none, counter, sine, noise, event_id };
+// flood: the number of updates published so far, published to subscribers
+// at its own rate instead of on the event clock's ticks.
+enum class Dynamic { none, counter, sine, noise, event_id, flood };
 
 // Time of a reading and the event it belongs to.
 struct Moment {
@@ -58,6 +61,10 @@ class Channel {
   Waveform waveform;
   StreamSettings stream;
   size_t max_length = 65536;  // largest element count a set may write
+  double flood_rate = 0;      // updates per second of a flood; 0: as fast as it can
+
+  // Counts one more update of a flood channel (its value from then on).
+  void count_flood_update() { flood_updates_.fetch_add(1, std::memory_order_relaxed); }
 
   // The initial value (set while loading, before any thread runs).
   EqData& initial() { return value_; }
@@ -83,6 +90,7 @@ class Channel {
   EqData value_;
   mutable std::shared_ptr<const Encoded> encoded_;  // of value_, made on demand
   uint64_t revision_ = 0;
+  std::atomic<int64_t> flood_updates_{0};
   std::unique_ptr<History> history_;
 };
 

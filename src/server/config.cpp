@@ -98,8 +98,10 @@ Dynamic dynamic_from(const toml::table& p) {
   if (kind == "sine") return Dynamic::sine;
   if (kind == "noise") return Dynamic::noise;
   if (kind == "event") return Dynamic::event_id;
+  if (kind == "flood") return Dynamic::flood;
   if (kind == "none") return Dynamic::none;
-  fail(*node, "\"dynamic\" is one of \"counter\", \"sine\", \"noise\", \"event\", \"none\"");
+  fail(*node,
+       "\"dynamic\" is one of \"counter\", \"sine\", \"noise\", \"event\", \"flood\", \"none\"");
 }
 
 double number_or(const toml::table& table, const char* key, double fallback) {
@@ -135,6 +137,13 @@ std::unique_ptr<Channel> make_channel(const toml::table& p, const std::string& f
     fail(p, "\"dynamic\" needs a numeric scalar or history type");
   if (channel->dynamic != Dynamic::none && channel->writable && !is_history_type(*type))
     fail(p, "a channel with \"dynamic\" cannot be writable");
+  if (channel->dynamic == Dynamic::flood && !is_numeric_scalar(*type))
+    fail(p, "\"flood\" needs a numeric scalar type");
+  channel->flood_rate = number_or(p, "flood_rate", 0.0);
+  if (!(channel->flood_rate >= 0 && channel->flood_rate <= 1e7))
+    fail(p, "\"flood_rate\" is 0 (as fast as it can) or up to 10000000 updates per second");
+  if (p.get("flood_rate") != nullptr && channel->dynamic != Dynamic::flood)
+    fail(p, "\"flood_rate\" needs dynamic = \"flood\"");
   channel->stream.enabled = flag_or(p, "stream", false);
   channel->stream.start = flag_or(p, "stream_start", false);
   channel->stream.version = static_cast<int>(integer_or(p, "stream_version", 2, 1, 2));

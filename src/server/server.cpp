@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -95,9 +96,12 @@ void Server::run_clock() {
   zmq::socket_t& subscribers = subscriptions_->socket();
   while (!stop_) {
     try {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_tick - clock::now());
+      // A subscribed flood channel wakes the clock when its next update is
+      // due; as fast as it can means not waiting at all.
+      const auto wake = std::min(next_tick, subscriptions_->flood(events_.now()));
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - clock::now());
       zmq::pollitem_t item{subscribers.handle(), 0, ZMQ_POLLIN, 0};
-      if (left.count() > 0 && zmq::poll(&item, 1, std::min(left, kStopCheck)) > 0)
+      if (zmq::poll(&item, 1, std::clamp(left, std::chrono::milliseconds{0}, kStopCheck)) > 0)
         subscriptions_->take_subscriptions(events_.now());
       if (clock::now() < next_tick) continue;
       events_.tick();

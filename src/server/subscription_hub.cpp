@@ -1,11 +1,21 @@
 #include "subscription_hub.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "socket_limits.h"
 #include "vanto/codec.h"
 
 namespace vantoserver {
+
+namespace {
+// Flood updates sent per channel before the clock thread looks at its other
+// work (ticks, new subscribers) again.
+constexpr int64_t kFloodBatch = 256;
+// A flood that fell further behind its schedule than this (a stall) goes on
+// from now instead of sending the missed updates in a burst.
+constexpr std::chrono::milliseconds kFloodCatchUp{100};
+}  // namespace
 
 SubscriptionHub::SubscriptionHub(zmq::context_t& context, const std::string& bind_host,
                                  const Registry& registry)
@@ -34,6 +44,7 @@ void SubscriptionHub::take_subscriptions(const Moment& now) {
     if (bytes[0] == 1) {
       ++watch.subscribers;
       watch.revision = channel->revision();
+      watch.flood_due = std::chrono::steady_clock::now();
       send(*channel, now);
     } else if (--watch.subscribers <= 0) {
       watched_.erase(channel);
@@ -44,10 +55,36 @@ void SubscriptionHub::take_subscriptions(const Moment& now) {
 void SubscriptionHub::publish(const Moment& now) {
   for (auto& [channel, watch] : watched_) {
     const uint64_t revision = channel->revision();
+    if (channel->dynamic == Dynamic::flood) continue;
     if (channel->dynamic == Dynamic::none && revision == watch.revision) continue;
     watch.revision = revision;
     send(*channel, now);
   }
+}
+
+std::chrono::steady_clock::time_point SubscriptionHub::flood(const Moment& now) {
+  using clock = std::chrono::steady_clock;
+  auto next = clock::time_point::max();
+  for (auto& [channel, watch] : watched_) {
+    if (channel->dynamic != Dynamic::flood) continue;
+    const auto at = clock::now();
+    int64_t due = kFloodBatch;
+    clock::duration period{0};
+    if (channel->flood_rate > 0) {
+      period = std::chrono::duration_cast<clock::duration>(
+          std::chrono::duration<double>(1.0 / channel->flood_rate));
+      if (period.count() == 0) period = clock::duration{1};
+      if (watch.flood_due + kFloodCatchUp < at) watch.flood_due = at;
+      due = watch.flood_due > at ? 0 : std::min(kFloodBatch, (at - watch.flood_due) / period + 1);
+    }
+    for (int64_t k = 0; k < due; ++k) {
+      channel->count_flood_update();
+      send(*channel, now);
+    }
+    watch.flood_due = channel->flood_rate > 0 ? watch.flood_due + due * period : at;
+    next = std::min(next, watch.flood_due);
+  }
+  return next;
 }
 
 void SubscriptionHub::send(Channel& channel, const Moment& now) {

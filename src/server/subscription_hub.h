@@ -2,6 +2,7 @@
 // (its address and a NUL); frames: topic, then a stream message (layout 2).
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -20,13 +21,19 @@ class SubscriptionHub {
   // Takes the (un)subscriptions waiting on the socket; a new subscriber gets
   // the current value at once.
   void take_subscriptions(const Moment& now);
-  // Publishes every subscribed channel that was written or moves by itself.
+  // Publishes every subscribed channel that was written or moves by itself
+  // on the event clock (floods publish on their own schedule).
   void publish(const Moment& now);
+  // Publishes the updates of subscribed flood channels that are due by now,
+  // at most a batch per channel, and returns when the next one is due
+  // (time_point::max() when no flood is subscribed).
+  std::chrono::steady_clock::time_point flood(const Moment& now);
 
  private:
   struct Watch {
     int subscribers = 0;
     uint64_t revision = 0;
+    std::chrono::steady_clock::time_point flood_due{};  // of the next flood update
   };
   void send(Channel& channel, const Moment& now);
 

@@ -262,7 +262,7 @@ void SR::read_actual() {
   replace_text(act_time_, ctime_text(std::time(nullptr)));
   // The live values are read a window at a time, all reads of a window at
   // once (one request each, no request argument), and taken in file order.
-  constexpr std::size_t kReadWindow = 128;
+  constexpr std::size_t kReadWindow = 512;
   std::vector<std::string> names;
   std::vector<vanto::EqData> results(std::min(kReadWindow, sr_data_p_.size()));
   std::vector<vanto::EqData*> slots;

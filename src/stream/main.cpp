@@ -3,11 +3,13 @@
 #include <iostream>
 
 #include "escaped_errors.h"
+#include "protocol_lookup.h"
 #include "standard_output.h"
 #include "streamcat_app.h"
 
 int main(int argc, char** argv) {
   const vantocli::EscapedErrors escaped_errors;
+  vantocli::look_up_protocols_in_files();
   streamcat::StreamOptions options;
   if (!streamcat::parse_options(argc, argv, options)) {
     streamcat::print_usage(std::cout, argv[0], options);

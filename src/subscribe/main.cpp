@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "escaped_errors.h"
+#include "protocol_lookup.h"
 #include "standard_output.h"
 #include "subscribe.h"
 
@@ -14,6 +15,7 @@ constexpr const char* kProgram = "vantozmq_subscribe";
 
 int main(int argc, char** argv) {
   const vantocli::EscapedErrors escaped_errors;
+  vantocli::look_up_protocols_in_files();
   try {
     vantosub::ReturnCode status = vantosub::success;
     auto address = vantosub::parse_args(argc, argv, std::cerr, status);

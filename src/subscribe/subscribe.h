@@ -4,6 +4,8 @@
 #include <atomic>
 #include <iosfwd>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include <vanto/eqadr.h>
 #include <vanto/eqdata.h>
@@ -23,14 +25,16 @@ enum ReturnCode {
 std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::ostream& err,
                                        ReturnCode& status);
 
-// One output line for an update received at local time `local_time`:
+// Appends the output line of an update received at local time `local_time`:
 // "<local_time> DATA_<type name> <value text>\n".
-std::string update_line(const std::string& local_time, const vanto::EqData& data);
+void append_update_line(std::string& out, std::string_view local_time, const vanto::EqData& data);
 
 // Subscribes to address and prints each update as one whole line on out,
 // until stop becomes true (the program never sets it; Ctrl-C ends the
-// process) or a line cannot be written to out. Returns the exit status of a
-// failure (unspecific_error when out failed), or success after a stop.
+// process) or a line cannot be written to out. The lines are written and
+// flushed as soon as they come; updates that come faster than one write
+// apiece share a write. Returns the exit status of a failure
+// (unspecific_error when out failed), or success after a stop.
 ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std::ostream& err,
                             const std::atomic<bool>& stop);
 

@@ -73,6 +73,13 @@ TEST(ConfigTest, FaultyConfigurationsNameTheirLine) {
            {"  [[device.property]]\n  name = \"P\"\n  type = \"IMAGE\"\n  width = 100000\n"
             "  height = 100000\n",
             "image size"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"A_TDS\"\n  dynamic = \"flood\"\n",
+            "\"flood\" needs a numeric scalar"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n  dynamic = \"flood\"\n"
+            "  flood_rate = -1\n",
+            "\"flood_rate\" is 0"},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n  flood_rate = 10\n",
+            "needs dynamic = \"flood\""},
            {"[server]\nevent_rate = 0\n", "event_rate"}}) {
     try {
       parse_config(std::string(head) + c.text, "test.toml");

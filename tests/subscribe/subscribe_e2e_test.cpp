@@ -59,33 +59,51 @@ TEST_F(SubscribeTest, UnknownFacilityEndsWithTheNameServiceError) {
   EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
 }
 
-TEST_F(SubscribeTest, StreamedChannelPrintsIncreasingValuesUntilInterrupted) {
-  vantotest::ChildProcess child(kProgram, {"TEST.SIM/STREAM/LOC1/COUNTER"});
+// A channel, the type it holds, and how many updates to wait for: a streamed
+// counter (a few updates a second) and a flood (many updates share a write).
+struct Updates {
+  std::string name;
+  std::string channel;
+  int type;
+  int updates;
+};
+void PrintTo(const Updates& u, std::ostream* os) { *os << u.channel; }
+
+class SubscribeUpdatesTest : public SubscribeTest, public ::testing::WithParamInterface<Updates> {};
+
+TEST_P(SubscribeUpdatesTest, PrintsWholeLinesOfIncreasingValuesUntilInterrupted) {
+  const Updates& p = GetParam();
+  vantotest::ChildProcess child(kProgram, {p.channel});
   ASSERT_TRUE(child.wait_for_out(kEstablished, 30s)) << child.out() << child.err();
-  ASSERT_TRUE(child.wait_for_out(" DATA_", 30s, 5)) << child.out() << child.err();
+  ASSERT_TRUE(child.wait_for_out(" DATA_", 30s, p.updates)) << child.out() << child.err();
   child.signal(SIGINT);
   vantotest::ProgramResult r = child.wait();
   EXPECT_EQ(r.status, 128 + SIGINT);
   EXPECT_EQ(r.err, "");
 
   std::vector<std::string> lines = lines_of(r.out);
-  ASSERT_GE(lines.size(), 7u) << r.out;
-  EXPECT_EQ(lines[0], "Subscribing to TEST.SIM/STREAM/LOC1/COUNTER ...");
+  ASSERT_GE(lines.size(), p.updates + 2u) << r.out;
+  EXPECT_EQ(lines[0], "Subscribing to " + p.channel + " ...");
+  EXPECT_EQ(lines[1] + "\n", kEstablished);  // before any update
   const std::regex update(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d DATA_(\S+) (-?\d+))");
+  const std::string type = vanto::EqData::type_string(p.type);
   long previous = -1;
-  int updates = 0;
-  for (size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i] + "\n" == kEstablished) continue;
+  for (size_t i = 2; i < lines.size(); ++i) {
     std::smatch m;
     ASSERT_TRUE(std::regex_match(lines[i], m, update)) << "line " << i << ": " << lines[i];
-    EXPECT_EQ(m[1].str(), vanto::EqData::type_string(vanto::DATA_INT));
-    long value = std::stol(m[2].str());
-    EXPECT_GT(value, previous) << lines[i];
+    ASSERT_EQ(m[1].str(), type) << lines[i];
+    const long value = std::stol(m[2].str());
+    ASSERT_GT(value, previous) << "line " << i << ": " << lines[i];
     previous = value;
-    ++updates;
   }
-  EXPECT_GE(updates, 5);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Channels, SubscribeUpdatesTest,
+    ::testing::Values(Updates{"StreamedCounter", "TEST.SIM/STREAM/LOC1/COUNTER", vanto::DATA_INT,
+                              5},
+                      Updates{"Flood", "TEST.SIM/DYNAMIC/LOC1/FLOOD", vanto::DATA_LONG, 10000}),
+    [](const ::testing::TestParamInfo<Updates>& test) { return test.param.name; });
 
 TEST(SubscribeServerDownTest, ChannelWhoseServerIsDownEndsWithStatusOne) {
   vantotest::ServerProcess server;
