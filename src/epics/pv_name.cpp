@@ -1,0 +1,15 @@
+#include "pv_name.h"
+
+namespace vanto::epics {
+
+std::string pv_name(const EqAdr& adr) {
+  std::string name;
+  for (const std::string* field : {&adr.facility(), &adr.device(), &adr.location(), &adr.property()}) {
+    if (field->empty() || *field == ".") continue;
+    if (!name.empty()) name += ':';
+    name += *field;
+  }
+  return name;
+}
+
+}  // namespace vanto::epics
