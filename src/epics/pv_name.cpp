@@ -6,7 +6,8 @@ std::string pv_name(const EqAdr& adr) {
   std::string name;
   for (const std::string* field : {&adr.facility(), &adr.device(), &adr.location(), &adr.property()}) {
     if (field->empty() || *field == ".") continue;
-    if (!name.empty()) name += ':';
+    // ".EGU" names a field of the record before it, as in TEST:AO.EGU.
+    if (!name.empty() && field->front() != '.') name += ':';
     name += *field;
   }
   return name;

@@ -12,6 +12,8 @@ namespace vanto::epics {
 // fields that are a lone "." (a save & restore entry fills the fields that a
 // single-part name does not use with "."): "epics:TEST:AO" and
 // "epics:TEST:AO/././." name TEST:AO, "epics:SR/C01/BPM1/X" names SR:C01:BPM1:X.
+// A field that begins with "." names a field of the record: "epics:TEST/AO/./.EGU"
+// is TEST:AO.EGU.
 std::string pv_name(const EqAdr& adr);
 
 }  // namespace vanto::epics
