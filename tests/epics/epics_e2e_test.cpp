@@ -115,7 +115,9 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
        "epics:NO:SUCH: search unanswered in 2000 ms: User specified timeout on IO operation "
        "expired , result->error() = 100"},
       {false, {"-N", "-c", "epics:TEST/*"},
-       "Channel Access has no name listing: give whole names (TEST:*), error = 5"},
+       "epics:TEST/*: Channel Access has no name listing: give whole names (TEST:*), error = 5"},
+      {false, {"-c", "epics:TEST:*"},
+       "epics:TEST:*: Channel Access has no name listing: give whole names (TEST:*), error = 5"},
       {true, {"-c", "epics:TEST:READONLY", "-d", "4"},
        "Write access denied , result.error() = 7 for address epics:TEST:READONLY"},
       {true, {"-c", "epics:TEST:SHORT", "-d", "70000"},
