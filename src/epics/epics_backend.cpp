@@ -2,8 +2,11 @@
 // that libvanto loads on the first such address. Channel Access finds its
 // servers through its own environment (EPICS_CA_ADDR_LIST, ...): nothing is
 // set here.
+#include <strings.h>  // strcasecmp
+
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -242,6 +245,14 @@ class EpicsBackend final : public backend::Backend {
                                        why);
           code != 0)
         return fail(out, code, why);
+      if (ca_field_type(channel) == DBF_ENUM) {
+        dbr_enum_t index = 0;
+        if (const int code = label_index(channel, in.get_string(), index, why); code != 0)
+          return fail(out, code, why);
+        put.type = DBR_ENUM;
+        put.bytes.assign(reinterpret_cast<const char*>(&index),
+                         reinterpret_cast<const char*>(&index) + sizeof(index));
+      }
       Batch batch(1);
       int status = ca_array_put_callback(put.type, put.count, channel, put.bytes.data(),
                                          Batch::on_reply, &batch.answers[0]);
@@ -324,6 +335,39 @@ class EpicsBackend final : public backend::Backend {
   std::string not_found() const {
     return "search unanswered in " + std::to_string(timeout_.count()) + " ms: " +
            ca_message(ECA_TIMEOUT);
+  }
+
+  // The state of an enum channel whose label is label (compared without
+  // case): the server would refuse any other with a bare "write failed".
+  int label_index(chid channel, const std::string& label, dbr_enum_t& index, std::string& why) {
+    Batch batch(1);
+    int status = ca_array_get_callback(DBR_GR_ENUM, 1, channel, Batch::on_reply, &batch.answers[0]);
+    if (status == ECA_NORMAL) {
+      {
+        const std::lock_guard<std::mutex> guard(batch.mutex);
+        ++batch.waiting;
+      }
+      ca_flush_io();
+      std::vector<chid> channels = {channel};
+      if (!batch.wait(timeout_)) forget_unanswered(batch, {ca_name(channel)}, channels);
+      status = batch.answers[0].status;
+    }
+    if (status != ECA_NORMAL || batch.answers[0].value.size() < sizeof(dbr_gr_enum)) {
+      why = ca_message(status);
+      return code_of(status);
+    }
+    const auto* info = reinterpret_cast<const dbr_gr_enum*>(batch.answers[0].value.data());
+    std::string labels;
+    for (int i = 0; i < info->no_str && i < MAX_ENUM_STATES; ++i) {
+      const std::string each(info->strs[i], strnlen(info->strs[i], MAX_ENUM_STRING_SIZE));
+      if (strcasecmp(each.c_str(), label.c_str()) == 0) {
+        index = static_cast<dbr_enum_t>(i);
+        return 0;
+      }
+      labels += (labels.empty() ? "" : ", ") + each;
+    }
+    why = "'" + label + "' is none of the labels: " + labels;
+    return ill_parameter;
   }
 
   // The connected channel of each name (null, with out[i] holding the

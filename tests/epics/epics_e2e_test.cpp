@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Write{"TEST/LONG", "-12", "-12", "TEST:LONG"},
                       Write{"TEST:STRING", "two words", "two words", "TEST:STRING"},
                       // The enum's label goes in; the mbbi that follows it shows it.
-                      Write{"TEST:MBBO", "Fault", "Fault", "TEST:MBBI"},
+                      Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI"},
                       Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF"},
                       Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
     [](const ::testing::TestParamInfo<Write>& case_info) { return std::to_string(case_info.index); });
@@ -122,6 +122,8 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
        "Write access denied , result.error() = 7 for address epics:TEST:READONLY"},
       {true, {"-c", "epics:TEST:SHORT", "-d", "70000"},
        "value 70000 out of the channel's range , result.error() = 6"},
+      {true, {"-c", "epics:TEST:MBBO", "-d", "Nope"},
+       "'Nope' is none of the labels: Off, On, Fault , result.error() = 5"},
       {true, {"-c", "epics:TEST:WFL", "-d", "1 2 3 4 5"},
        "5 values, the channel holds at most 4 , result.error() = 6"},
   };
