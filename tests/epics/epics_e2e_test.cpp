@@ -102,6 +102,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
     [](const ::testing::TestParamInfo<Write>& case_info) { return std::to_string(case_info.index); });
 
+TEST_F(EpicsE2E, AListMixesVantoAndEpicsChannelsInItsOrder) {
+  std::string list = "epics:BENCH:AO0,TEST.SIM/SCALAR/LOC1/DOUBLE";
+  for (int i = 4990; i < 5000; ++i) list += ",epics:BENCH:AO" + std::to_string(i);
+  const ProgramResult r = vantoget({"-T", "-c", list});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected = "0\t2.25\t";
+  for (int i = 4990; i < 5000; ++i) expected += std::to_string(i) + "\t";
+  EXPECT_EQ(r.out, expected + "\n");
+}
+
 TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
   struct Case {
     bool put;
