@@ -46,7 +46,7 @@ set(CPACK_DEBIAN_TANGO_DESCRIPTION
 "the tango: backend of libvanto: with this package, vantoget, vantoput and
 vantozmq_subscribe read, write, list and follow Tango attributes.")
 set(CPACK_DEBIAN_EPICS_PACKAGE_NAME vantotools-epics)
-set(CPACK_DEBIAN_EPICS_PACKAGE_DEPENDS "vantotools (= ${PROJECT_VERSION}), libca4.13.5, libcom3.17.6")
+set(CPACK_DEBIAN_EPICS_PACKAGE_DEPENDS "vantotools (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_EPICS_DESCRIPTION
 "the epics: backend of libvanto: with this package, vantoget, vantoput and
 vantozmq_subscribe read, write and follow EPICS Channel Access channels.")
