@@ -145,31 +145,33 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
 }
 
 TEST_F(EpicsE2E, SaveAndRestoreMixesVantoTangoAndEpicsChannels) {
-  ASSERT_EQ(vantoput({"-c", "epics:TEST:AO", "-d", "4.5"}).status, 0);
-  ASSERT_EQ(vantoput({"-c", "epics:TEST:LONG", "-d", "8"}).status, 0);
+  // Records and a Tango device that no other test writes: the tests run in
+  // parallel against the same servers.
+  ASSERT_EQ(vantoput({"-c", "epics:BENCH:AO7", "-d", "4.5"}).status, 0);
+  ASSERT_EQ(vantoput({"-c", "epics:BENCH/AO8", "-d", "8"}).status, 0);
   // Tango's line where a Tango installation is up (scripts/test.sh).
   const std::string tango =
-      env("TANGO_HOST").empty() ? "" : "tango:sys tg_test 1 short_scalar_w\t1\t7\t;\n";
+      env("TANGO_HOST").empty() ? "" : "tango:sys tg_test 2 short_scalar_w\t1\t7\t;\n";
   const std::string file = vantotest::temp_file(
       "//Save_&_Restore//\n mixed ;\n Tue Dec  8 02:00:00 2026\n ;\n"
       "TEST.SIM SCALAR LOC1 DOUBLE\t6\t2.25\t;\n" +
-          tango + "epics:TEST:AO . . .\t6\t0\t;\nepics:TEST LONG . .\t1\t0\t;\n",
+          tango + "epics:BENCH:AO7 . . .\t6\t0\t;\nepics:BENCH AO8 . .\t6\t0\t;\n",
       ".sr");
   const std::string saved = vantotest::temp_dir() + "/saved.sr";
   const ProgramResult save = vantoget({"-f", file, "-b", saved});
   ASSERT_EQ(save.status, 0) << save.err;
   std::ifstream in(saved);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("epics:TEST:AO . . .\t6\t4.5"), std::string::npos) << text;
-  EXPECT_NE(text.find("epics:TEST LONG . .\t1\t8"), std::string::npos) << text;
+  EXPECT_NE(text.find("epics:BENCH:AO7 . . .\t6\t4.5"), std::string::npos) << text;
+  EXPECT_NE(text.find("epics:BENCH AO8 . .\t6\t8"), std::string::npos) << text;
   const std::string compared = "Differences between actual and reference data : ";
   EXPECT_EQ(vantoget({"-r", "-f", saved}).out, compared + "0\n");
 
-  ASSERT_EQ(vantoput({"-c", "epics:TEST:AO", "-d", "9"}).status, 0);
+  ASSERT_EQ(vantoput({"-c", "epics:BENCH:AO7", "-d", "9"}).status, 0);
   EXPECT_EQ(vantoget({"-r", "-f", saved}).out, compared + "1\n");
   const ProgramResult restore = vantoput({"-f", saved});
   EXPECT_EQ(restore.status, 0) << restore.err;
-  EXPECT_EQ(vantoget({"-T", "-c", "epics:TEST:AO"}).out, "4.5\t\n");
+  EXPECT_EQ(vantoget({"-T", "-c", "epics:BENCH:AO7"}).out, "4.5\t\n");
 }
 
 TEST_F(EpicsE2E, ASubscriptionPrintsTheChangingCalcRecord) {
