@@ -8,7 +8,7 @@ state=${1:?usage: epics-down.sh STATE_DIR}
 # softIoc ends its main thread and runs on in the others: a process lives
 # while any of its threads is not a zombie.
 alive() {
-  [ -n "$1" ] && grep -L '^State:[[:space:]]*Z' /proc/"$1"/task/*/status 2>/dev/null | grep -q .
+  [ -n "$1" ] && [ -n "$(grep -L '^State:[[:space:]]*Z' /proc/"$1"/task/*/status 2>/dev/null)" ]
 }
 for name in ioc repeater; do
   f="$state/$name.pid"

@@ -23,7 +23,7 @@ state=$(cd "$state" && pwd)
 # softIoc ends its main thread and runs on in the others: a process lives
 # while any of its threads is not a zombie.
 alive() {
-  [ -n "$1" ] && grep -L '^State:[[:space:]]*Z' /proc/"$1"/task/*/status 2>/dev/null | grep -q .
+  [ -n "$1" ] && [ -n "$(grep -L '^State:[[:space:]]*Z' /proc/"$1"/task/*/status 2>/dev/null)" ]
 }
 for f in "$state"/*.pid; do
   [ -e "$f" ] || continue
@@ -80,6 +80,17 @@ start() {  # start NAME COMMAND...: runs COMMAND in the background, logs to NAME
   echo $! >"$state/$name.pid"
 }
 start repeater "$bin/caRepeater"
+# A client that finds no repeater on its port starts one of its own, which
+# nothing would stop: the IOC and the first client wait for this one.
+end=$((SECONDS + 10))
+until ss -Huln "sport = :$repeater_port" | grep -q .; do
+  if ((SECONDS >= end)); then
+    echo "epics-up: the Channel Access repeater did not start within 10s" >&2
+    cat "$state/repeater.log" >&2
+    exit 1
+  fi
+  sleep 0.1
+done
 start ioc "$bin/softIoc" -S -a "$here/../tests/epics/ioc.acf" \
   -d "$here/../tests/epics/ioc.db" -d "$state/bench.db"
 
