@@ -77,7 +77,7 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/docs/protocol.md ${PROJECT_SOURCE_DIR}/docs/rpc.md
               ${PROJECT_SOURCE_DIR}/docs/server-config.md ${PROJECT_SOURCE_DIR}/docs/text-forms.md
-              ${PROJECT_SOURCE_DIR}/docs/tango.md
+              ${PROJECT_SOURCE_DIR}/docs/tango.md ${PROJECT_SOURCE_DIR}/docs/epics.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
 
 # Bash completion: one script under each program's name, since bash-completion

@@ -1,6 +1,7 @@
 # `cpack -G DEB`: the Debian package vantotools with the programs, libvanto and
 # its development files, the man pages and the bash completion, and
-# vantotools-tango with the module of tango: addresses.
+# vantotools-tango and vantotools-epics with the modules of tango: and epics:
+# addresses.
 set(CPACK_PACKAGE_NAME vantotools)
 set(CPACK_PACKAGE_VENDOR "vantotools developers")
 set(CPACK_PACKAGE_CONTACT "vantotools developers <vantotools@localhost>")
@@ -33,9 +34,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion, pkg-config")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
-# Two packages: vantotools (programs, libvanto, development files) and, when
-# the tango: backend is built, vantotools-tango with its module, so that
-# vantotools itself never depends on libtango.
+# vantotools (programs, libvanto, development files) and, when the tango: or
+# epics: backend is built, vantotools-tango or vantotools-epics with its
+# module, so that vantotools itself never depends on libtango or libca.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
 set(CPACK_DEBIAN_MAIN_PACKAGE_NAME vantotools)
@@ -44,6 +45,11 @@ set(CPACK_DEBIAN_TANGO_PACKAGE_DEPENDS "vantotools (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_TANGO_DESCRIPTION
 "the tango: backend of libvanto: with this package, vantoget, vantoput and
 vantozmq_subscribe read, write, list and follow Tango attributes.")
+set(CPACK_DEBIAN_EPICS_PACKAGE_NAME vantotools-epics)
+set(CPACK_DEBIAN_EPICS_PACKAGE_DEPENDS "vantotools (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_EPICS_DESCRIPTION
+"the epics: backend of libvanto: with this package, vantoget, vantoput and
+vantozmq_subscribe read, write and follow EPICS Channel Access channels.")
 
 include(CPack)
 cpack_add_component_group(main)
@@ -52,4 +58,8 @@ cpack_add_component(development GROUP main)
 if(TARGET vanto_tango)
   cpack_add_component_group(tango)
   cpack_add_component(tango GROUP tango)
+endif()
+if(TARGET vanto_epics)
+  cpack_add_component_group(epics)
+  cpack_add_component(epics GROUP epics)
 endif()

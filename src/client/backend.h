@@ -1,7 +1,7 @@
-// Backends: calls on addresses of another control system (the "tango:"
-// prefix), served by a module that libvanto loads with dlopen on the first
-// such address, so that programs reading VANTO channels never load that
-// system's libraries.
+// Backends: calls on addresses of another control system (the "tango:" and
+// "epics:" prefixes), served by a module that libvanto loads with dlopen on
+// the first such address, so that programs reading VANTO channels never load
+// that system's libraries.
 #pragma once
 
 #include <chrono>
@@ -39,7 +39,7 @@ class Backend {
 inline constexpr const char* kCreateSymbol = "vanto_backend_create";
 using CreateFunction = void (*)(std::unique_ptr<Backend>* made, std::string* why);
 
-// The module that serves a protocol ("tango"), or none.
+// The module that serves a protocol ("tango", "epics"), or none.
 const char* module_file(const std::string& protocol);
 
 // A new backend for protocol from its module, loaded at the first call;

@@ -81,7 +81,9 @@ Loaded load(const std::string& protocol) {
 }  // namespace
 
 const char* module_file(const std::string& protocol) {
-  return protocol == "tango" ? "libvanto-tango.so" : nullptr;
+  if (protocol == "tango") return "libvanto-tango.so";
+  if (protocol == "epics") return "libvanto-epics.so";
+  return nullptr;
 }
 
 std::unique_ptr<Backend> create(const std::string& protocol, EqData& out) {

@@ -143,7 +143,13 @@ void EqAdr::merge(const std::string& partial) {
 }
 
 std::string EqAdr::show_adr() const {
-  return prefix_ + facility_ + "/" + device_ + "/" + location_ + "/" + property_;
+  std::string shown = prefix_ + facility_ + "/" + device_ + "/" + location_ + "/" + property_;
+  // A Channel Access name is often one field ("epics:TEST:AO"): it is shown
+  // as it was written, not with empty fields after it.
+  if (protocol_ == "epics") {
+    while (shown.ends_with('/')) shown.pop_back();
+  }
+  return shown;
 }
 
 }  // namespace vanto

@@ -84,7 +84,7 @@ struct EqCall::Impl {
   std::vector<std::unique_ptr<rpc::Subscription>> subscriptions;
   LastRoute last;
   std::string name;  // buffer of the channel name sent
-  ForeignCalls foreign;  // "tango:" addresses
+  ForeignCalls foreign;  // "tango:" and "epics:" addresses
 
   // Checks the address and finds its server; on failure out holds the error.
   bool locate(EqAdr* adr, EqData* out, rpc::Endpoint& server) {

@@ -1,5 +1,5 @@
 // The calls of one EqCall on addresses that a backend module serves
-// ("tango:"): each backend is made at the first address that needs it.
+// ("tango:", "epics:"): each backend is made at the first address that needs it.
 #pragma once
 
 #include <chrono>

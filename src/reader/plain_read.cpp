@@ -10,6 +10,7 @@
 #include "retried_call.h"
 #include "retry.h"
 #include "value_text.h"
+#include "vanto/eqadr.h"
 
 namespace vantoget {
 
@@ -76,6 +77,14 @@ StageResult take_plain_result(ReaderContext& ctx, const std::string& name,
 // Plain names are read this many at a time, all reads of a window at once.
 constexpr std::size_t kReadWindow = 512;
 
+// Channel Access waits a search round per call for the names it has not met:
+// a list with epics: names is read in one window, so that it pays one round.
+std::size_t read_window(std::span<const std::string> names) {
+  for (const std::string& name : names)
+    if (vanto::EqAdr(name).protocol() == "epics") return std::max(names.size(), kReadWindow);
+  return kReadWindow;
+}
+
 }  // namespace
 
 StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
@@ -100,8 +109,9 @@ StageResult read_plain_names(ReaderContext& ctx, std::span<const std::string> na
   }
   std::vector<std::unique_ptr<vanto::EqData>> results;
   std::vector<vanto::EqData*> slots;
-  for (std::size_t start = 0; start < names.size(); start += kReadWindow) {
-    const auto window = names.subspan(start, std::min(kReadWindow, names.size() - start));
+  const std::size_t window_size = read_window(names);
+  for (std::size_t start = 0; start < names.size(); start += window_size) {
+    const auto window = names.subspan(start, std::min(window_size, names.size() - start));
     results.clear();
     slots.clear();
     for (std::size_t k = 0; k < window.size(); ++k) {

@@ -11,10 +11,12 @@
 #include "array_stage.h"
 #include "picture_stage.h"
 #include "plain_read.h"
+#include "retried_call.h"
 #include "reader_context.h"
 #include "sr_stage.h"
 #include "table_stage.h"
 #include "value_line.h"
+#include "value_text.h"
 #include "wildcard_stage.h"
 
 namespace vantoget {
@@ -34,6 +36,14 @@ StageResult check_single_wildcard(ReaderContext& ctx) {
                             : std::count(name.begin(), name.end(), '/') > 3;
   if (too_long) {
     ctx.err << "invalid VANTO Address: " << name << ", exit \n";
+    return 1;
+  }
+  // Channel Access lists no names: its backend's answer says so for any
+  // pattern, not only for one in the device field.
+  if (ctx.address.protocol() == "epics") {
+    const int code = vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src,
+                                             ctx.options.retry);
+    ctx.err << name << ": " << vantocli::value_text_arg(ctx.dst) << ", error = " << code << '\n';
     return 1;
   }
   const std::string facility =

@@ -70,8 +70,9 @@ std::string save_time_text(const std::string& ctime_text, std::size_t stale, std
 
 // True when the text form of address parses back into the same four fields.
 // The channel of an entry: its four fields joined. The facility field may
-// carry a protocol prefix ("tango:sys" names a Tango channel); a field
-// holding "/" would send reads and writes to another channel and is refused.
+// carry a protocol prefix ("tango:sys" names a Tango channel, "epics:SR" an
+// EPICS one); a field holding "/" would send reads and writes to another
+// channel and is refused.
 bool entry_address(const vantosr::SrEntryFields& fields, vanto::EqAdr& address) {
   const std::string name =
       fields.facility + "/" + fields.device + "/" + fields.location + "/" + fields.property;
@@ -80,10 +81,12 @@ bool entry_address(const vantosr::SrEntryFields& fields, vanto::EqAdr& address) 
          address.property() == fields.property;
 }
 
-// The facility field of a saved entry: a Tango channel's keeps its prefix,
-// so that the entry names the same channel when it is read again.
+// The facility field of a saved entry: a Tango or EPICS channel's keeps its
+// prefix, so that the entry names the same channel when it is read again.
 std::string facility_field(const vanto::EqAdr& address) {
-  return address.protocol() == "tango" ? "tango:" + address.facility() : address.facility();
+  const std::string& protocol = address.protocol();
+  return protocol == "tango" || protocol == "epics" ? protocol + ":" + address.facility()
+                                                    : address.facility();
 }
 
 std::string entry_error(const char* name, const std::string& text) {

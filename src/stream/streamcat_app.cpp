@@ -127,9 +127,10 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
   // Other control systems' addresses have no VANTO stream to read: refuse
   // them before any thread starts.
   for (const std::string& word : words) {
-    if (vanto::EqAdr(word).protocol() == "tango") {
-      say_err(format("%s: streamcat reads VANTO streams only, a tango: address has none\n",
-                     word.c_str()));
+    if (const std::string protocol = vanto::EqAdr(word).protocol();
+        protocol == "tango" || protocol == "epics") {
+      say_err(format("%s: streamcat reads VANTO streams only, %s: addresses have none\n",
+                     word.c_str(), protocol.c_str()));
       flush_console();
       return 1;
     }

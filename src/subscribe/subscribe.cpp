@@ -114,8 +114,11 @@ std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::o
     return std::nullopt;
   }
   vanto::EqAdr address(argv[1]);
-  if (address.facility().empty() || address.device().empty() || address.location().empty() ||
-      address.property().empty()) {
+  // A Channel Access name needs one field ("epics:TEST:AO"), others all four.
+  const bool one_field_will_do = address.protocol() == "epics";
+  if (address.facility().empty() ||
+      (!one_field_will_do && (address.device().empty() || address.location().empty() ||
+                              address.property().empty()))) {
     err << "Invalid VANTO address: " << argv[1] << "\n";
     status = invalid_address;
     return std::nullopt;

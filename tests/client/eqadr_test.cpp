@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                "TEST.SIM/SCALAR/LOC1/INT"},
         Parsed{"vanto:F/D/L/P", "vanto", "", 0, "F", "D", "L", "P", "vanto:F/D/L/P"},
         Parsed{"rask:F/D/L/P", "rask", "", 0, "F", "D", "L", "P", "rask:F/D/L/P"},
-        Parsed{"epics:F/D", "epics", "", 0, "F", "D", "", "", "epics:F/D//"},
+        Parsed{"epics:F/D", "epics", "", 0, "F", "D", "", "", "epics:F/D"},
         Parsed{"tango:F/D/L/P", "tango", "", 0, "F", "D", "L", "P", "tango:F/D/L/P"},
         Parsed{"vanto://127.0.0.1:5555/F/D/L/P", "vanto", "127.0.0.1", 5555, "F", "D", "L", "P",
                "vanto://127.0.0.1:5555/F/D/L/P"},

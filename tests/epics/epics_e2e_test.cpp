@@ -1,0 +1,206 @@
+// The four programs on epics: addresses, against the soft IOC of
+// scripts/epics-up.sh (its Channel Access variables in the environment) and
+// a vantoserver for the lists that mix both.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vantotest::ProgramResult;
+using vantotest::run_program;
+
+std::string env(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? "" : value;
+}
+
+ProgramResult vantoget(const std::vector<std::string>& args) {
+  return run_program("vantoget", args);
+}
+ProgramResult vantoput(const std::vector<std::string>& args) {
+  return run_program("vantoput", args);
+}
+
+std::string mapped_files(int pid) {
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  return std::string((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+}
+
+class EpicsE2E : public vantotest::ServerTest {
+ protected:
+  static void SetUpTestSuite() {
+    ServerTest::SetUpTestSuite();
+    ASSERT_FALSE(env("EPICS_CA_SERVER_PORT").empty())
+        << "no soft IOC: run scripts/epics-up.sh DIR EPICS_BASE and export the lines of DIR/env";
+  }
+};
+
+struct Read {
+  std::string pv, type, value;
+  friend void PrintTo(const Read& r, std::ostream* os) { *os << r.pv; }
+};
+
+class EpicsRead : public EpicsE2E, public ::testing::WithParamInterface<Read> {};
+
+TEST_P(EpicsRead, EachRecordTypeReadsAsItsLibraryType) {
+  const Read& c = GetParam();
+  const ProgramResult r = vantoget({"-t", "-T", "-c", "epics:" + c.pv});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "vantoget: type() of epics:" + c.pv + " = " + c.type + "\n " + c.value + "\t\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, EpicsRead,
+    ::testing::Values(Read{"TEST:AI", "DOUBLE", "2.5"}, Read{"TEST:READONLY", "DOUBLE", "3"},
+                      Read{"TEST:SHORT", "INT", "7"}, Read{"TEST:FLOAT", "FLOAT", "0.25"},
+                      Read{"TEST:AO.EGU", "STRING", "mm"}, Read{"TEST/AO/./.EGU", "STRING", "mm"},
+                      Read{"TEST:WFL", "A_INT", "1 2"}, Read{"TEST:WFS", "A_STRING", "one\ntwo"}),
+    [](const ::testing::TestParamInfo<Read>& case_info) {
+      std::string name = case_info.param.pv;
+      for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return name;
+    });
+
+struct Write {
+  std::string pv, value, shown, seen_at;  // seen_at: the record a second client reads
+  friend void PrintTo(const Write& w, std::ostream* os) { *os << w.pv; }
+};
+
+class EpicsWrite : public EpicsE2E, public ::testing::WithParamInterface<Write> {};
+
+TEST_P(EpicsWrite, IsReadBackAndSeenByASecondClient) {
+  const Write& c = GetParam();
+  const ProgramResult put = vantoput({"-c", "epics:" + c.pv, "-d", c.value});
+  EXPECT_EQ(put.status, 0) << put.err;
+  EXPECT_EQ(put.out, c.shown + "\n");
+  const ProgramResult get = vantoget({"-T", "-c", "epics:" + c.seen_at});
+  EXPECT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(get.out, c.shown + "\t\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, EpicsWrite,
+    ::testing::Values(Write{"TEST:AO", "2.75", "2.75", "TEST:AO"},
+                      Write{"TEST/LONG", "-12", "-12", "TEST:LONG"},
+                      Write{"TEST:STRING", "two words", "two words", "TEST:STRING"},
+                      // The enum's label goes in; the mbbi that follows it shows it.
+                      Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI"},
+                      Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF"},
+                      Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
+    [](const ::testing::TestParamInfo<Write>& case_info) { return std::to_string(case_info.index); });
+
+TEST_F(EpicsE2E, AListMixesVantoAndEpicsChannelsInItsOrder) {
+  std::string list = "epics:BENCH:AO0,TEST.SIM/SCALAR/LOC1/DOUBLE";
+  for (int i = 4990; i < 5000; ++i) list += ",epics:BENCH:AO" + std::to_string(i);
+  const ProgramResult r = vantoget({"-T", "-c", list});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected = "0\t2.25\t";
+  for (int i = 4990; i < 5000; ++i) expected += std::to_string(i) + "\t";
+  EXPECT_EQ(r.out, expected + "\n");
+}
+
+TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
+  struct Case {
+    bool put;
+    std::vector<std::string> args;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {false, {"-c", "epics:TEST:INVALID"},
+       "epics:TEST:INVALID: severity INVALID (HIHI), no value , result->error() = 101"},
+      {false, {"-c", "epics:NO:SUCH"},
+       "epics:NO:SUCH: search unanswered in 2000 ms: User specified timeout on IO operation "
+       "expired , result->error() = 100"},
+      {false, {"-N", "-c", "epics:TEST/*"},
+       "epics:TEST/*: Channel Access has no name listing: give whole names (TEST:*), error = 5"},
+      {false, {"-c", "epics:TEST:*"},
+       "epics:TEST:*: Channel Access has no name listing: give whole names (TEST:*), error = 5"},
+      {true, {"-c", "epics:TEST:READONLY", "-d", "4"},
+       "Write access denied , result.error() = 7 for address epics:TEST:READONLY"},
+      {true, {"-c", "epics:TEST:SHORT", "-d", "70000"},
+       "value 70000 out of the channel's range , result.error() = 6"},
+      {true, {"-c", "epics:TEST:MBBO", "-d", "Nope"},
+       "'Nope' is none of the labels: Off, On, Fault , result.error() = 5"},
+      {true, {"-c", "epics:TEST:WFL", "-d", "1 2 3 4 5"},
+       "5 values, the channel holds at most 4 , result.error() = 6"},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult r = c.put ? vantoput(c.args) : vantoget(c.args);
+    EXPECT_NE(r.status, 0) << c.text;
+    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(EpicsE2E, SaveAndRestoreMixesVantoTangoAndEpicsChannels) {
+  // Records and a Tango device that no other test writes: the tests run in
+  // parallel against the same servers.
+  ASSERT_EQ(vantoput({"-c", "epics:BENCH:AO7", "-d", "4.5"}).status, 0);
+  ASSERT_EQ(vantoput({"-c", "epics:BENCH/AO8", "-d", "8"}).status, 0);
+  // Tango's line where a Tango installation is up (scripts/test.sh).
+  const std::string tango =
+      env("TANGO_HOST").empty() ? "" : "tango:sys tg_test 2 short_scalar_w\t1\t7\t;\n";
+  const std::string file = vantotest::temp_file(
+      "//Save_&_Restore//\n mixed ;\n Tue Dec  8 02:00:00 2026\n ;\n"
+      "TEST.SIM SCALAR LOC1 DOUBLE\t6\t2.25\t;\n" +
+          tango + "epics:BENCH:AO7 . . .\t6\t0\t;\nepics:BENCH AO8 . .\t6\t0\t;\n",
+      ".sr");
+  const std::string saved = vantotest::temp_dir() + "/saved.sr";
+  const ProgramResult save = vantoget({"-f", file, "-b", saved});
+  ASSERT_EQ(save.status, 0) << save.err;
+  std::ifstream in(saved);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("epics:BENCH:AO7 . . .\t6\t4.5"), std::string::npos) << text;
+  EXPECT_NE(text.find("epics:BENCH AO8 . .\t6\t8"), std::string::npos) << text;
+  const std::string compared = "Differences between actual and reference data : ";
+  EXPECT_EQ(vantoget({"-r", "-f", saved}).out, compared + "0\n");
+
+  ASSERT_EQ(vantoput({"-c", "epics:BENCH:AO7", "-d", "9"}).status, 0);
+  EXPECT_EQ(vantoget({"-r", "-f", saved}).out, compared + "1\n");
+  const ProgramResult restore = vantoput({"-f", saved});
+  EXPECT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(vantoget({"-T", "-c", "epics:BENCH:AO7"}).out, "4.5\t\n");
+}
+
+TEST_F(EpicsE2E, ASubscriptionPrintsTheChangingCalcRecord) {
+  vantotest::ChildProcess subscriber("vantozmq_subscribe", {"epics:TEST:CALC"});
+  ASSERT_TRUE(subscriber.wait_for_out("Subscription established successfully.", 30s))
+      << subscriber.err();
+  EXPECT_TRUE(subscriber.wait_for_out(" DATA_DOUBLE ", 30s, 4)) << subscriber.out();
+  EXPECT_NE(mapped_files(subscriber.pid()).find("libca.so"), std::string::npos);
+  subscriber.signal(SIGTERM);
+  const ProgramResult end = subscriber.wait();
+  EXPECT_EQ(end.err, "");
+}
+
+TEST_F(EpicsE2E, WithoutTheModuleOrAStreamAnEpicsAddressIsRefused) {
+  const ProgramResult missing = run_program("vantoget", {"-c", "epics:TEST:AO"}, "",
+                                            {{"VANTO_EPICS_MODULE", "/nonexistent/x.so"}});
+  EXPECT_NE(missing.status, 0);
+  EXPECT_EQ(missing.err,
+            "epics:TEST:AO: epics: addresses need the module libvanto-epics.so, which is not "
+            "installed , result->error() = 9\n");
+  const ProgramResult stream = run_program("streamcat", {"-c", "epics:TEST:AO"});
+  EXPECT_EQ(stream.status, 1);
+  EXPECT_NE(stream.err.find("epics:TEST:AO: streamcat reads VANTO streams only, epics: addresses"),
+            std::string::npos)
+      << stream.err;
+  // Programs reading VANTO channels never load Channel Access.
+  vantotest::ChildProcess subscriber("vantozmq_subscribe", {"TEST.SIM/STREAM/LOC1/COUNTER"});
+  ASSERT_TRUE(subscriber.wait_for_out("Subscription established successfully.", 30s));
+  EXPECT_EQ(mapped_files(subscriber.pid()).find("libca.so"), std::string::npos);
+}
+
+}  // namespace
