@@ -3,27 +3,20 @@
 # and removes STATE_DIR. One that does not end within 5 s after SIGTERM is
 # killed (the IOC at once: it ignores SIGTERM).
 set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 state=${1:?usage: epics-down.sh STATE_DIR}
 [ -d "$state" ] || exit 0
-# softIoc ends its main thread and runs on in the others: a process lives
-# while any of its threads is not a zombie.
-alive() {
-  [ -n "$1" ] && [ -n "$(grep -L '^State:[[:space:]]*Z' /proc/"$1"/task/*/status 2>/dev/null)" ]
-}
+program=epics-down
+# shellcheck source=stack-common.sh
+. "$here/stack-common.sh"
+
 for name in ioc repeater; do
   f="$state/$name.pid"
   [ -e "$f" ] || continue
   pid=$(cat "$f")
-  if [ -n "$pid" ] && alive "$pid"; then
-    # The threads that softIoc runs on block SIGTERM: it ends only by SIGKILL.
-    [ "$name" = ioc ] && kill -KILL "$pid" 2>/dev/null
-    kill -TERM "$pid" 2>/dev/null
-    for _ in $(seq 50); do
-      alive "$pid" || break
-      sleep 0.1
-    done
-    alive "$pid" && kill -KILL "$pid" 2>/dev/null
-  fi
+  # The threads that softIoc runs on block SIGTERM: it ends only by SIGKILL.
+  if [ "$name" = ioc ] && alive "$pid"; then kill -KILL "$pid" 2>/dev/null; fi
+  stop_process "$pid"
   rm -f "$f"
 done
 rm -rf "$state"

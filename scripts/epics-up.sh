@@ -20,38 +20,20 @@ bin=$base/bin/linux-x86_64
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
 
-# softIoc ends its main thread and runs on in the others: a process lives
-# while any of its threads is not a zombie.
-alive() {
-  [ -n "$1" ] && [ -n "$(grep -L '^State:[[:space:]]*Z' /proc/"$1"/task/*/status 2>/dev/null)" ]
-}
-for f in "$state"/*.pid; do
-  [ -e "$f" ] || continue
-  if alive "$(cat "$f")"; then
-    echo "epics-up: an IOC still runs in $state (scripts/epics-down.sh $state stops it)" >&2
-    exit 1
-  fi
-done
+program=epics-up
+# shellcheck source=stack-common.sh
+. "$here/stack-common.sh"
+if stack_runs; then
+  echo "epics-up: an IOC still runs in $state (scripts/epics-down.sh $state stops it)" >&2
+  exit 1
+fi
 rm -rf "${state:?}"/*
 trap 'status=$?; if [ $status -ne 0 ]; then "$here/epics-down.sh" "$state" >/dev/null 2>&1 || true; fi' EXIT
 
-# A port free for both TCP and UDP (Channel Access uses both), below the
-# kernel's ephemeral range.
-free_port() {
-  local port
-  for _ in $(seq 200); do
-    port=$((20000 + RANDOM % 12000))
-    if ! ss -Htuln "sport = :$port" | grep -q .; then
-      echo "$port"
-      return 0
-    fi
-  done
-  echo "epics-up: no free port found" >&2
-  return 1
-}
-server_port=$(free_port)
-repeater_port=$(free_port)
-while [ "$repeater_port" = "$server_port" ]; do repeater_port=$(free_port); done
+# Channel Access uses TCP and UDP.
+server_port=$(free_port udp)
+repeater_port=$(free_port udp)
+while [ "$repeater_port" = "$server_port" ]; do repeater_port=$(free_port udp); done
 cat >"$state/env" <<ENV
 EPICS_CA_ADDR_LIST=127.0.0.1
 EPICS_CA_AUTO_ADDR_LIST=NO

@@ -21,17 +21,10 @@ state=${1:?usage: tango-up.sh STATE_DIR}
 mkdir -p "$state"
 state=$(cd "$state" && pwd)
 
-running_pids() {
-  local f pid
-  for f in "$state"/*.pid; do
-    [ -e "$f" ] || continue
-    pid=$(cat "$f")
-    [ -n "$pid" ] && [ -d "/proc/$pid" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$pid/status" 2>/dev/null &&
-      echo "$pid"
-  done
-  return 0
-}
-if [ -n "$(running_pids)" ]; then
+program=tango-up
+# shellcheck source=stack-common.sh
+. "$here/stack-common.sh"
+if stack_runs; then
   echo "tango-up: a Tango stack still runs in $state (scripts/tango-down.sh $state stops it)" >&2
   exit 1
 fi
@@ -39,21 +32,6 @@ rm -rf "${state:?}"/*
 
 # On any failure the half-started stack goes down again.
 trap 'status=$?; if [ $status -ne 0 ]; then "$here/tango-down.sh" "$state" >/dev/null 2>&1 || true; fi' EXIT
-
-# A port nothing listens on, below the kernel's ephemeral range so that
-# outgoing connections do not take it meanwhile.
-free_port() {
-  local port
-  for _ in $(seq 200); do
-    port=$((20000 + RANDOM % 12000))
-    if ! ss -Htln "sport = :$port" | grep -q .; then
-      echo "$port"
-      return 0
-    fi
-  done
-  echo "tango-up: no free port found" >&2
-  return 1
-}
 
 # Runs cmd until it succeeds, at most seconds long.
 wait_until() {
