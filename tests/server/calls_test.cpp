@@ -133,8 +133,9 @@ TEST_F(CallsTest, NameListsOfDevicesLocationsAndProperties) {
 }
 
 TEST_F(CallsTest, UnknownNamesAndProtocolsGiveTheirCodes) {
-  // tango: addresses need their module; here it is missing.
+  // tango: and epics: addresses need their modules; here they are missing.
   setenv("VANTO_TANGO_MODULE", "/nonexistent/libvanto-tango.so", 1);
+  setenv("VANTO_EPICS_MODULE", "/nonexistent/libvanto-epics.so", 1);
   struct Case {
     std::string address;
     int code;
