@@ -11,58 +11,6 @@
 
 namespace vanto::wire {
 
-Shape shape_of(int type) {
-  switch (type) {
-    case DATA_NULL: return Shape::empty;
-    case DATA_INT: case DATA_FLOAT: case DATA_BOOL: case DATA_DOUBLE: case DATA_TDS:
-    case DATA_XY: case DATA_IIII: case DATA_IFFF: case DATA_TTII: case DATA_SHORT:
-    case DATA_LONG: case DATA_USHORT: case DATA_UINT: case DATA_ULONG:
-      return Shape::scalar;
-    case DATA_STRING: case DATA_TEXT: case DATA_XML: return Shape::text;
-    case DATA_USTR: case DATA_A_USTR: case DATA_A_STRING: case DATA_KEYVAL: return Shape::ustr;
-    case DATA_A_TS_STRING: case DATA_A_TS_XML: case DATA_A_TS_USTR: return Shape::ts_ustr;
-    case DATA_XYZS: case DATA_A_XYZS: return Shape::xyzs;
-    case DATA_A_TS_XYZS: return Shape::ts_xyzs;
-    case DATA_SPECTRUM: return Shape::spectrum;
-    case DATA_GSPECTRUM: return Shape::gspectrum;
-    case DATA_IMAGE: return Shape::image;
-    case DATA_A_BYTE: return Shape::bytes2d;
-    case DATA_MDA_FLOAT: case DATA_MDA_DOUBLE: return Shape::mda;
-    default: return element_size(type) > 0 ? Shape::fixed_array : Shape::unknown;
-  }
-}
-
-size_t scalar_size(int type) {
-  switch (type) {
-    case DATA_SHORT: case DATA_USHORT: return 2;
-    case DATA_INT: case DATA_FLOAT: case DATA_UINT: case DATA_BOOL: return 4;
-    case DATA_DOUBLE: case DATA_XY: case DATA_LONG: case DATA_ULONG: return 8;
-    case DATA_IIII: case DATA_IFFF: case DATA_TDS: return 16;
-    case DATA_TTII: return 24;
-    default: return 0;
-  }
-}
-
-size_t element_size(int type) {
-  switch (type) {
-    // Opaque byte sequences: no element structure the library knows of.
-    case DATA_STRUCTURE: case DATA_A_THUMBNAIL: case DATA_YT: case DATA_XYT: case DATA_FIS:
-    case DATA_A_TS_SPECTRUM: case DATA_A_TS_GSPECTRUM:
-    case DATA_A_BOOL:
-      return 1;
-    case DATA_A_SHORT: case DATA_A_USHORT: return 2;
-    case DATA_A_FLOAT: case DATA_A_INT: case DATA_A_UINT: return 4;
-    case DATA_A_XY: case DATA_A_DOUBLE: case DATA_A_LONG: case DATA_A_ULONG: return 8;
-    case DATA_A_TDS: return sizeof(TDS);
-    case DATA_A_TS_BOOL: case DATA_A_TS_INT: case DATA_A_TS_FLOAT: case DATA_A_TS_DOUBLE:
-    case DATA_A_TS_LONG: case DATA_A_TS_XY: case DATA_A_TS_SHORT: case DATA_A_TS_USHORT:
-    case DATA_A_TS_UINT: case DATA_A_TS_ULONG:
-      return sizeof(TSStamp) + 8;
-    case DATA_A_TS_IIII: case DATA_A_TS_IFFF: return sizeof(TSStamp) + 16;
-    default: return 0;
-  }
-}
-
 namespace {
 
 class Writer {

@@ -151,75 +151,7 @@ void EqData::set_type(int t) {
   }
 }
 
-const char* EqData::type_string(int t) {
-  switch (t) {
-    case DATA_NULL: return "NULL";
-    case DATA_INT: return "INT";
-    case DATA_FLOAT: return "FLOAT";
-    case DATA_STRING: return "STRING";
-    case DATA_BOOL: return "BOOL";
-    case DATA_DOUBLE: return "DOUBLE";
-    case DATA_TEXT: return "TEXT";
-    case DATA_YT: return "YT";
-    case DATA_XYT: return "XYT";
-    case DATA_TDS: return "TDS";
-    case DATA_XY: return "XY";
-    case DATA_IIII: return "IIII";
-    case DATA_IFFF: return "IFFF";
-    case DATA_USTR: return "USTR";
-    case DATA_FIS: return "FIS";
-    case DATA_TTII: return "TTII";
-    case DATA_SPECTRUM: return "SPECTRUM";
-    case DATA_XML: return "XML";
-    case DATA_XYZS: return "XYZS";
-    case DATA_IMAGE: return "IMAGE";
-    case DATA_GSPECTRUM: return "GSPECTRUM";
-    case DATA_SHORT: return "SHORT";
-    case DATA_LONG: return "LONG";
-    case DATA_USHORT: return "USHORT";
-    case DATA_UINT: return "UINT";
-    case DATA_ULONG: return "ULONG";
-    case DATA_STRUCTURE: return "STRUCTURE";
-    case DATA_A_FLOAT: return "A_FLOAT";
-    case DATA_A_TDS: return "A_TDS";
-    case DATA_A_XY: return "A_XY";
-    case DATA_A_USTR: return "A_USTR";
-    case DATA_A_INT: return "A_INT";
-    case DATA_A_BYTE: return "A_BYTE";
-    case DATA_A_XYZS: return "A_XYZS";
-    case DATA_MDA_FLOAT: return "MDA_FLOAT";
-    case DATA_A_DOUBLE: return "A_DOUBLE";
-    case DATA_A_BOOL: return "A_BOOL";
-    case DATA_A_STRING: return "A_STRING";
-    case DATA_A_SHORT: return "A_SHORT";
-    case DATA_A_LONG: return "A_LONG";
-    case DATA_MDA_DOUBLE: return "MDA_DOUBLE";
-    case DATA_A_USHORT: return "A_USHORT";
-    case DATA_A_UINT: return "A_UINT";
-    case DATA_A_ULONG: return "A_ULONG";
-    case DATA_A_THUMBNAIL: return "A_THUMBNAIL";
-    case DATA_A_TS_BOOL: return "A_TS_BOOL";
-    case DATA_A_TS_INT: return "A_TS_INT";
-    case DATA_A_TS_FLOAT: return "A_TS_FLOAT";
-    case DATA_A_TS_DOUBLE: return "A_TS_DOUBLE";
-    case DATA_A_TS_LONG: return "A_TS_LONG";
-    case DATA_A_TS_STRING: return "A_TS_STRING";
-    case DATA_A_TS_USTR: return "A_TS_USTR";
-    case DATA_A_TS_XML: return "A_TS_XML";
-    case DATA_A_TS_XY: return "A_TS_XY";
-    case DATA_A_TS_IIII: return "A_TS_IIII";
-    case DATA_A_TS_IFFF: return "A_TS_IFFF";
-    case DATA_A_TS_SPECTRUM: return "A_TS_SPECTRUM";
-    case DATA_A_TS_XYZS: return "A_TS_XYZS";
-    case DATA_A_TS_GSPECTRUM: return "A_TS_GSPECTRUM";
-    case DATA_KEYVAL: return "KEYVAL";
-    case DATA_A_TS_SHORT: return "A_TS_SHORT";
-    case DATA_A_TS_USHORT: return "A_TS_USHORT";
-    case DATA_A_TS_UINT: return "A_TS_UINT";
-    case DATA_A_TS_ULONG: return "A_TS_ULONG";
-    default: return "UNKNOWN";
-  }
-}
+const char* EqData::type_string(int t) { return wire::type_name(t); }
 
 void EqData::error(int code, const std::string& text) {
   clear_value();
@@ -372,33 +304,8 @@ bool holds_in(int t, const Num& n) {
   }
 }
 
-bool is_numeric_array(int t) {
-  switch (t) {
-    case DATA_A_SHORT: case DATA_A_USHORT: case DATA_A_INT: case DATA_A_UINT: case DATA_A_LONG:
-    case DATA_A_ULONG: case DATA_A_FLOAT: case DATA_A_DOUBLE: case DATA_A_BOOL:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Offset of the value inside a time-stamped element.
 constexpr size_t kTsValue = sizeof(TSStamp);
-
-int ts_value_type(int t) {
-  switch (t) {
-    case DATA_A_TS_BOOL: return DATA_A_BOOL;
-    case DATA_A_TS_INT: return DATA_INT;
-    case DATA_A_TS_FLOAT: return DATA_FLOAT;
-    case DATA_A_TS_DOUBLE: return DATA_DOUBLE;
-    case DATA_A_TS_LONG: return DATA_LONG;
-    case DATA_A_TS_SHORT: return DATA_SHORT;
-    case DATA_A_TS_USHORT: return DATA_USHORT;
-    case DATA_A_TS_UINT: return DATA_UINT;
-    case DATA_A_TS_ULONG: return DATA_ULONG;
-    default: return 0;
-  }
-}
 
 // Largest array a setter grows to (elements); an index beyond it is refused.
 constexpr int kMaxGrow = 1 << 24;
@@ -458,8 +365,8 @@ bool EqData::read_num(int index, Num* out) const {
       const uint8_t* e = base + size_t(index) * esize;
       if (t == DATA_A_TDS) {
         *out = num_of(load<float>(e + offsetof(TDS, value)));
-      } else if (ts_value_type(t) != 0) {
-        *out = load_elem(ts_value_type(t), e + kTsValue);
+      } else if (wire::stamped_value_type(t) != 0) {
+        *out = load_elem(wire::stamped_value_type(t), e + kTsValue);
       } else if (t == DATA_A_XY || t == DATA_A_TS_XY || t == DATA_A_TS_IIII || t == DATA_A_TS_IFFF) {
         return false;  // records, not numbers
       } else {
@@ -543,7 +450,7 @@ void EqData::write_num(int index, const Num& value, int scalar_type, int array_t
     return;
   }
   int target = t;
-  if (!is_numeric_array(t)) {
+  if (!wire::is_numeric_array(t)) {
     if (index == 0) {
       uint8_t bytes[8] = {};
       store_elem(scalar_type, bytes, value);

@@ -35,6 +35,14 @@ enum class Shape {
 Shape shape_of(int type);
 size_t scalar_size(int type);   // data-part bytes of a scalar type
 size_t element_size(int type);  // bytes of one element of a fixed array type
+// The name type_string gives ("INT", "A_TS_ULONG"); "UNKNOWN" for a code the
+// library does not know.
+const char* type_name(int type);
+// For a time-stamped array of plain numbers, the type of the value after each
+// stamp (DATA_A_TS_INT: DATA_INT); 0 for every other type.
+int stamped_value_type(int type);
+// Arrays of plain numbers, read and written element by element.
+bool is_numeric_array(int type);
 
 // The one-line form of a record array: "[sep=C] " and the records joined by
 // C, one of these characters (none of them ends a save & restore value).
