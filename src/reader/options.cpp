@@ -78,7 +78,7 @@ struct TextOption {
   char letter;
   std::size_t limit;
   std::string ReaderOptions::*field;
-  bool ReaderOptions::*flag;  // set when the option is given; none for nullptr
+  bool ReaderOptions::*flag;  // set when the option is given (nullptr: no flag)
 };
 constexpr std::size_t kNoLimit = std::string::npos;
 constexpr TextOption kTextOptions[] = {
@@ -116,17 +116,21 @@ const Entry* entry_of(const Entry (&table)[N], int c) {
   return nullptr;
 }
 
-Ending help(std::ostream& out) {
+// The help text; its status.
+int help(std::ostream& out) {
   out << help_text();
   return 255;
 }
 
-Ending refuse(std::ostream& err, const std::string& message) {
+// A refused argument; its status.
+int refuse(std::ostream& err, const std::string& message) {
   err << "vantoget: " << message << '\n';
   return 1;
 }
 
-bool fits(const char* text, std::size_t limit) { return std::char_traits<char>::length(text) <= limit; }
+bool fits(const char* text, std::size_t limit) {
+  return std::char_traits<char>::length(text) <= limit;
+}
 
 std::string too_long(char option, std::size_t limit) {
   return std::string("argument of -") + option + " is longer than " + std::to_string(limit) +
@@ -152,17 +156,13 @@ std::string picture_option_problem(const ReaderOptions& o) {
   return "";
 }
 
-}  // namespace
-
-std::vector<std::string> split_channel_list(const std::string& list) { return split_at(list, ", "); }
-
-namespace {
-
 // A time the program cannot use is refused here, before any read: never
 // replaced by the default request.
 Ending take_interval(const char* text, ReaderOptions& o, std::ostream& err) {
   const IntervalReading interval = read_interval(text, std::time(nullptr));
-  if (!interval.problem.empty()) return refuse(err, "cannot use the interval of -i: " + interval.problem);
+  if (!interval.problem.empty()) {
+    return refuse(err, "cannot use the interval of -i: " + interval.problem);
+  }
   o.interval_t1 = interval.t1;
   o.interval_t2 = interval.t2;
   return std::nullopt;
@@ -265,7 +265,7 @@ Ending take_option(int c, const char* arg, ReaderOptions& o, std::ostream& out, 
 Parsed checked_whole(ReaderOptions o, std::ostream& out, std::ostream& err) {
   if (o.png_file || o.svg_file) {
     if (const std::string problem = picture_option_problem(o); !problem.empty()) {
-      return Parsed::end_with(*refuse(err, problem));
+      return Parsed::end_with(refuse(err, problem));
     }
   }
   if (!o.channels_flag) {
@@ -275,10 +275,12 @@ Parsed checked_whole(ReaderOptions o, std::ostream& out, std::ostream& err) {
   }
 
   o.channel = split_channel_list(o.channels);
-  if (o.channel.empty()) return Parsed::end_with(*refuse(err, "the channel list (-c) holds no channel name"));
+  if (o.channel.empty()) {
+    return Parsed::end_with(refuse(err, "the channel list (-c) holds no channel name"));
+  }
   if (o.channel.size() > kMaxChannelNames) {
-    return Parsed::end_with(*refuse(err, "more than " + std::to_string(kMaxChannelNames) +
-                                             " channel names in the channel list (-c)"));
+    return Parsed::end_with(refuse(err, "more than " + std::to_string(kMaxChannelNames) +
+                                            " channel names in the channel list (-c)"));
   }
   if (o.channel.size() == 1 && !o.width_flag) o.width = 80;
   return Parsed::run_with(std::move(o));
@@ -286,13 +288,17 @@ Parsed checked_whole(ReaderOptions o, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
+std::vector<std::string> split_channel_list(const std::string& list) {
+  return split_at(list, ", ");
+}
+
 vantocli::Parsed<ReaderOptions> parse_options(int argc, char* argv[], std::ostream& out,
                                               std::ostream& err) {
   ReaderOptions o;
   if (argc > 0 && argv[0] != nullptr) o.program_name = argv[0];
   if (argc < 2) {
     out << " See help for usage :\n";
-    return Parsed::end_with(*help(out));
+    return Parsed::end_with(help(out));
   }
 
   opterr = 0;

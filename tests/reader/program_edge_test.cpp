@@ -12,7 +12,8 @@ namespace {
 // Points a standard stream at a string while it lives.
 class Captured {
  public:
-  explicit Captured(std::ostream& stream) : stream_(stream), original_(stream.rdbuf(text_.rdbuf())) {}
+  explicit Captured(std::ostream& stream)
+      : stream_(stream), original_(stream.rdbuf(text_.rdbuf())) {}
   ~Captured() { stream_.rdbuf(original_); }
   Captured(const Captured&) = delete;
   Captured& operator=(const Captured&) = delete;
