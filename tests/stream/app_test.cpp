@@ -56,6 +56,11 @@ TEST(Options, ParsingStopsSilentlyBeforeTheUsage) {
   }
   // The values read before the stop count.
   EXPECT_NE(parse({"-n", "5", "-c"}).out.find("(default:5)"), std::string::npos);
+  // A program started without even its own name is named by default.
+  const char* const no_words[] = {nullptr};
+  std::ostringstream out;
+  EXPECT_FALSE(parse_options(0, no_words, out).options);
+  EXPECT_EQ(out.str().rfind("Usage: streamcat -c VANTO_address", 0), 0u) << out.str();
 }
 
 TEST(Usage, ShowsTheCurrentValues) {
