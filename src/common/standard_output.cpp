@@ -21,4 +21,10 @@ int checked_exit(int status, const char* program) {
   return status == 0 ? 1 : status;
 }
 
+int exception_exit(const std::exception& failure, const char* program) {
+  std::cout.flush();
+  std::cerr << program << ": " << failure.what() << '\n';
+  return checked_exit(1, program);
+}
+
 }  // namespace vantocli

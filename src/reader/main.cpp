@@ -8,18 +8,20 @@
 #include "protocol_lookup.h"
 #include "standard_output.h"
 
+namespace {
+constexpr const char* kProgram = "vantoget";
+}  // namespace
+
 int main(int argc, char* argv[]) {
   const vantocli::EscapedErrors escaped_errors;
-  vantocli::look_up_protocols_in_files();
-  const vantoget::ParseOutcome parsed = vantoget::parse_options(argc, argv, std::cout, std::cerr);
-  if (!parsed.options) return vantocli::checked_exit(parsed.status, "vantoget");
   try {
+    vantocli::look_up_protocols_in_files();
+    const auto parsed = vantoget::parse_options(argc, argv, std::cout, std::cerr);
+    if (!parsed.options) return vantocli::checked_exit(parsed.status, kProgram);
     return vantocli::checked_exit(vantoget::run_reader(*parsed.options, std::cout, std::cerr),
-                                  "vantoget");
+                                  kProgram);
   } catch (const std::exception& e) {
     // A failure the client library could not report as an error code.
-    std::cout.flush();
-    std::cerr << "vantoget: " << e.what() << '\n';
-    return vantocli::checked_exit(1, "vantoget");
+    return vantocli::exception_exit(e, kProgram);
   }
 }

@@ -51,18 +51,86 @@ std::vector<std::string> split_at(const std::string& list, const char* separator
   return names;
 }
 
-ParseOutcome help(std::ostream& out) {
+using Parsed = vantocli::Parsed<ReaderOptions>;
+
+// What taking one option comes to: nothing to go on with the next, or the
+// status the parse ends with at once.
+using Ending = std::optional<int>;
+
+// Options that only switch a flag on.
+struct FlagOption {
+  char letter;
+  bool ReaderOptions::*flag;
+};
+constexpr FlagOption kFlagOptions[] = {
+    {'a', &ReaderOptions::array_flag},    {'A', &ReaderOptions::addr_flag},
+    {'B', &ReaderOptions::spect_info},    {'E', &ReaderOptions::table_flag},
+    {'H', &ReaderOptions::header_flag},   {'L', &ReaderOptions::list_flag},
+    {'N', &ReaderOptions::names_flag},    {'r', &ReaderOptions::reference_flag},
+    {'S', &ReaderOptions::strarg_flag},   {'T', &ReaderOptions::tab_flag},
+    {'X', &ReaderOptions::excludesvr_flag},
+};
+
+// Options whose argument is a text kept as it is. Each field holds at most
+// limit characters: a longer argument is refused, never cut (the channel
+// list has no such limit; its names are counted instead).
+struct TextOption {
+  char letter;
+  std::size_t limit;
+  std::string ReaderOptions::*field;
+  bool ReaderOptions::*flag;  // set when the option is given (nullptr: no flag)
+};
+constexpr std::size_t kNoLimit = std::string::npos;
+constexpr TextOption kTextOptions[] = {
+    {'b', kMaxPathArgument, &ReaderOptions::filename1, &ReaderOptions::atoref_flag},
+    {'c', kNoLimit, &ReaderOptions::channels, &ReaderOptions::channels_flag},
+    {'f', kMaxPathArgument, &ReaderOptions::filename, nullptr},
+    {'F', kMaxPathArgument, &ReaderOptions::filename, nullptr},
+    {'i', kMaxShortArgument, &ReaderOptions::str, &ReaderOptions::interval_flag},
+    {'I', kMaxShortArgument, &ReaderOptions::spstr, &ReaderOptions::sp_flag},
+    {'P', kMaxPathArgument, &ReaderOptions::dir, nullptr},
+    {'x', kMaxPathArgument, &ReaderOptions::command, &ReaderOptions::command_flag},
+};
+
+// Options whose argument is any decimal integer, kept as it is.
+struct NumberOption {
+  char letter;
+  long ReaderOptions::*field;
+  bool ReaderOptions::*flag;
+};
+constexpr NumberOption kNumberOptions[] = {
+    {'C', &ReaderOptions::int_format, &ReaderOptions::int_format_flag},
+    {'d', &ReaderOptions::form, &ReaderOptions::date_flag},
+    {'D', &ReaderOptions::delay, &ReaderOptions::delay_flag},
+    {'g', &ReaderOptions::convert, &ReaderOptions::convert_flag},
+    {'n', &ReaderOptions::line_number, &ReaderOptions::line_flag},
+    {'o', &ReaderOptions::format, &ReaderOptions::format_flag},
+};
+
+// The entry of table for option letter c, or nullptr.
+template <class Entry, std::size_t N>
+const Entry* entry_of(const Entry (&table)[N], int c) {
+  for (const Entry& entry : table) {
+    if (entry.letter == c) return &entry;
+  }
+  return nullptr;
+}
+
+// The help text; its status.
+int help(std::ostream& out) {
   out << help_text();
-  return {std::nullopt, 255};
+  return 255;
 }
 
-ParseOutcome refuse(std::ostream& err, const std::string& message) {
+// A refused argument; its status.
+int refuse(std::ostream& err, const std::string& message) {
   err << "vantoget: " << message << '\n';
-  return {std::nullopt, 1};
+  return 1;
 }
 
-// A text argument must fit its buffer; a longer one is refused, never cut.
-bool fits(const char* text, std::size_t limit) { return std::char_traits<char>::length(text) <= limit; }
+bool fits(const char* text, std::size_t limit) {
+  return std::char_traits<char>::length(text) <= limit;
+}
 
 std::string too_long(char option, std::size_t limit) {
   return std::string("argument of -") + option + " is longer than " + std::to_string(limit) +
@@ -88,190 +156,158 @@ std::string picture_option_problem(const ReaderOptions& o) {
   return "";
 }
 
+// A time the program cannot use is refused here, before any read: never
+// replaced by the default request.
+Ending take_interval(const char* text, ReaderOptions& o, std::ostream& err) {
+  const IntervalReading interval = read_interval(text, std::time(nullptr));
+  if (!interval.problem.empty()) {
+    return refuse(err, "cannot use the interval of -i: " + interval.problem);
+  }
+  o.interval_t1 = interval.t1;
+  o.interval_t2 = interval.t2;
+  return std::nullopt;
+}
+
+// The options with rules of their own; number is the argument of an option
+// of kIntegerOptions.
+Ending take_special_option(int c, const char* arg, long number, ReaderOptions& o,
+                           std::ostream& out, std::ostream& err) {
+  switch (c) {
+    case 'e':
+      if (number < 0) return refuse(err, std::string("the step of -e is negative: ") + arg);
+      o.step = number;
+      break;
+    case 'j':
+      if (number < 1) return refuse(err, std::string("the seconds of -j are below 1: ") + arg);
+      o.s_intvl = number;
+      o.s_intvl_flag = true;
+      break;
+    case 'l':
+      o.loop = number < 1 ? -1 : number - 1;  // no pass at all below 1
+      o.loop_flag = true;
+      break;
+    case 'p': o.plottype = 1; break;
+    case 'R':
+      if (number > 10) {
+        out << "Connection retry times set > 10! Setting to 10 ...\n";
+        o.retry = 10;
+      } else {
+        o.retry = number < 1 ? 1 : static_cast<int>(number);
+      }
+      break;
+    case 's': {
+      const std::optional<double> seconds = vantocli::real_number(arg);
+      if (!seconds) return refuse(err, not_a_number('s', arg));
+      if (*seconds < 0) return refuse(err, std::string("the pause of -s is negative: ") + arg);
+      o.secounds = static_cast<float>(*seconds);
+      o.loop_flag = true;
+      break;
+    }
+    case 't': o.debug_flag |= kDebugType; break;
+    case 'u':
+      if (arg[0] == '\0' || std::strchr(kStepUnits, arg[0]) == nullptr) {
+        return refuse(err, std::string("the unit of -u is none of s, m, h, d, w, M, y: \"") + arg +
+                               "\"");
+      }
+      o.units = arg[0];
+      break;
+    case 'v':
+      out << kAuthorLine << '\n' << "$Id$" << '\n';
+      break;
+    case 'V': o.debug_flag |= kDebugEventId; break;
+    case 'w':
+      // A cell needs at least one character and fits a 256-byte buffer.
+      if (number < 1 || number > vantocli::kMaxCellWidth) {
+        return refuse(err, "column width (-w) must be between 1 and " +
+                               std::to_string(vantocli::kMaxCellWidth) + ", not " + arg);
+      }
+      o.width = static_cast<std::size_t>(number);
+      o.width_flag = true;
+      break;
+    case kPngOption:
+    case kSvgOption:
+      if (arg[0] == '\0') return refuse(err, "--png and --svg need a file name");
+      (c == kPngOption ? o.png_file : o.svg_file) = arg;
+      break;
+    default:  // -h, -?, an unknown letter or a missing argument
+      return help(out);
+  }
+  return std::nullopt;
+}
+
+// Takes the option c (getopt's answer) with its argument arg into o.
+Ending take_option(int c, const char* arg, ReaderOptions& o, std::ostream& out, std::ostream& err) {
+  if (const FlagOption* flag = entry_of(kFlagOptions, c)) {
+    o.*(flag->flag) = true;
+    return std::nullopt;
+  }
+  if (const TextOption* text = entry_of(kTextOptions, c)) {
+    if (!fits(arg, text->limit)) return refuse(err, too_long(text->letter, text->limit));
+    o.*(text->field) = arg;
+    if (text->flag != nullptr) o.*(text->flag) = true;
+    return c == 'i' ? take_interval(arg, o, err) : std::nullopt;
+  }
+  long number = 0;
+  if (arg != nullptr && std::strchr(kIntegerOptions, c) != nullptr) {
+    const std::optional<long> value = vantocli::decimal_number(arg);
+    if (!value) return refuse(err, not_a_number(static_cast<char>(c), arg));
+    number = *value;
+  }
+  if (const NumberOption* option = entry_of(kNumberOptions, c)) {
+    o.*(option->field) = number;
+    o.*(option->flag) = true;
+    return std::nullopt;
+  }
+  return take_special_option(c, arg, number, o, out, err);
+}
+
+// The rules about the options together, once all are read.
+Parsed checked_whole(ReaderOptions o, std::ostream& out, std::ostream& err) {
+  if (o.png_file || o.svg_file) {
+    if (const std::string problem = picture_option_problem(o); !problem.empty()) {
+      return Parsed::end_with(refuse(err, problem));
+    }
+  }
+  if (!o.channels_flag) {
+    if (!o.filename.empty()) return Parsed::run_with(std::move(o));  // the save & restore mode
+    out << "Channel or file name is not defined! (-c or -f options)\n";
+    return Parsed::end_with(1);
+  }
+
+  o.channel = split_channel_list(o.channels);
+  if (o.channel.empty()) {
+    return Parsed::end_with(refuse(err, "the channel list (-c) holds no channel name"));
+  }
+  if (o.channel.size() > kMaxChannelNames) {
+    return Parsed::end_with(refuse(err, "more than " + std::to_string(kMaxChannelNames) +
+                                            " channel names in the channel list (-c)"));
+  }
+  if (o.channel.size() == 1 && !o.width_flag) o.width = 80;
+  return Parsed::run_with(std::move(o));
+}
+
 }  // namespace
 
-std::vector<std::string> split_channel_list(const std::string& list) { return split_at(list, ", "); }
+std::vector<std::string> split_channel_list(const std::string& list) {
+  return split_at(list, ", ");
+}
 
-ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostream& err) {
+vantocli::Parsed<ReaderOptions> parse_options(int argc, char* argv[], std::ostream& out,
+                                              std::ostream& err) {
   ReaderOptions o;
   if (argc > 0 && argv[0] != nullptr) o.program_name = argv[0];
   if (argc < 2) {
     out << " See help for usage :\n";
-    return help(out);
+    return Parsed::end_with(help(out));
   }
 
   opterr = 0;
   optind = 0;  // full re-initialisation, so the parser can run more than once
   int c;
   while ((c = getopt_long(argc, argv, kOptionString, kLongOptions, nullptr)) != -1) {
-    long number = 0;  // the argument of an option of kIntegerOptions
-    if (optarg != nullptr && std::strchr(kIntegerOptions, c) != nullptr) {
-      const std::optional<long> value = vantocli::decimal_number(optarg);
-      if (!value) return refuse(err, not_a_number(static_cast<char>(c), optarg));
-      number = *value;
-    }
-    switch (c) {
-      case 'a': o.array_flag = true; break;
-      case 'A': o.addr_flag = true; break;
-      case 'b':
-        if (!fits(optarg, kMaxPathArgument)) return refuse(err, too_long('b', kMaxPathArgument));
-        o.filename1 = optarg;
-        o.atoref_flag = true;
-        break;
-      case 'B': o.spect_info = true; break;
-      case 'c':
-        o.channels = optarg;
-        o.channels_flag = true;
-        break;
-      case 'C':
-        o.int_format = number;
-        o.int_format_flag = true;
-        break;
-      case 'd':
-        o.form = number;
-        o.date_flag = true;
-        break;
-      case 'D':
-        o.delay = number;
-        o.delay_flag = true;
-        break;
-      case 'e':
-        if (number < 0) return refuse(err, std::string("the step of -e is negative: ") + optarg);
-        o.step = number;
-        break;
-      case 'E': o.table_flag = true; break;
-      case 'f':
-      case 'F':
-        if (!fits(optarg, kMaxPathArgument)) return refuse(err, too_long(static_cast<char>(c), kMaxPathArgument));
-        o.filename = optarg;
-        break;
-      case 'g':
-        o.convert = number;
-        o.convert_flag = true;
-        break;
-      case 'H': o.header_flag = true; break;
-      case 'i': {
-        if (!fits(optarg, kMaxShortArgument)) return refuse(err, too_long('i', kMaxShortArgument));
-        // A time the program cannot use is refused here, before any read:
-        // never replaced by the default request.
-        const IntervalReading interval = read_interval(optarg, std::time(nullptr));
-        if (!interval.problem.empty()) {
-          return refuse(err, "cannot use the interval of -i: " + interval.problem);
-        }
-        o.str = optarg;
-        o.interval_t1 = interval.t1;
-        o.interval_t2 = interval.t2;
-        o.interval_flag = true;
-        break;
-      }
-      case 'I':
-        if (!fits(optarg, kMaxShortArgument)) return refuse(err, too_long('I', kMaxShortArgument));
-        o.spstr = optarg;
-        o.sp_flag = true;
-        break;
-      case 'j':
-        if (number < 1) return refuse(err, std::string("the seconds of -j are below 1: ") + optarg);
-        o.s_intvl = number;
-        o.s_intvl_flag = true;
-        break;
-      case 'l':
-        o.loop = number < 1 ? -1 : number - 1;  // no pass at all below 1
-        o.loop_flag = true;
-        break;
-      case 'L': o.list_flag = true; break;
-      case 'n':
-        o.line_number = number;
-        o.line_flag = true;
-        break;
-      case 'N': o.names_flag = true; break;
-      case 'o':
-        o.format = number;
-        o.format_flag = true;
-        break;
-      case 'p': o.plottype = 1; break;
-      case 'P':
-        if (!fits(optarg, kMaxPathArgument)) return refuse(err, too_long('P', kMaxPathArgument));
-        o.dir = optarg;
-        break;
-      case 'r': o.reference_flag = true; break;
-      case 'R': {
-        const long retry = number;
-        if (retry > 10) {
-          out << "Connection retry times set > 10! Setting to 10 ...\n";
-          o.retry = 10;
-        } else {
-          o.retry = retry < 1 ? 1 : static_cast<int>(retry);
-        }
-        break;
-      }
-      case 's': {
-        const std::optional<double> seconds = vantocli::real_number(optarg);
-        if (!seconds) return refuse(err, not_a_number('s', optarg));
-        if (*seconds < 0) return refuse(err, std::string("the pause of -s is negative: ") + optarg);
-        o.secounds = static_cast<float>(*seconds);
-        o.loop_flag = true;
-        break;
-      }
-      case 'S': o.strarg_flag = true; break;
-      case 't': o.debug_flag |= kDebugType; break;
-      case 'T': o.tab_flag = true; break;
-      case 'u':
-        if (optarg[0] == '\0' || std::strchr(kStepUnits, optarg[0]) == nullptr) {
-          return refuse(err, std::string("the unit of -u is none of s, m, h, d, w, M, y: \"") +
-                                 optarg + "\"");
-        }
-        o.units = optarg[0];
-        break;
-      case 'v':
-        out << kAuthorLine << '\n' << "$Id$" << '\n';
-        break;
-      case 'V': o.debug_flag |= kDebugEventId; break;
-      case 'w': {
-        // A cell needs at least one character and fits a 256-byte buffer.
-        const long width = number;
-        if (width < 1 || width > vantocli::kMaxCellWidth) {
-          return refuse(err, "column width (-w) must be between 1 and " +
-                                 std::to_string(vantocli::kMaxCellWidth) + ", not " + optarg);
-        }
-        o.width = static_cast<std::size_t>(width);
-        o.width_flag = true;
-        break;
-      }
-      case 'x':
-        if (!fits(optarg, kMaxPathArgument)) return refuse(err, too_long('x', kMaxPathArgument));
-        o.command = optarg;
-        o.command_flag = true;
-        break;
-      case 'X': o.excludesvr_flag = true; break;
-      case kPngOption:
-      case kSvgOption:
-        if (optarg[0] == '\0') return refuse(err, "--png and --svg need a file name");
-        (c == kPngOption ? o.png_file : o.svg_file) = optarg;
-        break;
-      default:  // -h, -?, an unknown letter or a missing argument
-        return help(out);
-    }
+    if (const Ending ending = take_option(c, optarg, o, out, err)) return Parsed::end_with(*ending);
   }
-
-  if (o.png_file || o.svg_file) {
-    if (const std::string problem = picture_option_problem(o); !problem.empty()) {
-      return refuse(err, problem);
-    }
-  }
-  if (!o.channels_flag) {
-    if (!o.filename.empty()) return {std::move(o), 0};  // the save & restore mode
-    out << "Channel or file name is not defined! (-c or -f options)\n";
-    return {std::nullopt, 1};
-  }
-
-  o.channel = split_channel_list(o.channels);
-  if (o.channel.empty()) return refuse(err, "the channel list (-c) holds no channel name");
-  if (o.channel.size() > kMaxChannelNames) {
-    return refuse(err, "more than " + std::to_string(kMaxChannelNames) +
-                           " channel names in the channel list (-c)");
-  }
-  if (o.channel.size() == 1 && !o.width_flag) o.width = 80;
-  return {std::move(o), 0};
+  return checked_whole(std::move(o), out, err);
 }
 
 }  // namespace vantoget

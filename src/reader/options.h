@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "parsed.h"
+
 namespace vantoget {
 
 // Limits of the option arguments: the file, directory and command texts hold
@@ -76,19 +78,14 @@ struct ReaderOptions {
   std::optional<std::string> svg_file;  // --svg: histories or spectra as an SVG plot
 };
 
-// The outcome of parsing: either options to run with, or the status the
-// process ends with at once (255 after the help text, 1 after a refused
-// argument or when neither a channel nor a file was given).
-struct ParseOutcome {
-  std::optional<ReaderOptions> options;
-  int status = 0;
-};
-
 // Parses argv with getopt_long (its own messages off): the letters and the
 // long options --png and --svg. Texts the command line
 // itself asks for (help, -v, the -R clamp, "not defined") go to out, refusals
-// of arguments to err.
-ParseOutcome parse_options(int argc, char* argv[], std::ostream& out, std::ostream& err);
+// of arguments to err. Without options to run with, the status is 255 after
+// the help text, 1 after a refused argument or when neither a channel nor a
+// file was given.
+vantocli::Parsed<ReaderOptions> parse_options(int argc, char* argv[], std::ostream& out,
+                                              std::ostream& err);
 
 // Cuts a channel list at every comma and blank; runs of them count as one.
 std::vector<std::string> split_channel_list(const std::string& list);

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 namespace vantoserver {
 
@@ -44,8 +45,10 @@ void raise_open_file_limit(std::ostream& err) {
 
 }  // namespace
 
-bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
-                   std::ostream& out, std::ostream& err) {
+vantocli::Parsed<ProgramOptions> parse_options(int argc, char** argv, std::ostream& out,
+                                               std::ostream& err) {
+  using Parsed = vantocli::Parsed<ProgramOptions>;
+  constexpr int kUsageError = 2;
   constexpr int kAllowFaults = 1000;  // a long option only
   static const option long_options[] = {{"bind", required_argument, nullptr, 'b'},
                                         {"port", required_argument, nullptr, 'p'},
@@ -53,6 +56,7 @@ bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
                                         {"help", no_argument, nullptr, 'h'},
                                         {nullptr, 0, nullptr, 0}};
   const char* program = argc > 0 ? argv[0] : "vantoserver";
+  ProgramOptions options;
   optind = 1;
   opterr = 0;
   int c;
@@ -65,8 +69,7 @@ bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
         if (!parse_port(optarg, options.server.port)) {
           err << program << ": invalid port '" << optarg << "'\n";
           usage(err, program);
-          status = 2;
-          return false;
+          return Parsed::end_with(kUsageError);
         }
         break;
       case kAllowFaults:
@@ -74,23 +77,20 @@ bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
         break;
       case 'h':
         usage(out, program);
-        status = 0;
-        return false;
+        return Parsed::end_with(0);
       default:
         err << program << ": " << (c == ':' ? "missing argument for an option" : "unknown option")
             << "\n";
         usage(err, program);
-        status = 2;
-        return false;
+        return Parsed::end_with(kUsageError);
     }
   }
   if (argc - optind != 1) {
     usage(err, program);
-    status = 2;
-    return false;
+    return Parsed::end_with(kUsageError);
   }
   options.config_path = argv[optind];
-  return true;
+  return Parsed::run_with(std::move(options));
 }
 
 int run_server(const ProgramOptions& options, std::ostream& out, std::ostream& err,

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "parsed.h"
 #include "server.h"
 
 namespace vantoserver {
@@ -12,13 +13,13 @@ namespace vantoserver {
 struct ProgramOptions {
   ServerOptions server;
   std::string config_path;
-  bool help = false;
 };
 
-// Parses the command line. Returns true to go on; false with status set (0
-// after --help, 2 after a usage error, the text written to out or err).
-bool parse_options(int argc, char** argv, ProgramOptions& options, int& status,
-                   std::ostream& out, std::ostream& err);
+// Parses the command line. Without options to run with, the status is 0
+// after --help (the usage text on out) and 2 after a usage error (the text
+// on err).
+vantocli::Parsed<ProgramOptions> parse_options(int argc, char** argv, std::ostream& out,
+                                               std::ostream& err);
 
 // Loads the config, starts the server, prints the "listening" line on out,
 // runs wait_for_stop and stops. Returns the exit status.

@@ -158,41 +158,18 @@ void build_history(const toml::table& p, Channel& channel, int64_t now_sec) {
   channel.attach_history(std::move(history));
 }
 
-}  // namespace
-
-std::string expand(std::string text, const Placeholders& names) {
-  for (const auto& [key, replacement] : names) {
-    const std::string pattern = "{" + key + "}";
-    for (size_t at = text.find(pattern); at != std::string::npos;
-         at = text.find(pattern, at + replacement.size()))
-      text.replace(at, pattern.size(), replacement);
-  }
-  return text;
+void build_text(const toml::table& p, EqData& value, int type, const Placeholders& names) {
+  const std::string text = text_or(p, "value", "", names);
+  value.set_type(type);
+  if (type == DATA_XML)
+    value.set_xml(text.c_str());
+  else
+    value.set_string(text);
 }
 
-void build_value(const toml::table& p, Channel& channel, const Placeholders& names,
-                 int64_t now_sec) {
-  EqData& value = channel.initial();
-  const int type = channel.type();
-  const toml::node* v = p.get("value");
-  if (is_numeric_scalar(type)) {
-    set_number(value, type, v ? number(*v) : 0.0);
-    return;
-  }
-  if (is_history_type(type)) {
-    build_history(p, channel, now_sec);
-    return;
-  }
+// The types of a few numbers of fixed count: IIII, IFFF, XY, TTII, TDS.
+void build_tuple(const toml::table& p, EqData& value, int type) {
   switch (type) {
-    case DATA_STRING: case DATA_TEXT: case DATA_XML: {
-      const std::string text = text_or(p, "value", "", names);
-      value.set_type(type);
-      if (type == DATA_XML)
-        value.set_xml(text.c_str());
-      else
-        value.set_string(text);
-      return;
-    }
     case DATA_IIII: {
       const auto n = numbers_of(p, "value", 4);
       value.set_iiii(int(n[0]), int(n[1]), int(n[2]), int(n[3]));
@@ -220,84 +197,144 @@ void build_value(const toml::table& p, Channel& channel, const Placeholders& nam
       value.set_tds(int64_t(n[0]), float(n[1]), uint8_t(n[2]));
       return;
     }
+  }
+}
+
+// USTR and XYZS: one record from a table, or an array of them from an array
+// of tables.
+void build_records(const toml::table& p, EqData& value, int type, const Placeholders& names) {
+  const toml::node* v = p.get("value");
+  value.set_type(type);
+  switch (type) {
     case DATA_USTR:
-      value.set_type(DATA_USTR);
       set_ustr(value, v ? table_of(*v) : toml::table{}, names, 0);
       return;
     case DATA_A_USTR:
-      value.set_type(DATA_A_USTR);
       each_table(p, [&](const toml::table& t, int i) { set_ustr(value, t, names, i); });
       return;
     case DATA_XYZS:
-      value.set_type(DATA_XYZS);
       set_xyzs(value, v ? table_of(*v) : toml::table{}, names, 0);
       return;
     case DATA_A_XYZS:
-      value.set_type(DATA_A_XYZS);
       each_table(p, [&](const toml::table& t, int i) { set_xyzs(value, t, names, i); });
+      return;
+  }
+}
+
+void build_number_array(const toml::table& p, EqData& value, int type) {
+  const auto n = numbers_of(p, "value");
+  value.set_type(type);
+  for (size_t i = 0; i < n.size(); ++i) set_number(value, type, n[i], static_cast<int>(i));
+}
+
+void build_xy_array(const toml::table& p, EqData& value) {
+  value.set_type(DATA_A_XY);
+  const toml::node* v = p.get("value");
+  const auto* array = v ? v->as_array() : nullptr;
+  if (v && array == nullptr) fail(*v, "\"value\" must be an array of [x, y] pairs");
+  int index = 0;
+  if (array)
+    for (const toml::node& pair : *array) {
+      const auto xy = numbers(pair);
+      if (xy.size() != 2) fail(pair, "an [x, y] pair is needed here");
+      value.set_xy(float(xy[0]), float(xy[1]), index++);
+    }
+}
+
+void build_byte_array(const toml::table& p, EqData& value) {
+  const int x = static_cast<int>(number_or(p, "x_dim", 1));
+  const int y = static_cast<int>(number_or(p, "y_dim", 1));
+  if (x < 0 || y < 0 || static_cast<int64_t>(x) * y > (64 << 20)) fail(p, "bad x_dim/y_dim");
+  const auto bytes = bytes_of(p, static_cast<size_t>(x) * y);
+  value.set_byte_array(bytes.data(), x, y);
+}
+
+void build_mda(const toml::table& p, EqData& value, int type, const Placeholders& names) {
+  const auto dims_d = numbers_of(p, "dims");
+  if (dims_d.empty() || dims_d.size() > 6) fail(p, "\"dims\" needs 1 to 6 numbers");
+  std::vector<int> dims(dims_d.begin(), dims_d.end());
+  const auto n = numbers_of(p, "value");
+  const std::string comment = text_or(p, "comment", "", names);
+  value.set_mda(static_cast<int>(dims.size()), dims.data(), comment.c_str(), n.data(),
+                static_cast<int>(n.size()), type == DATA_MDA_DOUBLE);
+}
+
+void build_spectrum(const toml::table& p, EqData& value, int type, const Placeholders& names,
+                    int64_t now_sec) {
+  const auto n = numbers_of(p, "value");
+  const std::vector<float> values(n.begin(), n.end());
+  const std::string comment = text_or(p, "comment", "", names);
+  const auto start = static_cast<float>(number_or(p, "start", 0));
+  const auto inc = static_cast<float>(number_or(p, "increment", 1));
+  const auto status = static_cast<uint32_t>(number_or(p, "status", 0));
+  if (type == DATA_SPECTRUM)
+    value.set(comment.c_str(), now_sec, start, inc, status, values.data(),
+              static_cast<int>(values.size()));
+  else
+    value.set_gspectrum(comment.c_str(), now_sec, start, inc, status,
+                        static_cast<int>(number_or(p, "groups", 1)),
+                        static_cast<int>(number_or(p, "group_size", values.size())),
+                        static_cast<float>(number_or(p, "group_inc", 0)), values.data(),
+                        static_cast<int>(values.size()));
+}
+
+}  // namespace
+
+std::string expand(std::string text, const Placeholders& names) {
+  for (const auto& [key, replacement] : names) {
+    const std::string pattern = "{" + key + "}";
+    for (size_t at = text.find(pattern); at != std::string::npos;
+         at = text.find(pattern, at + replacement.size()))
+      text.replace(at, pattern.size(), replacement);
+  }
+  return text;
+}
+
+void build_value(const toml::table& p, Channel& channel, const Placeholders& names,
+                 int64_t now_sec) {
+  EqData& value = channel.initial();
+  const int type = channel.type();
+  if (is_numeric_scalar(type)) {
+    const toml::node* v = p.get("value");
+    set_number(value, type, v ? number(*v) : 0.0);
+    return;
+  }
+  if (is_history_type(type)) {
+    build_history(p, channel, now_sec);
+    return;
+  }
+  switch (type) {
+    case DATA_STRING: case DATA_TEXT: case DATA_XML:
+      build_text(p, value, type, names);
+      return;
+    case DATA_IIII: case DATA_IFFF: case DATA_XY: case DATA_TTII: case DATA_TDS:
+      build_tuple(p, value, type);
+      return;
+    case DATA_USTR: case DATA_A_USTR: case DATA_XYZS: case DATA_A_XYZS:
+      build_records(p, value, type, names);
       return;
     case DATA_A_INT: case DATA_A_FLOAT: case DATA_A_DOUBLE: case DATA_A_SHORT:
     case DATA_A_USHORT: case DATA_A_UINT: case DATA_A_LONG: case DATA_A_ULONG:
-    case DATA_A_BOOL: {
-      const auto n = numbers_of(p, "value");
-      value.set_type(type);
-      for (size_t i = 0; i < n.size(); ++i) set_number(value, type, n[i], static_cast<int>(i));
+    case DATA_A_BOOL:
+      build_number_array(p, value, type);
       return;
-    }
-    case DATA_A_XY: {
-      value.set_type(DATA_A_XY);
-      const auto* array = v ? v->as_array() : nullptr;
-      if (v && array == nullptr) fail(*v, "\"value\" must be an array of [x, y] pairs");
-      int index = 0;
-      if (array)
-        for (const toml::node& pair : *array) {
-          const auto xy = numbers(pair);
-          if (xy.size() != 2) fail(pair, "an [x, y] pair is needed here");
-          value.set_xy(float(xy[0]), float(xy[1]), index++);
-        }
+    case DATA_A_XY:
+      build_xy_array(p, value);
       return;
-    }
-    case DATA_A_BYTE: {
-      const int x = static_cast<int>(number_or(p, "x_dim", 1));
-      const int y = static_cast<int>(number_or(p, "y_dim", 1));
-      if (x < 0 || y < 0 || static_cast<int64_t>(x) * y > (64 << 20)) fail(p, "bad x_dim/y_dim");
-      const auto bytes = bytes_of(p, static_cast<size_t>(x) * y);
-      value.set_byte_array(bytes.data(), x, y);
+    case DATA_A_BYTE:
+      build_byte_array(p, value);
       return;
-    }
     case DATA_STRUCTURE: {
       const auto bytes = bytes_of(p, 0);
       value.set_structure(bytes.data(), static_cast<int>(bytes.size()));
       return;
     }
-    case DATA_MDA_FLOAT: case DATA_MDA_DOUBLE: {
-      const auto dims_d = numbers_of(p, "dims");
-      if (dims_d.empty() || dims_d.size() > 6) fail(p, "\"dims\" needs 1 to 6 numbers");
-      std::vector<int> dims(dims_d.begin(), dims_d.end());
-      const auto n = numbers_of(p, "value");
-      const std::string comment = text_or(p, "comment", "", names);
-      value.set_mda(static_cast<int>(dims.size()), dims.data(), comment.c_str(), n.data(),
-                    static_cast<int>(n.size()), type == DATA_MDA_DOUBLE);
+    case DATA_MDA_FLOAT: case DATA_MDA_DOUBLE:
+      build_mda(p, value, type, names);
       return;
-    }
-    case DATA_SPECTRUM: case DATA_GSPECTRUM: {
-      const auto n = numbers_of(p, "value");
-      const std::vector<float> values(n.begin(), n.end());
-      const std::string comment = text_or(p, "comment", "", names);
-      const auto start = static_cast<float>(number_or(p, "start", 0));
-      const auto inc = static_cast<float>(number_or(p, "increment", 1));
-      const auto status = static_cast<uint32_t>(number_or(p, "status", 0));
-      if (type == DATA_SPECTRUM)
-        value.set(comment.c_str(), now_sec, start, inc, status, values.data(),
-                  static_cast<int>(values.size()));
-      else
-        value.set_gspectrum(comment.c_str(), now_sec, start, inc, status,
-                            static_cast<int>(number_or(p, "groups", 1)),
-                            static_cast<int>(number_or(p, "group_size", values.size())),
-                            static_cast<float>(number_or(p, "group_inc", 0)), values.data(),
-                            static_cast<int>(values.size()));
+    case DATA_SPECTRUM: case DATA_GSPECTRUM:
+      build_spectrum(p, value, type, names, now_sec);
       return;
-    }
     case DATA_IMAGE:
       build_image(p, channel, names, now_sec);
       return;

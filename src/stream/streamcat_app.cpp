@@ -71,7 +71,9 @@ void reset_run_state(const StreamOptions& options) {
 
 }  // namespace
 
-bool parse_options(int argc, const char* const* argv, StreamOptions& options) {
+vantocli::Parsed<StreamOptions> parse_options(int argc, const char* const* argv,
+                                              std::ostream& out) {
+  StreamOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (word == "-k") {
@@ -91,7 +93,9 @@ bool parse_options(int argc, const char* const* argv, StreamOptions& options) {
       case 't': options.connect_timeout = std::atoi(value); break;
     }
   }
-  return options.have_list;
+  if (options.have_list) return vantocli::Parsed<StreamOptions>::run_with(std::move(options));
+  print_usage(out, argc > 0 && argv[0] != nullptr ? argv[0] : "streamcat", options);
+  return vantocli::Parsed<StreamOptions>::end_with(kUsageStatus);
 }
 
 void print_usage(std::ostream& out, const char* program, const StreamOptions& options) {

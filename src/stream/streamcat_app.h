@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ending_signals.h"
+#include "parsed.h"
 #include "zmq_binding.h"
 
 namespace streamcat {
@@ -28,9 +29,11 @@ struct StreamOptions {
   bool terminal_cursor = true;
 };
 
-// Reads the options from argv[1] on; returns false when no address list was
-// given (the caller prints the usage text and ends with kUsageStatus).
-bool parse_options(int argc, const char* const* argv, StreamOptions& options);
+// Reads the options from argv[1] on, up to the first word it cannot take.
+// Without an address list it writes the usage text (with the values read so
+// far) to out and ends with kUsageStatus.
+vantocli::Parsed<StreamOptions> parse_options(int argc, const char* const* argv,
+                                              std::ostream& out);
 
 // The usage text with the current values of the settings.
 void print_usage(std::ostream& out, const char* program, const StreamOptions& options);

@@ -15,16 +15,14 @@ constexpr const char* kProgram = "vantozmq_subscribe";
 
 int main(int argc, char** argv) {
   const vantocli::EscapedErrors escaped_errors;
-  vantocli::look_up_protocols_in_files();
   try {
-    vantosub::ReturnCode status = vantosub::success;
-    auto address = vantosub::parse_args(argc, argv, std::cerr, status);
-    if (!address) return vantocli::checked_exit(status, kProgram);
+    vantocli::look_up_protocols_in_files();
+    const auto parsed = vantosub::parse_options(argc, argv, std::cerr);
+    if (!parsed.options) return vantocli::checked_exit(parsed.status, kProgram);
     const std::atomic<bool> never_stop{false};  // Ctrl-C ends the process
     return vantocli::checked_exit(
-        vantosub::run_subscription(*address, std::cout, std::cerr, never_stop), kProgram);
+        vantosub::run_subscription(*parsed.options, std::cout, std::cerr, never_stop), kProgram);
   } catch (const std::exception& e) {
-    std::cerr << "Error: " << e.what() << "\n";
-    return vantocli::checked_exit(vantosub::unspecific_error, kProgram);
+    return vantocli::exception_exit(e, kProgram);
   }
 }

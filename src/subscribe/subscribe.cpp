@@ -8,6 +8,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include <vanto/eqcall.h>
 #include <vanto/errors.h>
@@ -103,15 +104,14 @@ class LineHandOver {
 
 }  // namespace
 
-std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::ostream& err,
-                                       ReturnCode& status) {
+vantocli::Parsed<vanto::EqAdr> parse_options(int argc, const char* const* argv, std::ostream& err) {
+  using Parsed = vantocli::Parsed<vanto::EqAdr>;
   if (argc != 2) {
     err << "Usage: " << (argc > 0 && argv[0] ? argv[0] : "vantozmq_subscribe")
         << " <vanto_address>\n"
         << "Subscribe to the given address with VANTO-over-ZeroMQ and print\n"
         << "all received data packets.\n\n";
-    status = usage_error;
-    return std::nullopt;
+    return Parsed::end_with(usage_error);
   }
   vanto::EqAdr address(argv[1]);
   // A Channel Access name needs one field ("epics:TEST:AO"), others all four.
@@ -120,11 +120,9 @@ std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::o
       (!one_field_will_do && (address.device().empty() || address.location().empty() ||
                               address.property().empty()))) {
     err << "Invalid VANTO address: " << argv[1] << "\n";
-    status = invalid_address;
-    return std::nullopt;
+    return Parsed::end_with(invalid_address);
   }
-  status = success;
-  return address;
+  return Parsed::run_with(std::move(address));
 }
 
 void append_update_line(std::string& out, std::string_view local_time, const vanto::EqData& data) {

@@ -3,12 +3,13 @@
 
 #include <atomic>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include <vanto/eqadr.h>
 #include <vanto/eqdata.h>
+
+#include "parsed.h"
 
 namespace vantosub {
 
@@ -21,9 +22,9 @@ enum ReturnCode {
 
 // Checks the command line: exactly one argument, an address whose four
 // fields are all non-empty. On failure writes the usage text or the
-// "Invalid VANTO address" line to err, sets status and returns nothing.
-std::optional<vanto::EqAdr> parse_args(int argc, const char* const* argv, std::ostream& err,
-                                       ReturnCode& status);
+// "Invalid VANTO address" line to err and ends with usage_error or
+// invalid_address.
+vantocli::Parsed<vanto::EqAdr> parse_options(int argc, const char* const* argv, std::ostream& err);
 
 // Appends the output line of an update received at local time `local_time`:
 // "<local_time> DATA_<type name> <value text>\n".

@@ -1,9 +1,8 @@
 // vantoput: writes values into control-system channels.
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <vanto/errors.h>
 
 #include "options.h"
 #include "run.h"
@@ -11,17 +10,21 @@
 #include "protocol_lookup.h"
 #include "standard_output.h"
 
+namespace {
+constexpr const char* kProgram = "vantoput";
+}  // namespace
+
 int main(int argc, char** argv) {
   const vantocli::EscapedErrors escaped_errors;
-  vantocli::look_up_protocols_in_files();
-  const std::vector<std::string> args(argv, argv + argc);
-  const vantoput::ParsedOptions parsed = vantoput::parse_options(args, std::cout, std::cerr);
-  if (parsed.exit_status) return vantocli::checked_exit(*parsed.exit_status, "vantoput");
   try {
-    return vantocli::checked_exit(vantoput::run_vantoput(parsed.options, std::cout, std::cerr),
-                                  "vantoput");
-  } catch (const vanto::Error& e) {
-    std::cerr << "vantoput: " << e.what() << "\n";
-    return vantocli::checked_exit(1, "vantoput");
+    vantocli::look_up_protocols_in_files();
+    const std::vector<std::string> args(argv, argv + argc);
+    const auto parsed = vantoput::parse_options(args, std::cout, std::cerr);
+    if (!parsed.options) return vantocli::checked_exit(parsed.status, kProgram);
+    return vantocli::checked_exit(vantoput::run_vantoput(*parsed.options, std::cout, std::cerr),
+                                  kProgram);
+  } catch (const std::exception& e) {
+    // A failure the client library could not report as an error code.
+    return vantocli::exception_exit(e, kProgram);
   }
 }

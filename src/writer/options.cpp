@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "writer_limits.h"
 #include "usage.h"
@@ -18,10 +19,10 @@ void set_placeholder_if_empty(WriterOptions& o, const char* placeholder) {
 
 }  // namespace
 
-ParsedOptions parse_options(const std::vector<std::string>& args, std::ostream& out,
-                            std::ostream& err) {
-  ParsedOptions parsed;
-  WriterOptions& o = parsed.options;
+vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& args,
+                                              std::ostream& out, std::ostream& err) {
+  using Parsed = vantocli::Parsed<WriterOptions>;
+  WriterOptions o;
 
   // getopt wants writable argv; the copies live until parsing ends.
   std::vector<std::string> words = args;
@@ -85,15 +86,13 @@ ParsedOptions parse_options(const std::vector<std::string>& args, std::ostream& 
       case 'b':
         err << "unrecognized or incomplete argument" << argv[optind - 1] << "\n";
         write_usage(err);
-        parsed.exit_status = kUsageStatus;
-        return parsed;
+        return Parsed::end_with(kUsageStatus);
       default:  // -h, -H, an unknown option or a missing argument
         write_usage(err);
-        parsed.exit_status = kUsageStatus;
-        return parsed;
+        return Parsed::end_with(kUsageStatus);
     }
   }
-  return parsed;
+  return Parsed::run_with(std::move(o));
 }
 
 }  // namespace vantoput

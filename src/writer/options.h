@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "parsed.h"
+
 namespace vantoput {
 
 // Value texts that options put in place of a -d value so that the check for a
@@ -31,16 +33,11 @@ struct WriterOptions {
   unsigned long delay = 0;                  // -D, milliseconds
 };
 
-struct ParsedOptions {
-  WriterOptions options;
-  // Set when parsing already decided the end: the usage text was written
-  // (-h, -H, -b, an unknown option, a missing argument) and this is the status.
-  std::optional<int> exit_status;
-};
-
 // Parses args (args[0] is the program name) with getopt. -v writes the version
-// lines to out at once; usage and option errors go to err.
-ParsedOptions parse_options(const std::vector<std::string>& args, std::ostream& out,
-                            std::ostream& err);
+// lines to out at once; usage and option errors go to err. Ends at once with
+// the usage text and status 255 after -h, -H, -b, an unknown option or a
+// missing argument.
+vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& args,
+                                              std::ostream& out, std::ostream& err);
 
 }  // namespace vantoput

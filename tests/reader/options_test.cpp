@@ -11,7 +11,7 @@
 namespace {
 
 struct Parsed {
-  vantoget::ParseOutcome outcome;
+  vantocli::Parsed<vantoget::ReaderOptions> outcome;
   std::string out;
   std::string err;
 };

@@ -10,48 +10,61 @@ using namespace streamcat;
 
 namespace {
 
-bool parse(std::vector<const char*> args, StreamOptions& options) {
+struct Parse {
+  vantocli::Parsed<StreamOptions> parsed;
+  std::string out;  // the usage text, when parsing ends the program
+};
+
+Parse parse(std::vector<const char*> args) {
   args.insert(args.begin(), "streamcat");
-  return parse_options(static_cast<int>(args.size()), args.data(), options);
+  std::ostringstream out;
+  Parse p{parse_options(static_cast<int>(args.size()), args.data(), out), ""};
+  p.out = out.str();
+  return p;
 }
 
 TEST(Options, AllSixOptionsAndTheLastOneCounts) {
-  StreamOptions o;
-  ASSERT_TRUE(parse({"-n", "5", "-d", "4", "-b", "3", "-k", "-t", "250", "-c", "A/B/C/D", "-n", "7"}, o));
+  const Parse p = parse({"-n", "5", "-d", "4", "-b", "3", "-k", "-t", "250", "-c", "A/B/C/D", "-n", "7"});
+  ASSERT_TRUE(p.parsed.options);
+  const StreamOptions& o = *p.parsed.options;
   EXPECT_EQ(o.cycles, 7);
   EXPECT_EQ(o.debug, 4);
   EXPECT_EQ(o.bufs, 3);
   EXPECT_TRUE(o.keep);
   EXPECT_EQ(o.connect_timeout, 250);
   EXPECT_EQ(o.list, "A/B/C/D");
+  EXPECT_EQ(p.out, "");
 }
 
 TEST(Options, ValuesReadLikeAtoi) {
-  StreamOptions o;
-  ASSERT_TRUE(parse({"-n", "abc", "-d", "12xyz", "-c", "X"}, o));
-  EXPECT_EQ(o.cycles, 0);
-  EXPECT_EQ(o.debug, 12);
+  const Parse p = parse({"-n", "abc", "-d", "12xyz", "-c", "X"});
+  ASSERT_TRUE(p.parsed.options);
+  EXPECT_EQ(p.parsed.options->cycles, 0);
+  EXPECT_EQ(p.parsed.options->debug, 12);
 }
 
-TEST(Options, ParsingStopsSilently) {
-  StreamOptions o;
-  EXPECT_FALSE(parse({}, o));
-  StreamOptions unknown;
-  EXPECT_FALSE(parse({"-x", "-c", "A/B/C/D"}, unknown));
-  StreamOptions word;
-  EXPECT_FALSE(parse({"free", "-c", "A/B/C/D"}, word));
-  StreamOptions last;
-  EXPECT_FALSE(parse({"-n", "5", "-c"}, last));
-  EXPECT_EQ(last.cycles, 5);
-  StreamOptions glued;
-  EXPECT_FALSE(parse({"-cA/B/C/D"}, glued));
+// Parsing stops without a message of its own at the first word it cannot
+// take; without an address list the usage text follows, with status 255.
+TEST(Options, ParsingStopsSilentlyBeforeTheUsage) {
+  for (const std::vector<const char*>& args :
+       {std::vector<const char*>{}, {"-x", "-c", "A/B/C/D"}, {"free", "-c", "A/B/C/D"},
+        {"-n", "5", "-c"}, {"-cA/B/C/D"}}) {
+    const Parse p = parse(args);
+    EXPECT_FALSE(p.parsed.options) << testing::PrintToString(args);
+    EXPECT_EQ(p.parsed.status, 255);
+    EXPECT_EQ(p.out.rfind("Usage: streamcat -c VANTO_address", 0), 0u) << p.out;
+  }
+  // The values read before the stop count.
+  EXPECT_NE(parse({"-n", "5", "-c"}).out.find("(default:5)"), std::string::npos);
+  // A program started without even its own name is named by default.
+  const char* const no_words[] = {nullptr};
+  std::ostringstream out;
+  EXPECT_FALSE(parse_options(0, no_words, out).options);
+  EXPECT_EQ(out.str().rfind("Usage: streamcat -c VANTO_address", 0), 0u) << out.str();
 }
 
 TEST(Usage, ShowsTheCurrentValues) {
-  StreamOptions o;
-  parse({"-n", "5"}, o);
-  std::ostringstream out;
-  print_usage(out, "streamcat", o);
+  const Parse p = parse({"-n", "5"});
   const std::string want =
       "Usage: streamcat -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t con_tmout]\n"
       "\n"
@@ -68,7 +81,7 @@ TEST(Usage, ShowsTheCurrentValues) {
       "-k        keep 'old' entries - no new data if the buffer is full,\n"
       "          if not set, the old data will be removed automatically from the buffer to put new once\n"
       "con_tmout timeout to get first data after connection (default:5000)\n";
-  EXPECT_EQ(out.str(), want);
+  EXPECT_EQ(p.out, want);
 }
 
 TEST(Run, AListWithoutAddressesEndsAtOnceWith255) {

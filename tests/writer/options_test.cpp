@@ -10,7 +10,7 @@
 
 namespace {
 
-using vantoput::ParsedOptions;
+using ParsedOptions = vantocli::Parsed<vantoput::WriterOptions>;
 
 struct Parse {
   ParsedOptions parsed;
@@ -33,8 +33,8 @@ TEST(WriterOptions, HelpAndBadOptionsPrintTheUsageAndEndWith255) {
   };
   for (const auto& args : cases) {
     const Parse p = parse(args);
-    ASSERT_TRUE(p.parsed.exit_status.has_value()) << args[0];
-    EXPECT_EQ(*p.parsed.exit_status, 255);
+    ASSERT_FALSE(p.parsed.options.has_value()) << args[0];
+    EXPECT_EQ(p.parsed.status, 255);
     EXPECT_EQ(p.err, writertest::kExpectedUsage);
     EXPECT_EQ(p.out, "");
   }
@@ -42,7 +42,8 @@ TEST(WriterOptions, HelpAndBadOptionsPrintTheUsageAndEndWith255) {
 
 TEST(WriterOptions, DashBNamesTheLastWordBeforeTheUsage) {
   Parse p = parse({"-c", "A/B/C/D", "-b", "junk"});
-  EXPECT_EQ(p.parsed.exit_status, 255);
+  EXPECT_FALSE(p.parsed.options.has_value());
+  EXPECT_EQ(p.parsed.status, 255);
   EXPECT_EQ(p.err, "unrecognized or incomplete argumentjunk\n" + writertest::kExpectedUsage);
   p = parse({"-bjunk"});
   EXPECT_EQ(p.err, "unrecognized or incomplete argument-bjunk\n" + writertest::kExpectedUsage);
@@ -50,16 +51,16 @@ TEST(WriterOptions, DashBNamesTheLastWordBeforeTheUsage) {
 
 TEST(WriterOptions, VersionLinesGoToStandardOutputAndParsingGoesOn) {
   const Parse p = parse({"-v", "-c", "A/B/C/D", "-d", "5"});
-  EXPECT_FALSE(p.parsed.exit_status.has_value());
+  ASSERT_TRUE(p.parsed.options.has_value());
   EXPECT_EQ(p.out, writertest::kExpectedVersion);
-  EXPECT_EQ(p.parsed.options.channel, "A/B/C/D");
-  EXPECT_EQ(p.parsed.options.setvalue, "5");
+  EXPECT_EQ(p.parsed.options->channel, "A/B/C/D");
+  EXPECT_EQ(p.parsed.options->setvalue, "5");
 }
 
 TEST(WriterOptions, OptionValuesAndFlags) {
   const Parse p = parse({"-t", "14", "-T", "-C", "-D", "2.7", "-f", "x.sr", "-c", "///.T"});
-  ASSERT_FALSE(p.parsed.exit_status.has_value());
-  const auto& o = p.parsed.options;
+  ASSERT_TRUE(p.parsed.options.has_value());
+  const auto& o = *p.parsed.options;
   EXPECT_EQ(o.datatype, 14);
   EXPECT_TRUE(o.test_flag);
   EXPECT_TRUE(o.verbose_flag);  // -T implies -V
@@ -69,34 +70,34 @@ TEST(WriterOptions, OptionValuesAndFlags) {
   EXPECT_EQ(o.delay, 2u);
   EXPECT_EQ(o.filename, "x.sr");
   EXPECT_EQ(o.channel, "///.T");
-  EXPECT_EQ(parse({"-c", "A/B/C/D"}).parsed.options.datatype, -1);
+  EXPECT_EQ(parse({"-c", "A/B/C/D"}).parsed.options->datatype, -1);
 }
 
 TEST(WriterOptions, PlaceholdersStandInForTheValueText) {
   // -A always replaces the value text, before or after -d.
-  EXPECT_EQ(parse({"-d", "5", "-A", "S/R/C/P"}).parsed.options.setvalue, "read property");
-  EXPECT_EQ(parse({"-A", "S/R/C/P", "-d", "5"}).parsed.options.setvalue, "5");
+  EXPECT_EQ(parse({"-d", "5", "-A", "S/R/C/P"}).parsed.options->setvalue, "read property");
+  EXPECT_EQ(parse({"-A", "S/R/C/P", "-d", "5"}).parsed.options->setvalue, "5");
   // -a, -s and -x only fill an empty value text; a later -d replaces them.
-  EXPECT_EQ(parse({"-a", "f"}).parsed.options.setvalue, "array_file");
-  EXPECT_EQ(parse({"-s", "f"}).parsed.options.setvalue, "array_file");
-  EXPECT_EQ(parse({"-x", "f"}).parsed.options.setvalue, "xml_file");
-  EXPECT_EQ(parse({"-d", "1", "-x", "f"}).parsed.options.setvalue, "1");
-  EXPECT_EQ(parse({"-x", "f", "-d", "1"}).parsed.options.setvalue, "1");
-  EXPECT_EQ(parse({"-a", "f", "-x", "g"}).parsed.options.setvalue, "array_file");
+  EXPECT_EQ(parse({"-a", "f"}).parsed.options->setvalue, "array_file");
+  EXPECT_EQ(parse({"-s", "f"}).parsed.options->setvalue, "array_file");
+  EXPECT_EQ(parse({"-x", "f"}).parsed.options->setvalue, "xml_file");
+  EXPECT_EQ(parse({"-d", "1", "-x", "f"}).parsed.options->setvalue, "1");
+  EXPECT_EQ(parse({"-x", "f", "-d", "1"}).parsed.options->setvalue, "1");
+  EXPECT_EQ(parse({"-a", "f", "-x", "g"}).parsed.options->setvalue, "array_file");
 }
 
 TEST(WriterOptions, DashSAndDashAShareTheFileNameAndTheFlagStays) {
   const Parse p = parse({"-s", "first.spec", "-a", "second.txt"});
-  EXPECT_EQ(p.parsed.options.spectfile, "second.txt");
-  EXPECT_TRUE(p.parsed.options.set_spec_wo_header);
-  EXPECT_FALSE(parse({"-a", "f"}).parsed.options.set_spec_wo_header);
+  EXPECT_EQ(p.parsed.options->spectfile, "second.txt");
+  EXPECT_TRUE(p.parsed.options->set_spec_wo_header);
+  EXPECT_FALSE(parse({"-a", "f"}).parsed.options->set_spec_wo_header);
 }
 
 TEST(WriterOptions, ParsingTwiceInOneProcessStartsAfresh) {
   parse({"-c", "A/B/C/D", "-d", "1"});
   const Parse p = parse({"-c", "E/F/G/H", "-d", "2"});
-  EXPECT_EQ(p.parsed.options.channel, "E/F/G/H");
-  EXPECT_EQ(p.parsed.options.setvalue, "2");
+  EXPECT_EQ(p.parsed.options->channel, "E/F/G/H");
+  EXPECT_EQ(p.parsed.options->setvalue, "2");
 }
 
 }  // namespace

@@ -224,7 +224,7 @@ TEST(RestoreDelay, ClampsTheDelayOption) {
 TEST(RestoreDelay, OptionTakesTheIntegerPartAndNegativesCountAsLarge) {
   const auto parsed = [](const std::string& d) {
     std::ostringstream out, err;
-    return vantoput::parse_options({"vantoput", "-D", d, "-f", "x.sr"}, out, err).options;
+    return *vantoput::parse_options({"vantoput", "-D", d, "-f", "x.sr"}, out, err).options;
   };
   EXPECT_EQ(vantoput::restore_delay(parsed("2.7").delay), std::chrono::milliseconds(2));
   EXPECT_EQ(vantoput::restore_delay(parsed("-5").delay), std::chrono::microseconds(999'999));

@@ -29,8 +29,7 @@ RunResult run(std::vector<std::string> args) {
   std::ostringstream out, err;
   RunResult r;
   const auto parsed = vantoput::parse_options(args, out, err);
-  r.status = parsed.exit_status ? *parsed.exit_status
-                                : vantoput::run_vantoput(parsed.options, out, err);
+  r.status = parsed.options ? vantoput::run_vantoput(*parsed.options, out, err) : parsed.status;
   r.out = out.str();
   r.err = err.str();
   return r;
