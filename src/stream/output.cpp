@@ -6,12 +6,9 @@
 #include <vector>
 
 #include "console.h"
-#include "sync_buffer.h"
+#include "stream_state.h"
 
 namespace streamcat {
-
-int debug = 1;
-int cycles = 100;
 
 namespace {
 
@@ -360,25 +357,25 @@ void print_data(const char* name, vanto::EqData* data, const dmsg_info* ts, cons
   say_out(page.text());
 }
 
-void print_msg(const int* count_pointer) {
+void print_msg(StreamState& st) {
   std::string out;
   int marker = 0;
-  int count = *count_pointer;
-  while (!stop && take_turn(count)) {
+  int count = st.cycles;
+  while (!st.stop && take_turn(count)) {
     int size = 0, chans = 0;
-    number_of_entries(&size, &chans);
+    number_of_entries(st, &size, &chans);
     std::unique_ptr<data_entry> entry;
-    if (size == 0 || (chans != nchans && size < 2) || get_data(&entry)) {
-      wait_for_data();
+    if (size == 0 || (chans != st.nchans && size < 2) || get_data(st, &entry)) {
+      wait_for_data(st);
       if (count >= 0) ++count;  // a wait does not use up a turn
       continue;
     }
-    if (entry->ndata != nchans)
+    if (entry->ndata != st.nchans)
       say_err(format("------------- Not COMPLETE data (%d channels)\n", entry->ndata));
     for (int slot = 0; slot < entry->ndata; ++slot) {
-      if (debug != 0) {
+      if (st.debug != 0) {
         print_data(entry->name[slot], entry->data[slot].get(), &entry->info, &entry->time[slot],
-                   debug);
+                   st.debug);
       } else {
         if (marker % 100 == 0) out += ".";
         say_out(format("%s%s\r", out.c_str(), prog[static_cast<size_t>(marker + 1) % 4]));
@@ -390,7 +387,7 @@ void print_msg(const int* count_pointer) {
     }
   }
   // The events are printed (or a stop came first): the receive side ends too.
-  stop_and_wake();
+  stop_and_wake(st);
 }
 
 }  // namespace streamcat
