@@ -8,7 +8,7 @@
 
 #include <vanto/codec.h>
 
-#include "sync_buffer.h"
+#include "stream_state.h"
 
 using namespace streamcat;
 
@@ -29,8 +29,8 @@ void BM_DecodeAndFile(benchmark::State& state) {
   const size_t words = (bytes.size() + 3) / 4 + 1;
   chan channel;
   vanto::EqDataBlock block{};
-  nchans = 1;
-  bufs = 8;
+  StreamState st;
+  st.nchans = 1;
   int64_t ident = 0;
   for (auto _ : state) {
     channel.dp = std::make_unique<uint32_t[]>(words);
@@ -40,9 +40,9 @@ void BM_DecodeAndFile(benchmark::State& state) {
     dmsg_info info;
     store_data(container.get(), &info, reinterpret_cast<uint8_t*>(channel.dp.get()),
                static_cast<int>(bytes.size()));
-    put_new_data(&channel, &info, std::move(container), false);
+    put_new_data(st, &channel, &info, std::move(container), false);
     std::unique_ptr<data_entry> entry;
-    get_data(&entry);
+    get_data(st, &entry);
     benchmark::DoNotOptimize(entry.get());
   }
   state.SetItemsProcessed(state.iterations());

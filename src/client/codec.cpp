@@ -4,9 +4,11 @@
 #include "vanto/codec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "vanto/errors.h"
+#include "vanto/stream_view.h"
 #include "wire.h"
 
 namespace vanto::wire {
@@ -319,233 +321,257 @@ bool bind_records(DataPair& pair, uint32_t count, uint8_t* data, size_t size, si
   return true;
 }
 
+bool bind_scalar(EqDataBlock::DataU& u, int type, const uint8_t* data, size_t size,
+                 std::string* why) {
+  const size_t n = scalar_size(type);
+  if (size < n) return fail(why, "value of " + std::to_string(n) + " bytes, got " + std::to_string(size));
+  std::memcpy(&u.d_int, data, n);
+  return true;
+}
+
+bool bind_text(EqDataBlock::DataU& u, uint8_t* data, size_t size, std::string* why) {
+  const void* nul = size > 0 ? std::memchr(data, 0, size) : nullptr;
+  if (nul == nullptr) return fail(why, "text is not terminated inside the data part");
+  u.d_char.length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - data);
+  u.d_char.ptr = data;
+  return true;
+}
+
+bool bind_fixed_array(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
+                      std::string* why) {
+  const size_t esize = element_size(type);
+  if (!fits(count, esize, 0, size)) {
+    return fail(why, std::to_string(count) + " elements of " + std::to_string(esize) +
+                         " bytes do not fit " + std::to_string(size) + " bytes");
+  }
+  u.d_array.length = count;
+  u.d_array.ptr = count > 0 ? data : nullptr;
+  return true;
+}
+
+// One XYZS record with its location behind it.
+bool bind_xyzs(EqDataBlock::DataU& u, uint8_t* data, size_t size, std::string* why) {
+  if (size < kXyzsRecord) return fail(why, "XYZS record needs 32 bytes");
+  const uint32_t len = load<uint32_t>(data + 16);
+  if (!fits(1, len, kXyzsRecord, size)) return fail(why, "location runs past the data part");
+  std::memcpy(&u.d_xyzs, data, 24);
+  u.d_xyzs.loc = reinterpret_cast<char*>(data + kXyzsRecord);
+  return true;
+}
+
+// Both spectrum records: the fixed fields copied (up to the comment and value
+// pointers), the pointers set to the comment field and the values behind it.
+template <typename Rec>
+bool bind_spectrum(Rec& s, size_t copied, size_t comment_at, size_t values_at, uint8_t* data,
+                   size_t size, std::string* why) {
+  if (size < values_at) {
+    return fail(why, "spectrum record needs " + std::to_string(values_at) + " bytes");
+  }
+  std::memcpy(&s, data, copied);
+  if (s.comment_length > kSpectrumCommentField) return fail(why, "spectrum comment longer than 80");
+  if (!fits(s.count, 4, values_at, size)) {
+    return fail(why, "spectrum of " + std::to_string(s.count) + " values runs past the data part");
+  }
+  s.comment = reinterpret_cast<char*>(data + comment_at);
+  s.values = reinterpret_cast<float*>(data + values_at);
+  return true;
+}
+
+bool bind_image(EqDataBlock::DataU& u, uint8_t* data, size_t size, std::string* why) {
+  if (size <= kImageCommentOffset) return fail(why, "image needs more than 120 bytes");
+  const void* nul = std::memchr(data + kImageCommentOffset, 0, size - kImageCommentOffset);
+  if (nul == nullptr) return fail(why, "image comment is not terminated");
+  ImageRec& im = u.d_image;
+  std::memcpy(&im.header, data, sizeof(IMH));
+  im.seconds = load<int64_t>(data + kImageSecondsOffset);
+  im.microseconds = load<int64_t>(data + kImageMicrosOffset);
+  im.status = load<int32_t>(data + kImageStatusOffset);
+  const size_t clen = static_cast<const uint8_t*>(nul) - (data + kImageCommentOffset);
+  im.comment.length = static_cast<uint32_t>(clen + 1);
+  im.comment.ptr = data + kImageCommentOffset;
+  im.pixels.length = static_cast<uint32_t>(size - kImageCommentOffset - 1 - clen);
+  im.pixels.ptr = data + kImageCommentOffset + clen + 1;
+  return true;
+}
+
+bool bind_bytes2d(EqDataBlock::DataU& u, uint8_t* data, size_t size, std::string* why) {
+  if (size < kByteDataOffset) return fail(why, "byte array needs 20 bytes");
+  ByteRec& r = u.d_byte_struct;
+  r.x_dim = load<int32_t>(data + 0);
+  r.y_dim = load<int32_t>(data + 4);
+  r.x_offset = load<int32_t>(data + 8);
+  r.y_offset = load<int32_t>(data + 12);
+  r.option = load<int32_t>(data + 16);
+  if (r.x_dim < 0 || r.y_dim < 0) return fail(why, "negative byte array dimension");
+  if (!fits(uint64_t(r.x_dim), uint64_t(r.y_dim), kByteDataOffset, size)) {
+    return fail(why, "byte array runs past the data part");
+  }
+  r.bytes.length = static_cast<uint32_t>(int64_t(r.x_dim) * r.y_dim);
+  r.bytes.ptr = data + kByteDataOffset;
+  return true;
+}
+
+bool bind_mda(EqDataBlock::DataU& u, int type, uint8_t* data, size_t size, std::string* why) {
+  if (size < kMdaValuesOffset) return fail(why, "multi-dimensional array needs 116 bytes");
+  MdaRec& m = u.d_mda;
+  m.dimn = load<int32_t>(data);
+  std::memcpy(m.dims, data + 4, sizeof m.dims);
+  const int32_t clen = load<int32_t>(data + kMdaCommentLenOffset);
+  const int32_t n = load<int32_t>(data + kMdaCountOffset);
+  if (m.dimn < 0 || m.dimn > 6) return fail(why, "dimension count outside 0..6");
+  if (clen < 0 || clen > int32_t(kSpectrumCommentField)) return fail(why, "bad MDA comment length");
+  const size_t esize = type == DATA_MDA_DOUBLE ? 8 : 4;
+  if (n < 0 || !fits(uint64_t(n), esize, kMdaValuesOffset, size)) {
+    return fail(why, "multi-dimensional array runs past the data part");
+  }
+  m.comment.length = static_cast<uint32_t>(clen);
+  m.comment.ptr = data + kMdaCommentOffset;
+  m.values.length = static_cast<uint32_t>(n);
+  m.values.ptr = data + kMdaValuesOffset;
+  return true;
+}
+
+// Fills u (zeroed, data_sel set) from the data part; false with why set.
+bool bind_shape(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
+                std::string* why) {
+  switch (shape_of(type)) {
+    case Shape::empty: return true;
+    case Shape::scalar: return bind_scalar(u, type, data, size, why);
+    case Shape::text: return bind_text(u, data, size, why);
+    case Shape::fixed_array: return bind_fixed_array(u, type, count, data, size, why);
+    case Shape::ustr:
+      return bind_records(u.d_array, count, data, size, kUstrRecord, 24, 32, why);
+    case Shape::ts_ustr:
+      return bind_records(u.d_array, count, data, size, kTsUstrRecord, 16 + 24, 16 + 32, why);
+    case Shape::ts_xyzs:
+      return bind_records(u.d_array, count, data, size, kTsXyzsRecord, 16 + 16, 16 + 24, why);
+    case Shape::xyzs:
+      if (type == DATA_XYZS) return bind_xyzs(u, data, size, why);
+      return bind_records(u.d_array, count, data, size, kXyzsRecord, 16, 24, why);
+    case Shape::spectrum:
+      return bind_spectrum(u.d_spectrum, 48, kSpectrumCommentOffset, kSpectrumValuesOffset, data,
+                           size, why);
+    case Shape::gspectrum:
+      return bind_spectrum(u.d_gspectrum, 200, kGSpectrumCommentOffset, kGSpectrumValuesOffset,
+                           data, size, why);
+    case Shape::image: return bind_image(u, data, size, why);
+    case Shape::bytes2d: return bind_bytes2d(u, data, size, why);
+    case Shape::mda: return bind_mda(u, type, data, size, why);
+    case Shape::unknown: break;
+  }
+  return fail(why, "unknown data type " + std::to_string(type));
+}
+
 }  // namespace
 
 bool bind(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
           std::string* why) {
+  // Built aside, so that a refused part leaves u as it was.
   EqDataBlock::DataU fresh{};
   fresh.data_sel = type;
-  switch (shape_of(type)) {
-    case Shape::empty:
-      break;
-    case Shape::scalar: {
-      const size_t n = scalar_size(type);
-      if (size < n) return fail(why, "value of " + std::to_string(n) + " bytes, got " + std::to_string(size));
-      std::memcpy(&fresh.d_int, data, n);
-      break;
-    }
-    case Shape::text: {
-      const void* nul = size > 0 ? std::memchr(data, 0, size) : nullptr;
-      if (nul == nullptr) return fail(why, "text is not terminated inside the data part");
-      fresh.d_char.length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - data);
-      fresh.d_char.ptr = data;
-      break;
-    }
-    case Shape::fixed_array: {
-      const size_t esize = element_size(type);
-      if (!fits(count, esize, 0, size)) {
-        return fail(why, std::to_string(count) + " elements of " + std::to_string(esize) +
-                             " bytes do not fit " + std::to_string(size) + " bytes");
-      }
-      fresh.d_array.length = count;
-      fresh.d_array.ptr = count > 0 ? data : nullptr;
-      break;
-    }
-    case Shape::ustr:
-      if (!bind_records(fresh.d_array, count, data, size, kUstrRecord, 24, 32, why)) return false;
-      break;
-    case Shape::ts_ustr:
-      if (!bind_records(fresh.d_array, count, data, size, kTsUstrRecord, 16 + 24, 16 + 32, why)) {
-        return false;
-      }
-      break;
-    case Shape::ts_xyzs:
-      if (!bind_records(fresh.d_array, count, data, size, kTsXyzsRecord, 16 + 16, 16 + 24, why)) {
-        return false;
-      }
-      break;
-    case Shape::xyzs:
-      if (type == DATA_XYZS) {
-        if (size < kXyzsRecord) return fail(why, "XYZS record needs 32 bytes");
-        const uint32_t len = load<uint32_t>(data + 16);
-        if (!fits(1, len, kXyzsRecord, size)) return fail(why, "location runs past the data part");
-        std::memcpy(&fresh.d_xyzs, data, 24);
-        fresh.d_xyzs.loc = reinterpret_cast<char*>(data + kXyzsRecord);
-      } else if (!bind_records(fresh.d_array, count, data, size, kXyzsRecord, 16, 24, why)) {
-        return false;
-      }
-      break;
-    case Shape::spectrum: {
-      if (size < kSpectrumValuesOffset) return fail(why, "spectrum record needs 136 bytes");
-      SpectrumRec& s = fresh.d_spectrum;
-      std::memcpy(&s, data, 48);
-      if (s.comment_length > kSpectrumCommentField) return fail(why, "spectrum comment longer than 80");
-      if (!fits(s.count, 4, kSpectrumValuesOffset, size)) {
-        return fail(why, "spectrum of " + std::to_string(s.count) + " values runs past the data part");
-      }
-      s.comment = reinterpret_cast<char*>(data + kSpectrumCommentOffset);
-      s.values = reinterpret_cast<float*>(data + kSpectrumValuesOffset);
-      break;
-    }
-    case Shape::gspectrum: {
-      if (size < kGSpectrumValuesOffset) return fail(why, "grouped spectrum record needs 288 bytes");
-      GSpectrumRec& s = fresh.d_gspectrum;
-      std::memcpy(&s, data, 200);
-      if (s.comment_length > kSpectrumCommentField) return fail(why, "spectrum comment longer than 80");
-      if (!fits(s.count, 4, kGSpectrumValuesOffset, size)) {
-        return fail(why, "spectrum of " + std::to_string(s.count) + " values runs past the data part");
-      }
-      s.comment = reinterpret_cast<char*>(data + kGSpectrumCommentOffset);
-      s.values = reinterpret_cast<float*>(data + kGSpectrumValuesOffset);
-      break;
-    }
-    case Shape::image: {
-      if (size <= kImageCommentOffset) return fail(why, "image needs more than 120 bytes");
-      const void* nul = std::memchr(data + kImageCommentOffset, 0, size - kImageCommentOffset);
-      if (nul == nullptr) return fail(why, "image comment is not terminated");
-      ImageRec& im = fresh.d_image;
-      std::memcpy(&im.header, data, sizeof(IMH));
-      im.seconds = load<int64_t>(data + kImageSecondsOffset);
-      im.microseconds = load<int64_t>(data + kImageMicrosOffset);
-      im.status = load<int32_t>(data + kImageStatusOffset);
-      const size_t clen = static_cast<const uint8_t*>(nul) - (data + kImageCommentOffset);
-      im.comment.length = static_cast<uint32_t>(clen + 1);
-      im.comment.ptr = data + kImageCommentOffset;
-      im.pixels.length = static_cast<uint32_t>(size - kImageCommentOffset - 1 - clen);
-      im.pixels.ptr = data + kImageCommentOffset + clen + 1;
-      break;
-    }
-    case Shape::bytes2d: {
-      if (size < kByteDataOffset) return fail(why, "byte array needs 20 bytes");
-      ByteRec& r = fresh.d_byte_struct;
-      r.x_dim = load<int32_t>(data + 0);
-      r.y_dim = load<int32_t>(data + 4);
-      r.x_offset = load<int32_t>(data + 8);
-      r.y_offset = load<int32_t>(data + 12);
-      r.option = load<int32_t>(data + 16);
-      if (r.x_dim < 0 || r.y_dim < 0) return fail(why, "negative byte array dimension");
-      if (!fits(uint64_t(r.x_dim), uint64_t(r.y_dim), kByteDataOffset, size)) {
-        return fail(why, "byte array runs past the data part");
-      }
-      r.bytes.length = static_cast<uint32_t>(int64_t(r.x_dim) * r.y_dim);
-      r.bytes.ptr = data + kByteDataOffset;
-      break;
-    }
-    case Shape::mda: {
-      if (size < kMdaValuesOffset) return fail(why, "multi-dimensional array needs 116 bytes");
-      MdaRec& m = fresh.d_mda;
-      m.dimn = load<int32_t>(data);
-      std::memcpy(m.dims, data + 4, sizeof m.dims);
-      const int32_t clen = load<int32_t>(data + kMdaCommentLenOffset);
-      const int32_t n = load<int32_t>(data + kMdaCountOffset);
-      if (m.dimn < 0 || m.dimn > 6) return fail(why, "dimension count outside 0..6");
-      if (clen < 0 || clen > int32_t(kSpectrumCommentField)) return fail(why, "bad MDA comment length");
-      const size_t esize = type == DATA_MDA_DOUBLE ? 8 : 4;
-      if (n < 0 || !fits(uint64_t(n), esize, kMdaValuesOffset, size)) {
-        return fail(why, "multi-dimensional array runs past the data part");
-      }
-      m.comment.length = static_cast<uint32_t>(clen);
-      m.comment.ptr = data + kMdaCommentOffset;
-      m.values.length = static_cast<uint32_t>(n);
-      m.values.ptr = data + kMdaValuesOffset;
-      break;
-    }
-    case Shape::unknown:
-      return fail(why, "unknown data type " + std::to_string(type));
-  }
+  if (!bind_shape(fresh, type, count, data, size, why)) return false;
   u = fresh;
   return true;
 }
 
 // --- encoding through a block --------------------------------------------------
 
+namespace {
+
+std::string comment_of(const char* comment, size_t length) {
+  return bounded_text(comment, std::min<size_t>(length, kSpectrumCommentField));
+}
+
+std::vector<uint8_t> encode_scalar(const EqDataBlock::DataU& u) {
+  const auto* p = reinterpret_cast<const uint8_t*>(&u.d_int);
+  return std::vector<uint8_t>(p, p + scalar_size(u.data_sel));
+}
+
+std::vector<uint8_t> encode_fixed_array(const EqDataBlock::DataU& u, uint32_t n) {
+  if (n == 0) return {};
+  const auto* p = static_cast<const uint8_t*>(u.d_array.ptr);
+  return std::vector<uint8_t>(p, p + size_t(n) * element_size(u.data_sel));
+}
+
+std::vector<uint8_t> encode_ustrs(const EqDataBlock& b, uint32_t n) {
+  std::vector<UstrItem> items(n);
+  for (uint32_t k = 0; k < n; ++k) ustr_at(b, int(k), &items[k]);
+  return ustr_part(items);
+}
+
+std::vector<uint8_t> encode_stamped(const EqDataBlock& b, uint32_t n) {
+  std::vector<Stamped> items(n);
+  for (uint32_t k = 0; k < n; ++k) stamped_at(b, int(k), &items[k]);
+  return shape_of(b.data_u.data_sel) == Shape::ts_ustr ? ts_ustr_part(items) : ts_xyzs_part(items);
+}
+
+std::vector<uint8_t> encode_xyzs(const EqDataBlock& b, uint32_t n) {
+  std::vector<XyzsItem> items(n);
+  for (uint32_t k = 0; k < n; ++k) xyzs_at(b, int(k), &items[k]);
+  return xyzs_part(items);
+}
+
+std::vector<uint8_t> encode_image(const ImageRec& im, uint32_t n) {
+  return image_part(im.header, im.seconds, im.microseconds, im.status,
+                    bounded_text(static_cast<const char*>(im.comment.ptr), im.comment.length),
+                    static_cast<const uint8_t*>(im.pixels.ptr), n);
+}
+
+std::vector<uint8_t> encode_bytes2d(const ByteRec& r, uint32_t n) {
+  const auto* bytes = static_cast<const uint8_t*>(r.bytes.ptr);
+  if (n == 0 || int64_t(r.x_dim) * r.y_dim != int64_t(n)) {
+    // A block whose count disagrees with its dimensions is sent as one row.
+    return bytes2d_part(int32_t(n), n > 0 ? 1 : 0, r.x_offset, r.y_offset, r.option, bytes);
+  }
+  return bytes2d_part(r.x_dim, r.y_dim, r.x_offset, r.y_offset, r.option, bytes);
+}
+
+std::vector<uint8_t> encode_mda(const MdaRec& m, int type, uint32_t n) {
+  return mda_part(m.dimn, m.dims, comment_of(static_cast<const char*>(m.comment.ptr), m.comment.length),
+                  m.values.ptr, n, type == DATA_MDA_DOUBLE);
+}
+
+// The header count of a block: one for single values and records whose own
+// fields count their elements, the element count otherwise.
+uint32_t header_count(const EqDataBlock& b) {
+  switch (shape_of(b.data_u.data_sel)) {
+    case Shape::empty: case Shape::unknown: return 0;
+    case Shape::scalar: case Shape::text: case Shape::spectrum: case Shape::gspectrum:
+    case Shape::mda:
+      return 1;
+    default: return count_of(b);
+  }
+}
+
+}  // namespace
+
 std::vector<uint8_t> encode_block(const EqDataBlock& b, uint32_t* count) {
   const auto& u = b.data_u;
   const int type = u.data_sel;
-  uint32_t n = count_of(b);
-  std::vector<uint8_t> out;
+  const uint32_t n = count_of(b);
+  if (count) *count = header_count(b);
   switch (shape_of(type)) {
-    case Shape::empty: case Shape::unknown:
-      n = 0;
-      break;
-    case Shape::scalar: {
-      const auto* p = reinterpret_cast<const uint8_t*>(&u.d_int);
-      out.assign(p, p + scalar_size(type));
-      n = 1;
-      break;
-    }
-    case Shape::text:
-      out = text_part(text_of(b));
-      n = 1;
-      break;
-    case Shape::fixed_array: {
-      const auto* p = static_cast<const uint8_t*>(u.d_array.ptr);
-      if (n > 0) out.assign(p, p + size_t(n) * element_size(type));
-      break;
-    }
-    case Shape::ustr: {
-      std::vector<UstrItem> items(n);
-      for (uint32_t k = 0; k < n; ++k) ustr_at(b, int(k), &items[k]);
-      out = ustr_part(items);
-      break;
-    }
-    case Shape::ts_ustr: case Shape::ts_xyzs: {
-      std::vector<Stamped> items(n);
-      for (uint32_t k = 0; k < n; ++k) stamped_at(b, int(k), &items[k]);
-      out = shape_of(type) == Shape::ts_ustr ? ts_ustr_part(items) : ts_xyzs_part(items);
-      break;
-    }
-    case Shape::xyzs: {
-      std::vector<XyzsItem> items(n);
-      for (uint32_t k = 0; k < n; ++k) xyzs_at(b, int(k), &items[k]);
-      out = xyzs_part(items);
-      break;
-    }
+    case Shape::empty: case Shape::unknown: return {};
+    case Shape::scalar: return encode_scalar(u);
+    case Shape::text: return text_part(text_of(b));
+    case Shape::fixed_array: return encode_fixed_array(u, n);
+    case Shape::ustr: return encode_ustrs(b, n);
+    case Shape::ts_ustr: case Shape::ts_xyzs: return encode_stamped(b, n);
+    case Shape::xyzs: return encode_xyzs(b, n);
     case Shape::spectrum: {
       const SpectrumRec& s = u.d_spectrum;
-      out = spectrum_part(bounded_text(s.comment, std::min<size_t>(s.comment_length, kSpectrumCommentField)),
-                          s.tm, s.s_start, s.s_inc, s.status, s.values, n);
-      n = 1;
-      break;
+      return spectrum_part(comment_of(s.comment, s.comment_length), s.tm, s.s_start, s.s_inc,
+                           s.status, s.values, n);
     }
     case Shape::gspectrum: {
       const GSpectrumRec& s = u.d_gspectrum;
-      out = gspectrum_part(s, bounded_text(s.comment, std::min<size_t>(s.comment_length, kSpectrumCommentField)),
-                           s.values, n);
-      n = 1;
-      break;
+      return gspectrum_part(s, comment_of(s.comment, s.comment_length), s.values, n);
     }
-    case Shape::image: {
-      const ImageRec& im = u.d_image;
-      out = image_part(im.header, im.seconds, im.microseconds, im.status,
-                       bounded_text(static_cast<const char*>(im.comment.ptr), im.comment.length),
-                       static_cast<const uint8_t*>(im.pixels.ptr), n);
-      break;
-    }
-    case Shape::bytes2d: {
-      const ByteRec& r = u.d_byte_struct;
-      if (n == 0 || int64_t(r.x_dim) * r.y_dim != int64_t(n)) {
-        // A block whose count disagrees with its dimensions is sent as one row.
-        out = bytes2d_part(int32_t(n), n > 0 ? 1 : 0, r.x_offset, r.y_offset, r.option,
-                           static_cast<const uint8_t*>(r.bytes.ptr));
-      } else {
-        out = bytes2d_part(r.x_dim, r.y_dim, r.x_offset, r.y_offset, r.option,
-                           static_cast<const uint8_t*>(r.bytes.ptr));
-      }
-      break;
-    }
-    case Shape::mda: {
-      const MdaRec& m = u.d_mda;
-      out = mda_part(m.dimn, m.dims,
-                     bounded_text(static_cast<const char*>(m.comment.ptr),
-                                  std::min<size_t>(m.comment.length, kSpectrumCommentField)),
-                     m.values.ptr, n, type == DATA_MDA_DOUBLE);
-      n = 1;
-      break;
-    }
+    case Shape::image: return encode_image(u.d_image, n);
+    case Shape::bytes2d: return encode_bytes2d(u.d_byte_struct, n);
+    case Shape::mda: return encode_mda(u.d_mda, type, n);
   }
-  if (count) *count = n;
-  return out;
+  return {};
 }
 
 }  // namespace vanto::wire
@@ -577,55 +603,126 @@ int Codec::decode_data(EqData& out, int type, uint32_t count, const uint8_t* dat
 
 namespace {
 
-// Fixed header offsets.
-constexpr size_t kV2Name = 4, kV2Type = 68, kV2Len = 72, kV2Ident = 80, kV2Sec = 88,
-                 kV2Usec = 96, kV2Stat = 100, kV2Info = 104, kV2Res0 = 108, kV2Res1 = 112;
+// Fixed header offsets (the size field, the name and the flag of layout 1 are
+// public: stream_view.h).
+constexpr size_t kV2Type = 68, kV2Len = 72, kV2Ident = 80, kV2Sec = 88, kV2Usec = 96,
+                 kV2Stat = 100, kV2Info = 104, kV2Res0 = 108, kV2Res1 = 112;
 constexpr size_t kV1Type = 4, kV1Len = 8, kV1Ident = 16, kV1Sec = 24, kV1Usec = 28,
                  kV1Stat = 32, kV1Sechi = 36;
-constexpr uint16_t kSecHiFlag = 0x8000;
 
 uint32_t status_word(const EqData& value, const StreamInfo& info) {
   const uint32_t err = static_cast<uint32_t>(value.error()) & 0xFFFF;
   return err != 0 ? (err << 16) | (info.stat & 0xFFFF) : info.stat;
 }
 
+void write_header_v1(uint8_t* h, const EqData& value, const StreamInfo& info, uint32_t count) {
+  const uint64_t sec = static_cast<uint64_t>(info.sec);
+  const uint32_t sechi = static_cast<uint32_t>(sec >> 32);
+  wire::store<int16_t>(h, 1);
+  wire::store<uint16_t>(h + kHeaderSizeOffset,
+                        uint16_t(kHeaderV1Size | (sechi != 0 ? kHeaderSecondsHighFlag : 0)));
+  wire::store<int32_t>(h + kV1Type, value.type());
+  wire::store<int64_t>(h + kV1Len, count);
+  wire::store<int64_t>(h + kV1Ident, info.ident);
+  wire::store<uint32_t>(h + kV1Sec, static_cast<uint32_t>(sec));
+  wire::store<uint32_t>(h + kV1Usec, info.usec);
+  wire::store<uint32_t>(h + kV1Stat, status_word(value, info));
+  wire::store<uint32_t>(h + kV1Sechi, sechi);
+}
+
+void write_header_v2(uint8_t* h, const EqData& value, const StreamInfo& info, uint32_t count) {
+  wire::store<int16_t>(h, 2);
+  wire::store<int16_t>(h + kHeaderSizeOffset, int16_t(kHeaderV2Size));
+  // The NUL stays in the field.
+  const size_t name_len = std::min<size_t>(info.name.size(), kHeaderNameField - 1);
+  std::memcpy(h + kHeaderNameOffset, info.name.data(), name_len);
+  wire::store<int32_t>(h + kV2Type, value.type());
+  wire::store<int64_t>(h + kV2Len, count);
+  wire::store<int64_t>(h + kV2Ident, info.ident);
+  wire::store<int64_t>(h + kV2Sec, info.sec);
+  wire::store<uint32_t>(h + kV2Usec, info.usec);
+  wire::store<uint32_t>(h + kV2Stat, status_word(value, info));
+  wire::store<uint32_t>(h + kV2Info, 0);
+  wire::store<uint32_t>(h + kV2Res0, info.res0);
+  wire::store<uint32_t>(h + kV2Res1, info.res1);
+}
+
+void read_header_v1(const uint8_t* msg, uint16_t size_field, StreamHeader& out) {
+  out.layout = 1;
+  out.length = size_field & ~kHeaderSecondsHighFlag;
+  out.seconds_high = (size_field & kHeaderSecondsHighFlag) != 0;
+  uint64_t sec = wire::load<uint32_t>(msg + kV1Sec);
+  if (out.seconds_high) sec |= uint64_t(wire::load<uint32_t>(msg + kV1Sechi)) << 32;
+  out.sec = static_cast<int64_t>(sec);
+  out.usec = wire::load<uint32_t>(msg + kV1Usec);
+  out.stat = wire::load<uint32_t>(msg + kV1Stat);
+  out.ident = wire::load<int64_t>(msg + kV1Ident);
+  out.type = wire::load<int32_t>(msg + kV1Type);
+  out.count = static_cast<uint32_t>(wire::load<uint64_t>(msg + kV1Len));
+}
+
+void read_header_v2(const uint8_t* msg, uint16_t size_field, StreamHeader& out) {
+  out.layout = 2;
+  out.length = size_field;
+  const char* name = reinterpret_cast<const char*>(msg + kHeaderNameOffset);
+  out.name = std::string_view(name, strnlen(name, kHeaderNameField));
+  out.sec = wire::load<int64_t>(msg + kV2Sec);
+  out.usec = wire::load<uint32_t>(msg + kV2Usec);
+  out.stat = wire::load<uint32_t>(msg + kV2Stat);
+  out.res0 = wire::load<uint32_t>(msg + kV2Res0);
+  out.res1 = wire::load<uint32_t>(msg + kV2Res1);
+  out.ident = wire::load<int64_t>(msg + kV2Ident);
+  out.type = wire::load<int32_t>(msg + kV2Type);
+  out.count = static_cast<uint32_t>(wire::load<uint64_t>(msg + kV2Len));
+}
+
+std::string header_fault_text(HeaderFault fault, const StreamHeader& header) {
+  const size_t fixed = header.layout == 1 ? kHeaderV1Size : kHeaderV2Size;
+  switch (fault) {
+    case HeaderFault::none: break;
+    case HeaderFault::truncated:
+      if (header.layout == 0) return "message shorter than a header";
+      return "message shorter than its " + std::to_string(fixed) + "-byte header";
+    case HeaderFault::bad_length:
+      if (header.length < fixed) return "header length below " + std::to_string(fixed);
+      return "header length beyond the message";
+  }
+  return {};
+}
+
 }  // namespace
+
+HeaderFault read_stream_header(const uint8_t* msg, size_t size, StreamHeader& out) {
+  out = StreamHeader{};
+  if (msg == nullptr || size < kHeaderSizeOffset + 2) return HeaderFault::truncated;
+  const int16_t vers = wire::load<int16_t>(msg);
+  const uint16_t size_field = wire::load<uint16_t>(msg + kHeaderSizeOffset);
+  out.layout = vers == 1 ? 1 : 2;
+  const size_t fixed = out.layout == 1 ? kHeaderV1Size : kHeaderV2Size;
+  if (size < fixed) return HeaderFault::truncated;
+  if (out.layout == 1) {
+    read_header_v1(msg, size_field, out);
+  } else {
+    read_header_v2(msg, size_field, out);
+  }
+  if (out.length < fixed || out.length > size) return HeaderFault::bad_length;
+  return HeaderFault::none;
+}
+
+bool bind_data_part(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
+                    std::string* why) {
+  return wire::bind(u, type, count, data, size, why);
+}
 
 std::vector<uint8_t> Codec::encode_message(const EqData& value, const StreamInfo& info,
                                            int layout) {
   uint32_t count = 0;
   const std::vector<uint8_t> part = encode_data(value, &count);
-  std::vector<uint8_t> msg;
+  std::vector<uint8_t> msg(layout == 1 ? kHeaderV1Size : kHeaderV2Size, 0);
   if (layout == 1) {
-    msg.assign(kHeaderV1Size, 0);
-    uint8_t* h = msg.data();
-    const uint64_t sec = static_cast<uint64_t>(info.sec);
-    const uint32_t sechi = static_cast<uint32_t>(sec >> 32);
-    wire::store<int16_t>(h, 1);
-    wire::store<uint16_t>(h + 2, uint16_t(kHeaderV1Size | (sechi != 0 ? kSecHiFlag : 0)));
-    wire::store<int32_t>(h + kV1Type, value.type());
-    wire::store<int64_t>(h + kV1Len, count);
-    wire::store<int64_t>(h + kV1Ident, info.ident);
-    wire::store<uint32_t>(h + kV1Sec, static_cast<uint32_t>(sec));
-    wire::store<uint32_t>(h + kV1Usec, info.usec);
-    wire::store<uint32_t>(h + kV1Stat, status_word(value, info));
-    wire::store<uint32_t>(h + kV1Sechi, sechi);
+    write_header_v1(msg.data(), value, info, count);
   } else {
-    msg.assign(kHeaderV2Size, 0);
-    uint8_t* h = msg.data();
-    wire::store<int16_t>(h, 2);
-    wire::store<int16_t>(h + 2, int16_t(kHeaderV2Size));
-    const size_t name_len = std::min<size_t>(info.name.size(), 63);  // NUL stays in the field
-    std::memcpy(h + kV2Name, info.name.data(), name_len);
-    wire::store<int32_t>(h + kV2Type, value.type());
-    wire::store<int64_t>(h + kV2Len, count);
-    wire::store<int64_t>(h + kV2Ident, info.ident);
-    wire::store<int64_t>(h + kV2Sec, info.sec);
-    wire::store<uint32_t>(h + kV2Usec, info.usec);
-    wire::store<uint32_t>(h + kV2Stat, status_word(value, info));
-    wire::store<uint32_t>(h + kV2Info, 0);
-    wire::store<uint32_t>(h + kV2Res0, info.res0);
-    wire::store<uint32_t>(h + kV2Res1, info.res1);
+    write_header_v2(msg.data(), value, info, count);
   }
   msg.insert(msg.end(), part.begin(), part.end());
   return msg;
@@ -633,47 +730,24 @@ std::vector<uint8_t> Codec::encode_message(const EqData& value, const StreamInfo
 
 int Codec::decode_message(const uint8_t* msg, size_t size, EqData& out, StreamInfo& info) {
   info = StreamInfo{};
-  auto refuse = [&out](const std::string& why) {
+  StreamHeader header;
+  const HeaderFault fault = read_stream_header(msg, size, header);
+  if (fault != HeaderFault::none) {
     out.init();
-    out.error(bad_frame, "bad frame: " + why);
-    return static_cast<int>(bad_frame);
-  };
-  if (msg == nullptr || size < 4) return refuse("message shorter than a header");
-  const int16_t vers = wire::load<int16_t>(msg);
-  const uint16_t size_field = wire::load<uint16_t>(msg + 2);
-  size_t header_len = 0;
-  int type = 0;
-  uint32_t count = 0;
-  if (vers == 1) {
-    if (size < kHeaderV1Size) return refuse("message shorter than its 40-byte header");
-    header_len = size_field & 0x7FFF;
-    uint64_t sec = wire::load<uint32_t>(msg + kV1Sec);
-    if (size_field & kSecHiFlag) sec |= uint64_t(wire::load<uint32_t>(msg + kV1Sechi)) << 32;
-    info.sec = static_cast<int64_t>(sec);
-    info.usec = wire::load<uint32_t>(msg + kV1Usec);
-    info.stat = wire::load<uint32_t>(msg + kV1Stat);
-    info.ident = wire::load<int64_t>(msg + kV1Ident);
-    type = wire::load<int32_t>(msg + kV1Type);
-    count = static_cast<uint32_t>(wire::load<uint64_t>(msg + kV1Len));
-    if (header_len < kHeaderV1Size) return refuse("header length below 40");
-  } else {
-    if (size < kHeaderV2Size) return refuse("message shorter than its 120-byte header");
-    header_len = size_field;
-    info.name = wire::bounded_text(reinterpret_cast<const char*>(msg + kV2Name), 64);
-    info.sec = wire::load<int64_t>(msg + kV2Sec);
-    info.usec = wire::load<uint32_t>(msg + kV2Usec);
-    info.stat = wire::load<uint32_t>(msg + kV2Stat);
-    info.res0 = wire::load<uint32_t>(msg + kV2Res0);
-    info.res1 = wire::load<uint32_t>(msg + kV2Res1);
-    info.ident = wire::load<int64_t>(msg + kV2Ident);
-    type = wire::load<int32_t>(msg + kV2Type);
-    count = static_cast<uint32_t>(wire::load<uint64_t>(msg + kV2Len));
-    if (header_len < kHeaderV2Size) return refuse("header length below 120");
+    out.error(bad_frame, "bad frame: " + header_fault_text(fault, header));
+    return bad_frame;
   }
-  if (header_len > size) return refuse("header length beyond the message");
+  info.name = std::string(header.name);
+  info.ident = header.ident;
+  info.sec = header.sec;
+  info.usec = header.usec;
+  info.stat = header.stat;
+  info.res0 = header.res0;
+  info.res1 = header.res1;
 
   out.init();
-  const int rc = decode_data(out, type, count, msg + header_len, size - header_len);
+  const int rc = decode_data(out, header.type, header.count, msg + header.length,
+                             size - header.length);
   out.blk_.tm = info.sec;
   out.blk_.tm_usec = info.usec;
   out.set_event_id(info.ident);

@@ -4,11 +4,14 @@
 
 #include <cstring>
 
-#include "sync_buffer.h"
-
 namespace streamcat {
 
 namespace {
+
+// The stop flag of the running run. The handler may run on any thread at any
+// moment: a lock-free atomic pointer is all it touches besides write(2).
+std::atomic<std::atomic<int>*> stop_target{nullptr};
+static_assert(std::atomic<std::atomic<int>*>::is_always_lock_free);
 
 sigset_t ending_set() {
   sigset_t ending;
@@ -33,8 +36,12 @@ void int_handler(int signal_number) {
   while (n > 0) text[at++] = digits[--n];
   text[at++] = '\n';
   [[maybe_unused]] ssize_t written = write(STDERR_FILENO, text, at);
-  stop = 1;
+  if (std::atomic<int>* stop = stop_target.load()) stop->store(1);
 }
+
+StopOnEndingSignal::StopOnEndingSignal(std::atomic<int>& stop) { stop_target.store(&stop); }
+
+StopOnEndingSignal::~StopOnEndingSignal() { stop_target.store(nullptr); }
 
 void install_signal_handling() {
   // kill, timeout and service managers stop a program with SIGTERM, a closed

@@ -3,14 +3,25 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 
 namespace streamcat {
 
 inline constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Prints "SIGNAL: N" on standard error and requests a stop. Async-signal-safe.
+// Prints "SIGNAL: N" on standard error and requests a stop of the run whose
+// StopOnEndingSignal lives (nothing more without one). Async-signal-safe.
 void int_handler(int signal_number);
+
+// While it lives, an ending signal sets stop to 1. One run at a time.
+class StopOnEndingSignal {
+ public:
+  explicit StopOnEndingSignal(std::atomic<int>& stop);
+  ~StopOnEndingSignal();
+  StopOnEndingSignal(const StopOnEndingSignal&) = delete;
+  StopOnEndingSignal& operator=(const StopOnEndingSignal&) = delete;
+};
 
 // Installs int_handler for the ending signals (a SIGHUP ignored at start, as
 // nohup leaves it, stays ignored) and blocks them, with SIGIO, in the calling

@@ -1,17 +1,16 @@
 #include "output.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "console.h"
-#include "sync_buffer.h"
+#include "stream_state.h"
 
 namespace streamcat {
-
-int debug = 1;
-int cycles = 100;
 
 namespace {
 
@@ -169,60 +168,196 @@ void print_mda(Page& page, const vanto::EqData& data, const dmsg_info* ts, const
   }
 }
 
-// The element arrays of numbers: the array layout, one format per type.
-// Returns false for any other type.
-bool print_number_array(Page& page, const vanto::EqData& data, const std::string& line,
-                        int length) {
-  const void* block_array = data.data_block()->data_u.d_array.ptr;
-  switch (data.type()) {
-    case vanto::DATA_A_FLOAT:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%5.2f\t", i, static_cast<double>(data.get_float(i)));
-      });
-      return true;
-    case vanto::DATA_A_INT:
-      print_array(page, line, length, [&](int i) { return format("[%04d]:%d\t", i, data.get_int(i)); });
-      return true;
-    case vanto::DATA_A_SHORT: {
-      // The values sit where the sender's header length put them, maybe at an
-      // odd address: each is copied out rather than read in place.
-      const auto* values = static_cast<const uint8_t*>(block_array);
-      print_array(page, line, values ? length : 0, [&](int i) {
-        int16_t value;
-        std::memcpy(&value, values + i * sizeof value, sizeof value);
-        return format("[%04d]:%d (0x%X) \t", i, value, static_cast<unsigned>(static_cast<uint16_t>(value)));
-      });
-      return true;
-    }
-    case vanto::DATA_A_LONG:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%ld\t", i, static_cast<long>(data.get_long(i)));
-      });
-      return true;
-    case vanto::DATA_A_USHORT: {
-      const auto* values = static_cast<const uint8_t*>(block_array);
-      print_array(page, line, values ? length : 0, [&](int i) {
-        uint16_t value;
-        std::memcpy(&value, values + i * sizeof value, sizeof value);
-        return format("[%04d]:%d (0x%X) \t", i, value, static_cast<unsigned>(value));
-      });
-      return true;
-    }
-    // Unsigned types print as unsigned: 4000000000 is not -294967296.
-    case vanto::DATA_A_UINT:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%u\t", i, static_cast<unsigned>(data.get_uint(i)));
-      });
-      return true;
-    case vanto::DATA_A_ULONG:
-      print_array(page, line, length, [&](int i) {
-        return format("[%04d]:%lu\t", i, static_cast<unsigned long>(data.get_ulong(i)));
-      });
-      return true;
-    default:
-      return false;
+// One slot at level 4, as every per-type formatter sees it.
+struct FullSlot {
+  Page& page;
+  vanto::EqData& data;
+  const dmsg_info* ts;
+  int length;
+  std::vector<char>& text;  // the conversion buffer
+  std::string stamp;        // "sec:usec_ident"
+  const char* type;         // the type's name
+  std::string arg;          // the library's argument text of the value
+
+  // The array layout's first line.
+  std::string array_head() const { return format("%s %s length:%d\n", stamp.c_str(), type, length); }
+  // The value's text through the conversion buffer.
+  const char* value_text() {
+    data.get_string(text.data(), static_cast<int>(text.size()));
+    return text.data();
+  }
+};
+
+// An array of 16-bit numbers, read straight from the block: the values sit
+// where the sender's header length put them, maybe at an odd address, so
+// each is copied out rather than read in place.
+template <typename Short>
+void full_short_array(FullSlot& s) {
+  const auto* values = static_cast<const uint8_t*>(s.data.data_block()->data_u.d_array.ptr);
+  print_array(s.page, s.array_head(), values ? s.length : 0, [&](int i) {
+    Short value;
+    std::memcpy(&value, values + i * sizeof value, sizeof value);
+    return format("[%04d]:%d (0x%X) \t", i, value, static_cast<unsigned>(static_cast<uint16_t>(value)));
+  });
+}
+
+void full_float_array(FullSlot& s) {
+  print_array(s.page, s.array_head(), s.length, [&](int i) {
+    return format("[%04d]:%5.2f\t", i, static_cast<double>(s.data.get_float(i)));
+  });
+}
+
+void full_int_array(FullSlot& s) {
+  print_array(s.page, s.array_head(), s.length,
+              [&](int i) { return format("[%04d]:%d\t", i, s.data.get_int(i)); });
+}
+
+void full_long_array(FullSlot& s) {
+  print_array(s.page, s.array_head(), s.length, [&](int i) {
+    return format("[%04d]:%ld\t", i, static_cast<long>(s.data.get_long(i)));
+  });
+}
+
+// Unsigned types print as unsigned: 4000000000 is not -294967296.
+void full_uint_array(FullSlot& s) {
+  print_array(s.page, s.array_head(), s.length, [&](int i) {
+    return format("[%04d]:%u\t", i, static_cast<unsigned>(s.data.get_uint(i)));
+  });
+}
+
+void full_ulong_array(FullSlot& s) {
+  print_array(s.page, s.array_head(), s.length, [&](int i) {
+    return format("[%04d]:%lu\t", i, static_cast<unsigned long>(s.data.get_ulong(i)));
+  });
+}
+
+void full_int(FullSlot& s) {
+  s.page.add(format("%s %s length:%d %d\n", s.stamp.c_str(), s.type, s.length, s.data.get_value<int>()));
+}
+
+void full_float(FullSlot& s) {
+  s.page.add(format("%s %s length:%d %5.2f\n", s.stamp.c_str(), s.type, s.length,
+                    static_cast<double>(s.data.get_value<float>())));
+}
+
+void full_double(FullSlot& s) {
+  s.page.add(format("%s %s length:%d %5.2f\n", s.stamp.c_str(), s.type, s.length,
+                    s.data.get_value<double>()));
+}
+
+void full_text(FullSlot& s) {
+  s.page.add(format("%s %s %s\n", s.stamp.c_str(), s.type, s.data.get_string().c_str()));
+}
+
+void full_value_text(FullSlot& s) {
+  const char* value = s.value_text();
+  s.page.add(format("%s %s %s\n", s.stamp.c_str(), s.type, value));
+}
+
+void full_iiii(FullSlot& s) {
+  s.page.add(format("%s %s I1:%d I2:%d I3:%d I4:%d\n", s.stamp.c_str(), s.type, s.data.get_int(0),
+                    s.data.get_int(1), s.data.get_int(2), s.data.get_int(3)));
+}
+
+void full_ifff(FullSlot& s) {
+  s.page.add(format("%s %s I:%d F1:%f F2:%f F3:%f\n", s.stamp.c_str(), s.type, s.data.get_int(0),
+                    static_cast<double>(s.data.get_float(1)), static_cast<double>(s.data.get_float(2)),
+                    static_cast<double>(s.data.get_float(3))));
+}
+
+void full_spectrum(FullSlot& s) {
+  s.page.add(format("\n%s ", s.stamp.c_str()));
+  s.page.add(format(" %s\n", s.type));
+  print_spectrum_part(s.page, s.data);
+}
+
+void full_gspectrum(FullSlot& s) {
+  s.page.add(format("\n%s %s %s\n", s.stamp.c_str(), s.type, s.arg.c_str()));
+  int groups = 0, size = 0;
+  float increment = 0;
+  if (s.data.get_spec_groups(&groups, &size, &increment)) {
+    s.page.add(format("group parameters: groups:%d group size:%d group incr.:%f\n", groups, size,
+                      static_cast<double>(increment)));
+  } else {
+    s.page.add("Failed to get group parameters\n");
+  }
+  print_spectrum_part(s.page, s.data);
+}
+
+void full_image(FullSlot& s) { print_image(s.page, s.data, s.ts, s.type, s.arg.c_str()); }
+
+void full_structure(FullSlot& s) {
+  s.page.add(format("%s %s\n", s.stamp.c_str(), s.type));
+  s.page.add(vanto::to_string(s.data.get_structure(vanto::Owning::no)) + "\n");
+}
+
+void full_xy_array(FullSlot& s) {
+  full_value_text(s);
+  for (int i = 0; i < s.data.array_length(); ++i) {
+    s.data.get_string(i, s.text.data(), static_cast<int>(s.text.size()));
+    s.page.add(format("[%d]:%s\n", i, s.text.data()));
   }
 }
+
+void full_ustr_array(FullSlot& s) {
+  full_text(s);
+  for (int i = 0; i < s.data.array_length(); ++i) {
+    const vanto::USTR u = s.data.get_ustr(i);
+    const int shown = u.str_data ? static_cast<int>(strnlen(u.str_data, u.str_length)) : 0;
+    s.page.add(format("[%d]: %d %f %f %ld %.*s\n", i, u.i1_data, static_cast<double>(u.f1_data),
+                      static_cast<double>(u.f2_data), static_cast<long>(u.tm), shown,
+                      u.str_data ? u.str_data : ""));
+  }
+}
+
+void full_byte_array(FullSlot& s) {
+  int x_dim = 0, y_dim = 0, a = 0, b = 0, c = 0;
+  uint8_t* bytes = nullptr;
+  s.data.get_byte(&x_dim, &y_dim, &a, &b, &c, &bytes);
+  full_text(s);
+  s.page.add(format("x_dim:%d y_dim::%d eventid:%d time:%d opt:%d\n", x_dim, y_dim, a, b, c));
+}
+
+void full_mda_float(FullSlot& s) { print_mda(s.page, s.data, s.ts, s.type, s.arg.c_str(), false); }
+void full_mda_double(FullSlot& s) { print_mda(s.page, s.data, s.ts, s.type, s.arg.c_str(), true); }
+
+void full_not_implemented(FullSlot& s) {
+  s.page.add(format("%s %s length:%d  not implemented\n", s.stamp.c_str(), s.type, s.length));
+}
+
+struct FullFormatter {
+  int type;
+  void (*print)(FullSlot&);
+};
+
+// The level-4 layout of every type streamcat prints in full; any other type
+// is "not implemented".
+constexpr FullFormatter kFullFormatters[] = {
+    {vanto::DATA_A_FLOAT, full_float_array},
+    {vanto::DATA_A_INT, full_int_array},
+    {vanto::DATA_A_SHORT, full_short_array<int16_t>},
+    {vanto::DATA_A_LONG, full_long_array},
+    {vanto::DATA_A_USHORT, full_short_array<uint16_t>},
+    {vanto::DATA_A_UINT, full_uint_array},
+    {vanto::DATA_A_ULONG, full_ulong_array},
+    {vanto::DATA_INT, full_int},
+    {vanto::DATA_FLOAT, full_float},
+    {vanto::DATA_DOUBLE, full_double},
+    {vanto::DATA_STRING, full_text},
+    {vanto::DATA_TEXT, full_text},
+    {vanto::DATA_XY, full_value_text},
+    {vanto::DATA_IIII, full_iiii},
+    {vanto::DATA_IFFF, full_ifff},
+    {vanto::DATA_SPECTRUM, full_spectrum},
+    {vanto::DATA_GSPECTRUM, full_gspectrum},
+    {vanto::DATA_IMAGE, full_image},
+    {vanto::DATA_STRUCTURE, full_structure},
+    {vanto::DATA_A_XY, full_xy_array},
+    {vanto::DATA_A_USTR, full_ustr_array},
+    {vanto::DATA_A_BYTE, full_byte_array},
+    {vanto::DATA_MDA_FLOAT, full_mda_float},
+    {vanto::DATA_MDA_DOUBLE, full_mda_double},
+};
 
 void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length,
                 std::vector<char>& text) {
@@ -231,93 +366,14 @@ void print_full(Page& page, vanto::EqData& data, const dmsg_info* ts, int length
     page.add("NULL\n");
     argtext = text.data();
   }
-  const std::string arg = argtext;
-  const std::string st = stamp(ts);
-  const char* type = data.type_string();
-  const std::string line = format("%s %s length:%d\n", st.c_str(), type, length);
-  if (print_number_array(page, data, line, length)) return;
-  switch (data.type()) {
-    case vanto::DATA_INT:
-      page.add(format("%s %s length:%d %d\n", st.c_str(), type, length, data.get_value<int>()));
-      break;
-    case vanto::DATA_FLOAT:
-      page.add(format("%s %s length:%d %5.2f\n", st.c_str(), type, length,
-                      static_cast<double>(data.get_value<float>())));
-      break;
-    case vanto::DATA_DOUBLE:
-      page.add(format("%s %s length:%d %5.2f\n", st.c_str(), type, length, data.get_value<double>()));
-      break;
-    case vanto::DATA_STRING:
-    case vanto::DATA_TEXT:
-      page.add(format("%s %s %s\n", st.c_str(), type, data.get_string().c_str()));
-      break;
-    case vanto::DATA_XY:
-      data.get_string(text.data(), static_cast<int>(text.size()));
-      page.add(format("%s %s %s\n", st.c_str(), type, text.data()));
-      break;
-    case vanto::DATA_IIII:
-      page.add(format("%s %s I1:%d I2:%d I3:%d I4:%d\n", st.c_str(), type, data.get_int(0),
-                      data.get_int(1), data.get_int(2), data.get_int(3)));
-      break;
-    case vanto::DATA_IFFF:
-      page.add(format("%s %s I:%d F1:%f F2:%f F3:%f\n", st.c_str(), type, data.get_int(0),
-                      static_cast<double>(data.get_float(1)), static_cast<double>(data.get_float(2)),
-                      static_cast<double>(data.get_float(3))));
-      break;
-    case vanto::DATA_SPECTRUM:
-      page.add(format("\n%s ", st.c_str()));
-      page.add(format(" %s\n", type));
-      print_spectrum_part(page, data);
-      break;
-    case vanto::DATA_GSPECTRUM: {
-      page.add(format("\n%s %s %s\n", st.c_str(), type, arg.c_str()));
-      int groups = 0, size = 0;
-      float increment = 0;
-      if (data.get_spec_groups(&groups, &size, &increment)) {
-        page.add(format("group parameters: groups:%d group size:%d group incr.:%f\n", groups, size,
-                        static_cast<double>(increment)));
-      } else {
-        page.add("Failed to get group parameters\n");
-      }
-      print_spectrum_part(page, data);
-      break;
-    }
-    case vanto::DATA_IMAGE: print_image(page, data, ts, type, arg.c_str()); break;
-    case vanto::DATA_STRUCTURE:
-      page.add(format("%s %s\n", st.c_str(), type));
-      page.add(vanto::to_string(data.get_structure(vanto::Owning::no)) + "\n");
-      break;
-    case vanto::DATA_A_XY:
-      data.get_string(text.data(), static_cast<int>(text.size()));
-      page.add(format("%s %s %s\n", st.c_str(), type, text.data()));
-      for (int i = 0; i < data.array_length(); ++i) {
-        data.get_string(i, text.data(), static_cast<int>(text.size()));
-        page.add(format("[%d]:%s\n", i, text.data()));
-      }
-      break;
-    case vanto::DATA_A_USTR:
-      page.add(format("%s %s %s\n", st.c_str(), type, data.get_string().c_str()));
-      for (int i = 0; i < data.array_length(); ++i) {
-        const vanto::USTR u = data.get_ustr(i);
-        const int shown = u.str_data ? static_cast<int>(strnlen(u.str_data, u.str_length)) : 0;
-        page.add(format("[%d]: %d %f %f %ld %.*s\n", i, u.i1_data, static_cast<double>(u.f1_data),
-                        static_cast<double>(u.f2_data), static_cast<long>(u.tm), shown,
-                        u.str_data ? u.str_data : ""));
-      }
-      break;
-    case vanto::DATA_A_BYTE: {
-      int x_dim = 0, y_dim = 0, a = 0, b = 0, c = 0;
-      uint8_t* bytes = nullptr;
-      data.get_byte(&x_dim, &y_dim, &a, &b, &c, &bytes);
-      page.add(format("%s %s %s\n", st.c_str(), type, data.get_string().c_str()));
-      page.add(format("x_dim:%d y_dim::%d eventid:%d time:%d opt:%d\n", x_dim, y_dim, a, b, c));
-      break;
-    }
-    case vanto::DATA_MDA_FLOAT: print_mda(page, data, ts, type, arg.c_str(), false); break;
-    case vanto::DATA_MDA_DOUBLE: print_mda(page, data, ts, type, arg.c_str(), true); break;
-    default:
-      page.add(format("%s %s length:%d  not implemented\n", st.c_str(), type, length));
-      break;
+  FullSlot slot{page, data, ts, length, text, stamp(ts), data.type_string(), argtext};
+  const int type = data.type();
+  const auto* formatter = std::find_if(std::begin(kFullFormatters), std::end(kFullFormatters),
+                                       [type](const FullFormatter& f) { return f.type == type; });
+  if (formatter != std::end(kFullFormatters)) {
+    formatter->print(slot);
+  } else {
+    full_not_implemented(slot);
   }
 }
 
@@ -360,25 +416,25 @@ void print_data(const char* name, vanto::EqData* data, const dmsg_info* ts, cons
   say_out(page.text());
 }
 
-void print_msg(const int* count_pointer) {
+void print_msg(StreamState& st) {
   std::string out;
   int marker = 0;
-  int count = *count_pointer;
-  while (!stop && take_turn(count)) {
+  int count = st.cycles;
+  while (!st.stop && take_turn(count)) {
     int size = 0, chans = 0;
-    number_of_entries(&size, &chans);
+    number_of_entries(st, &size, &chans);
     std::unique_ptr<data_entry> entry;
-    if (size == 0 || (chans != nchans && size < 2) || get_data(&entry)) {
-      wait_for_data();
+    if (size == 0 || (chans != st.nchans && size < 2) || get_data(st, &entry)) {
+      wait_for_data(st);
       if (count >= 0) ++count;  // a wait does not use up a turn
       continue;
     }
-    if (entry->ndata != nchans)
+    if (entry->ndata != st.nchans)
       say_err(format("------------- Not COMPLETE data (%d channels)\n", entry->ndata));
     for (int slot = 0; slot < entry->ndata; ++slot) {
-      if (debug != 0) {
+      if (st.debug != 0) {
         print_data(entry->name[slot], entry->data[slot].get(), &entry->info, &entry->time[slot],
-                   debug);
+                   st.debug);
       } else {
         if (marker % 100 == 0) out += ".";
         say_out(format("%s%s\r", out.c_str(), prog[static_cast<size_t>(marker + 1) % 4]));
@@ -390,7 +446,7 @@ void print_msg(const int* count_pointer) {
     }
   }
   // The events are printed (or a stop came first): the receive side ends too.
-  stop_and_wake();
+  stop_and_wake(st);
 }
 
 }  // namespace streamcat

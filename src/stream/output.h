@@ -9,19 +9,17 @@
 
 namespace streamcat {
 
-// Print level (-d): 0 spinner only, 1 timing, 2 value text, 3 block header,
-// 4 full data; any other value prints only the channel name.
-extern int debug;
-// Events to print (-n); negative: no limit. Printing the last one ends the run.
-extern int cycles;
+struct StreamState;
 
-// Thread body; count points to the number of events to print (negative: no
-// limit). Ends on stop, or when the count is used up: then it requests the
-// stop that ends the receive threads.
-void print_msg(const int* count);
+// Thread body: prints st.cycles events (negative: no limit) at level st.debug.
+// Ends on stop, or when the count is used up: then it requests the stop that
+// ends the receive threads.
+void print_msg(StreamState& st);
 
 // Prints one slot: channel name (may be null), its container (nothing if
-// null), the event identity ts and the slot's arrival time dtm.
+// null), the event identity ts and the slot's arrival time dtm. Level 0 spinner
+// only (drawn by print_msg), 1 timing, 2 value text, 3 block header, 4 full
+// data; any other value prints only the channel name.
 void print_data(const char* name, vanto::EqData* data, const dmsg_info* ts, const timeval* dtm,
                 int level);
 

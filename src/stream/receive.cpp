@@ -16,13 +16,10 @@
 
 #include "console.h"
 #include "ending_signals.h"
-#include "sync_buffer.h"
+#include "stream_state.h"
 #include "zmq_binding.h"
 
 namespace streamcat {
-
-int connect_timeout = 5000;
-std::atomic<bool> receive_failed{false};
 
 namespace {
 
@@ -36,10 +33,10 @@ constexpr auto kGatePause = 10us;
 constexpr int kDefaultHwm = 200;
 
 // Ends the thread's part in the run: stop everybody and wake the output.
-void fail_channel() {
-  receive_failed = true;
+void fail_channel(StreamState& st) {
+  st.receive_failed = true;
   std::this_thread::sleep_for(kFailurePause);
-  stop_and_wake();
+  stop_and_wake(st);
 }
 
 // An optional '-' and at least one decimal digit, within the int range.
@@ -123,14 +120,14 @@ int server_binding(const vanto::EqAdr* ea, vanto::EqData* ed, char* hostp, int l
 
 // The socket's first message, waited for in slices so a stop request is seen.
 // Returns 1 for a message, 0 on stop, -1 on time-out or error.
-int wait_for_message(void* socket, long timeout_ms) {
+int wait_for_message(const StreamState& st, void* socket, long timeout_ms) {
   zmq_pollitem_t item{};
   item.socket = socket;
   item.events = ZMQ_POLLIN;
   // A negative time-out waits without limit, as the poll itself would.
   const bool limited = timeout_ms >= 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!stop) {
+  while (!st.stop) {
     long left = limited ? static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                 deadline - std::chrono::steady_clock::now())
                                                 .count())
@@ -138,7 +135,7 @@ int wait_for_message(void* socket, long timeout_ms) {
     if (left < 0) left = 0;
     const int ready = lib_zmq_poll(&item, 1, std::min<long>(left, kPollSliceMs));
     if (ready > 0) return 1;
-    if (stop) break;
+    if (st.stop) break;
     if (ready < 0 && errno != EINTR) return -1;
     if (limited && left == 0) return -1;  // the last look came after the time-out
   }
@@ -146,11 +143,11 @@ int wait_for_message(void* socket, long timeout_ms) {
 }
 
 // Waits for the next message without a time-out. Returns 1, 0 on stop, -1 on error.
-int wait_until_readable(void* socket) {
+int wait_until_readable(const StreamState& st, void* socket) {
   zmq_pollitem_t item{};
   item.socket = socket;
   item.events = ZMQ_POLLIN;
-  while (!stop) {
+  while (!st.stop) {
     const int ready = lib_zmq_poll(&item, 1, kPollSliceMs);
     if (ready > 0) return 1;
     if (ready < 0 && errno != EINTR) return -1;
@@ -180,7 +177,7 @@ void close_socket(chan_tb* tb, bool unsubscribe) {
 }
 
 // Waits at the start gate; false when a stop request came first.
-bool wait_for_release(chan_tb* tb) {
+bool wait_for_release(const StreamState& st, chan_tb* tb) {
   {
     std::lock_guard lock(tb->mutex);
     tb->started = true;
@@ -190,7 +187,7 @@ bool wait_for_release(chan_tb* tb) {
       std::lock_guard lock(tb->mutex);
       if (tb->start) return true;
     }
-    if (stop) return false;
+    if (st.stop) return false;
     std::this_thread::sleep_for(kGatePause);
   }
 }
@@ -229,36 +226,30 @@ bool connect_channel(chan_tb* tb, chan* chp) {
   return true;
 }
 
-// Event ids of messages that a receive thread has decided to keep but not yet
-// put into the buffer (guarded by bmutex). Another channel's message of such
-// an event completes a waiting event just as one already in the buffer does.
-// One entry per receive thread at most (an event id may appear more than
-// once); room for every channel is made before the threads start, so that
-// marking a message allocates nothing.
-std::vector<int64_t> events_being_stored;
-
 // Decides whether a message of event ident is kept. While output is pending
 // only messages of events already waiting (or being stored by another
-// thread) are kept; the decision, the pending mark and the flag are taken
-// together under bmutex, so two channels of one new event never race.
-bool keep_message(int64_t ident) {
-  std::lock_guard lock(bmutex);
-  if (read_data_prepared && find_eventid_in_buffer(ident) < 0 &&
-      std::find(events_being_stored.begin(), events_being_stored.end(), ident) ==
-          events_being_stored.end()) {
+// thread: such a message completes a waiting event just as one already in
+// the buffer does) are kept; the decision, the pending mark and the flag are
+// taken together under bmutex, so two channels of one new event never race.
+bool keep_message(StreamState& st, int64_t ident) {
+  std::lock_guard lock(st.bmutex);
+  auto& pending = st.events_being_stored;
+  if (st.read_data_prepared && find_eventid_in_buffer(st, ident) < 0 &&
+      std::find(pending.begin(), pending.end(), ident) == pending.end()) {
     return false;
   }
-  events_being_stored.push_back(ident);
-  read_data_prepared = true;
+  pending.push_back(ident);
+  st.read_data_prepared = true;
   return true;
 }
 
-void message_stored(int64_t ident) {
-  std::lock_guard lock(bmutex);
-  const auto it = std::find(events_being_stored.begin(), events_being_stored.end(), ident);
-  if (it != events_being_stored.end()) {
-    *it = events_being_stored.back();
-    events_being_stored.pop_back();
+void message_stored(StreamState& st, int64_t ident) {
+  std::lock_guard lock(st.bmutex);
+  auto& pending = st.events_being_stored;
+  const auto it = std::find(pending.begin(), pending.end(), ident);
+  if (it != pending.end()) {
+    *it = pending.back();
+    pending.pop_back();
   }
 }
 
@@ -266,7 +257,7 @@ void message_stored(int64_t ident) {
 // thread ends the run once it has printed its events, so a message that
 // completes the last event is never cut off by a receive thread that reached
 // a count first.
-void receive_loop(chan_tb* tb, chan* chp) {
+void receive_loop(StreamState& st, chan_tb* tb, chan* chp) {
   vanto::EqDataBlock db{};
   dmsg_info infob;
   // Kept across messages, so that the only allocation per message is the
@@ -274,7 +265,7 @@ void receive_loop(chan_tb* tb, chan* chp) {
   PartPool pool;
   MessageParts parts;  // declared after the pool: its parts go back there
   std::unique_ptr<vanto::EqData> container;
-  while (!stop) {
+  while (!st.stop) {
     // A container handed over with its message is replaced; one of a
     // dropped message is made new in place and serves again.
     if (container) {
@@ -282,28 +273,28 @@ void receive_loop(chan_tb* tb, chan* chp) {
     } else {
       container = std::make_unique<vanto::EqData>(&db, true);
     }
-    const int readable = wait_until_readable(tb->sockp);
+    const int readable = wait_until_readable(st, tb->sockp);
     if (readable == 0) break;
     parts.clear();
     if (readable < 0 || !receive_parts(tb->sockp, parts, pool)) {
-      if (stop) break;
+      if (st.stop) break;
       dmsg_err("can not receive");
-      receive_failed = true;
+      st.receive_failed = true;
       break;
     }
     if (store_msg(chp, parts, container.get(), &infob) < 0) continue;
     parts.clear();
-    hand_over_message(chp, container, infob);
+    hand_over_message(st, chp, container, infob);
   }
 }
 
 }  // namespace
 
-bool hand_over_message(chan* chp, std::unique_ptr<vanto::EqData>& container,
+bool hand_over_message(StreamState& st, chan* chp, std::unique_ptr<vanto::EqData>& container,
                        const dmsg_info& info) {
   // A message for an event already waiting completes it and is kept even
   // while output is pending; only messages of new events are dropped.
-  if (!keep_message(info.ident)) {
+  if (!keep_message(st, info.ident)) {
     say_err("Got new data while still outputting previous, skipping\n");
     return false;
   }
@@ -312,7 +303,7 @@ bool hand_over_message(chan* chp, std::unique_ptr<vanto::EqData>& container,
   for (chan_cb* node = chp->root; node; node = node->next) {
     if (node->cb) node->cb(chp, container, &identity);
   }
-  message_stored(info.ident);
+  message_stored(st, info.ident);
   return true;
 }
 
@@ -343,17 +334,23 @@ int get_binding(const std::string& written, vanto::EqAdr* ea, vanto::EqData* ed,
   return 0;
 }
 
-void call_back(void* pp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts) {
+void call_back(StreamState& st, chan* chp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts) {
   if (!data || !ts) return;  // an earlier node took the message
   vanto::EqDataBlock* blk = data->data_block();
   blk->tm = ts->sec;
   blk->tm_usec = static_cast<uint32_t>(ts->usec);
   blk->mp_lo = static_cast<uint32_t>(static_cast<uint64_t>(ts->ident) & 0xFFFFFFFFu);
   blk->mp_hi = static_cast<uint32_t>(static_cast<uint64_t>(ts->ident) >> 32);
-  put_new_data(static_cast<chan*>(pp), ts, std::move(data), keep);
+  put_new_data(st, chp, ts, std::move(data), st.keep);
 }
 
-void receive_msg(chan_tb* tb) {
+chan_cb::Callback filing_call_back(StreamState& st) {
+  return [&st](chan* chp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts) {
+    call_back(st, chp, data, ts);
+  };
+}
+
+void receive_msg(StreamState& st, chan_tb* tb) {
   chan* chp = tb->chp;
   char name[sizeof chp->name];
   std::memcpy(name, chp->name, sizeof name);
@@ -362,8 +359,8 @@ void receive_msg(chan_tb* tb) {
   tb->sockp = nullptr;
   int port = -1;
   int version = 0;
-  if (!wait_for_release(tb)) {
-    stop_and_wake();
+  if (!wait_for_release(st, tb)) {
+    stop_and_wake(st);
     return;
   }
   vanto::EqAdr ea;
@@ -376,7 +373,7 @@ void receive_msg(chan_tb* tb) {
     char text[128];
     ed.get_string(text, sizeof text);
     say_err(format("[%s] %s - %s\n", name, ea.show_adr().c_str(), text));
-    fail_channel();
+    fail_channel(st);
     return;
   }
   chp->loc = con_type(host, hostname, hostaddr);
@@ -385,27 +382,28 @@ void receive_msg(chan_tb* tb) {
   chp->vers = static_cast<unsigned int>(version);
   std::memcpy(chp->host, host, sizeof chp->host);
   if (!connect_channel(tb, chp)) {
-    fail_channel();
+    fail_channel(st);
     return;
   }
-  const int first = wait_for_message(tb->sockp, connect_timeout);
+  const int first = wait_for_message(st, tb->sockp, st.connect_timeout);
   if (first <= 0) {
     if (first < 0) {
       dmsg_err("no response");
-      receive_failed = true;
+      st.receive_failed = true;
     }
     close_socket(tb, true);
-    stop_and_wake();
+    stop_and_wake(st);
     return;
   }
-  receive_loop(tb, chp);
-  stop_and_wake();
+  receive_loop(st, tb, chp);
+  stop_and_wake(st);
 }
 
-chan* dmsg_rcv(chan* channels, int count) {
+chan* dmsg_rcv(StreamState& st, chan* channels, int count) {
   {
-    std::lock_guard lock(bmutex);
-    events_being_stored.reserve(static_cast<std::size_t>(count > 0 ? count : 1));
+    // Room for every receive thread's mark, so that marking allocates nothing.
+    std::lock_guard lock(st.bmutex);
+    st.events_being_stored.reserve(static_cast<std::size_t>(count > 0 ? count : 1));
   }
   std::vector<std::unique_ptr<chan_tb>> ctb;
   for (int index = 0; index < count; ++index) {
@@ -413,14 +411,14 @@ chan* dmsg_rcv(chan* channels, int count) {
     tb->chp = &channels[index];
     chan_tb* record = tb.get();
     ctb.push_back(std::move(tb));
-    record->id = std::thread([record] {
-      receive_msg(record);
+    record->id = std::thread([&st, record] {
+      receive_msg(st, record);
       std::lock_guard lock(record->mutex);
       record->finished = true;
     });
   }
   // Start gate: release all threads together once every one runs.
-  while (!stop) {
+  while (!st.stop) {
     int running = 0;
     for (auto& tb : ctb) {
       std::lock_guard lock(tb->mutex);

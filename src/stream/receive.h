@@ -1,7 +1,7 @@
 // Receive side: channel binding, connection and one receive thread per channel.
 #pragma once
 
-#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,12 +14,15 @@
 
 namespace streamcat {
 
+struct StreamState;
+
 // A node of a channel's callback list. cb may take the container (move it
 // out); whatever it leaves is freed by the receive thread.
 struct chan_cb {
+  using Callback = std::function<void(chan* chp, std::unique_ptr<vanto::EqData>& data,
+                                      dmsg_info* ts)>;
   chan_cb* next = nullptr;
-  void* pp = nullptr;
-  void (*cb)(void* chp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts) = nullptr;
+  Callback cb;
 };
 
 // Receive-thread record, one per channel.
@@ -35,24 +38,18 @@ struct chan_tb {
   std::mutex mutex;        // guards start, started and finished
 };
 
-// Program-wide settings of the receive side.
-extern int connect_timeout;  // ms to wait for the first message (-t)
-// Set when a channel could not be bound, connected, gave no first message or
-// failed to receive (not when it ended on a stop request).
-extern std::atomic<bool> receive_failed;
-
 // Runs one receive thread per channel and returns when all have ended.
-chan* dmsg_rcv(chan* channels, int count);
+chan* dmsg_rcv(StreamState& st, chan* channels, int count);
 
 // Thread body.
-void receive_msg(chan_tb* tb);
+void receive_msg(StreamState& st, chan_tb* tb);
 
 // Hands a decoded message (chp->dp, container, info) on: while output is
 // pending, a message of a new event is dropped with "Got new data while still
 // outputting previous, skipping" before anything else is printed about it;
 // otherwise it goes through the channel's callback list. Returns true when
 // the message was kept.
-bool hand_over_message(chan* chp, std::unique_ptr<vanto::EqData>& container,
+bool hand_over_message(StreamState& st, chan* chp, std::unique_ptr<vanto::EqData>& container,
                        const dmsg_info& info);
 
 // Finds host, port and data version of the channel written as `written`
@@ -65,7 +62,10 @@ int get_binding(const std::string& written, vanto::EqAdr* ea, vanto::EqData* ed,
 // 1 if host `name` is the local host (same name, or same first address).
 int con_type(const char* name, const char* machname, unsigned long machaddr);
 
-// The callback main installs: completes the block and files the message.
-void call_back(void* pp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts);
+// Completes the block (time, microseconds, event id) and files the message in
+// st's buffer.
+void call_back(StreamState& st, chan* chp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts);
+// The callback the run installs for every channel: call_back into st.
+chan_cb::Callback filing_call_back(StreamState& st);
 
 }  // namespace streamcat

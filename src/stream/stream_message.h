@@ -78,11 +78,6 @@ using MessagePart = std::unique_ptr<zmq_msg_t, PartCloser>;
 // The multi-part message as received.
 using MessageParts = std::vector<MessagePart>;
 
-// Header layouts.
-inline constexpr int kHeaderV1Length = 40;
-inline constexpr int kHeaderV2Length = 120;
-inline constexpr int kNameField = 64;
-
 // Writes the subscription filter of the channel into buffer (at most size
 // bytes) and returns its length: empty for data version 1, otherwise the
 // first 4 + strlen(prop) bytes of a layout-2 header naming the property.

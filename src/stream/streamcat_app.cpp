@@ -14,7 +14,7 @@
 #include "console.h"
 #include "output.h"
 #include "receive.h"
-#include "sync_buffer.h"
+#include "stream_state.h"
 
 namespace streamcat {
 namespace {
@@ -54,19 +54,14 @@ void copy_text(char* field, size_t size, const std::string& text) {
   std::snprintf(field, size, "%s", text.c_str());
 }
 
-void reset_run_state(const StreamOptions& options) {
-  clear_buffer();
-  cycles = options.cycles;
-  debug = options.debug;
+// The settings of a run, taken from its options.
+void apply_options(const StreamOptions& options, StreamState& st) {
+  st.cycles = options.cycles;
+  st.debug = options.debug;
   // A depth below 1 counts as 1: an event must have somewhere to wait.
-  bufs = options.bufs < 1 ? 1u : static_cast<unsigned int>(options.bufs);
-  keep = options.keep;
-  connect_timeout = options.connect_timeout;
-  stop = 0;
-  read_data_prepared = false;
-  receive_failed = false;
-  std::lock_guard lock(read_mmx);
-  read_go = 0;
+  st.bufs = options.bufs < 1 ? 1u : static_cast<unsigned int>(options.bufs);
+  st.keep = options.keep;
+  st.connect_timeout = options.connect_timeout;
 }
 
 }  // namespace
@@ -139,7 +134,9 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
       return 1;
     }
   }
-  reset_run_state(options);
+  StreamState state;
+  apply_options(options, state);
+  const StopOnEndingSignal ending_signals_stop(state.stop);
   say_err("They are:\n");
   for (size_t i = 0; i < words.size(); ++i)
     say_err(format("[%d]\t%s\n", static_cast<int>(i), words[i].c_str()));
@@ -147,12 +144,12 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
     say_err(format("WARNING: you number of channels exeeds the maximum (%d)\n", kMaxChannels));
     say_err(format("WARNING: only first %d channels will be used\n", kMaxChannels));
   }
-  nchans = static_cast<int>(std::min<size_t>(words.size(), kMaxChannels));
+  state.nchans = static_cast<int>(std::min<size_t>(words.size(), kMaxChannels));
 
   chan_cb callback_node;
-  callback_node.cb = call_back;
-  std::vector<chan> channels(static_cast<size_t>(nchans));
-  for (int i = 0; i < nchans; ++i) {
+  callback_node.cb = filing_call_back(state);
+  std::vector<chan> channels(static_cast<size_t>(state.nchans));
+  for (int i = 0; i < state.nchans; ++i) {
     const vanto::EqAdr address(words[static_cast<size_t>(i)]);
     channels[static_cast<size_t>(i)].root = &callback_node;
     copy_text(channels[static_cast<size_t>(i)].prop, sizeof channels[0].prop, address.property());
@@ -160,22 +157,22 @@ int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream&
               words[static_cast<size_t>(i)]);
   }
 
-  std::thread output(print_msg, &cycles);
+  std::thread output([&state] { print_msg(state); });
   run_tput(options.terminal_cursor, "tput civis");
   int status = 0;
   if (!init(options.zmq_library.c_str())) {
     say_err("init () failed\n");
     status = 1;
-    stop_and_wake();
+    stop_and_wake(state);
   } else {
-    dmsg_rcv(channels.data(), nchans);
+    dmsg_rcv(state, channels.data(), state.nchans);
     lib_zmq_ctx_destroy(context);
     context = nullptr;
-    status = receive_failed ? 1 : 0;
+    status = state.receive_failed ? 1 : 0;
   }
   output.join();
   take_ending_signal(std::chrono::microseconds(0));  // one that came during the join
-  clear_buffer();
+  clear_buffer(state);
   flush_console();
   run_tput(options.terminal_cursor, "tput cnorm");
   return status;

@@ -2,19 +2,9 @@
 
 #include <chrono>
 
+#include "stream_state.h"
+
 namespace streamcat {
-
-std::deque<std::unique_ptr<data_entry>> buf;
-std::mutex bmutex;
-unsigned int bufs = 8;
-bool keep = false;
-int nchans = 0;
-
-std::atomic<int> stop{0};
-std::atomic<bool> read_data_prepared{false};
-std::mutex read_mmx;
-std::condition_variable read_cond;
-int read_go = 0;
 
 namespace {
 
@@ -32,40 +22,40 @@ void fill_slot(data_entry& entry, chan* pp, std::unique_ptr<vanto::EqData> data)
   ++entry.ndata;
 }
 
-size_t depth() { return bufs < 1 ? 1 : bufs; }
+size_t depth(const StreamState& st) { return st.bufs < 1 ? 1 : st.bufs; }
 
 }  // namespace
 
-int find_eventid_in_buffer(int64_t ident) {
-  for (size_t index = 0; index < buf.size(); ++index) {
-    if (buf[index]->ndata > 0 && buf[index]->info.ident == ident) return static_cast<int>(index);
+int find_eventid_in_buffer(const StreamState& st, int64_t ident) {
+  for (size_t index = 0; index < st.buf.size(); ++index) {
+    if (st.buf[index]->ndata > 0 && st.buf[index]->info.ident == ident)
+      return static_cast<int>(index);
   }
   return -1;
 }
 
-bool put_new_data(chan* pp, const dmsg_info* info, std::unique_ptr<vanto::EqData> data,
-                  bool keep_old) {
+bool put_new_data(StreamState& st, chan* pp, const dmsg_info* info,
+                  std::unique_ptr<vanto::EqData> data, bool keep_old) {
   if (!info || !data || !pp) return true;
   {
-    std::lock_guard lock(bmutex);
+    std::lock_guard lock(st.bmutex);
     bool stored = false;
-    const int found = find_eventid_in_buffer(info->ident);
+    const int found = find_eventid_in_buffer(st, info->ident);
     if (found >= 0) {
-      data_entry& entry = *buf[static_cast<size_t>(found)];
+      data_entry& entry = *st.buf[static_cast<size_t>(found)];
       if (entry.ndata < kMaxSlots) {
         fill_slot(entry, pp, std::move(data));
         stored = true;
       }
-    } else if (buf.size() < depth() || !keep_old) {
-      std::unique_ptr<data_entry> entry;
-      if (buf.size() >= depth()) {
+    } else if (st.buf.size() < depth(st) || !keep_old) {
+      if (st.buf.size() >= depth(st)) {
         // Drop the oldest event unprinted; its slots free themselves.
-        buf.pop_front();
+        st.buf.pop_front();
       }
-      entry = std::make_unique<data_entry>();
+      auto entry = std::make_unique<data_entry>();
       entry->info = *info;
       fill_slot(*entry, pp, std::move(data));
-      buf.push_back(std::move(entry));
+      st.buf.push_back(std::move(entry));
       stored = true;
     }
     if (!stored) {
@@ -75,49 +65,49 @@ bool put_new_data(chan* pp, const dmsg_info* info, std::unique_ptr<vanto::EqData
       return true;
     }
   }
-  wake_output();
+  wake_output(st);
   return false;
 }
 
-bool number_of_entries(int* size, int* chans) {
+bool number_of_entries(StreamState& st, int* size, int* chans) {
   if (!size || !chans) return true;
-  std::lock_guard lock(bmutex);
-  *size = static_cast<int>(buf.size());
-  *chans = buf.empty() ? 0 : buf.front()->ndata;
+  std::lock_guard lock(st.bmutex);
+  *size = static_cast<int>(st.buf.size());
+  *chans = st.buf.empty() ? 0 : st.buf.front()->ndata;
   return false;
 }
 
-bool get_data(std::unique_ptr<data_entry>* entry) {
-  std::lock_guard lock(bmutex);
-  if (buf.empty()) return true;
-  *entry = std::move(buf.front());
-  buf.pop_front();
+bool get_data(StreamState& st, std::unique_ptr<data_entry>* entry) {
+  std::lock_guard lock(st.bmutex);
+  if (st.buf.empty()) return true;
+  *entry = std::move(st.buf.front());
+  st.buf.pop_front();
   return false;
 }
 
-void clear_buffer() {
-  std::lock_guard lock(bmutex);
-  buf.clear();
+void clear_buffer(StreamState& st) {
+  std::lock_guard lock(st.bmutex);
+  st.buf.clear();
 }
 
-void wake_output() {
+void wake_output(StreamState& st) {
   {
-    std::lock_guard lock(read_mmx);
-    read_go = 1;
+    std::lock_guard lock(st.read_mmx);
+    st.read_go = 1;
   }
-  read_cond.notify_all();
+  st.read_cond.notify_all();
 }
 
-void stop_and_wake() {
-  stop = 1;
-  wake_output();
+void stop_and_wake(StreamState& st) {
+  st.stop = 1;
+  wake_output(st);
 }
 
-void wait_for_data() {
-  read_data_prepared = false;
-  std::unique_lock lock(read_mmx);
-  while (!stop && !read_go) read_cond.wait_for(lock, kStopPoll);
-  read_go = 0;
+void wait_for_data(StreamState& st) {
+  st.read_data_prepared = false;
+  std::unique_lock lock(st.read_mmx);
+  while (!st.stop && !st.read_go) st.read_cond.wait_for(lock, kStopPoll);
+  st.read_go = 0;
 }
 
 }  // namespace streamcat

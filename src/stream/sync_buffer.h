@@ -9,12 +9,8 @@
 #include <sys/time.h>
 
 #include <array>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 
 #include <vanto/eqdata.h>
 
@@ -36,42 +32,25 @@ struct data_entry {
   int ndata = 0;
 };
 
-// The waiting entries, oldest first; guarded by bmutex.
-extern std::deque<std::unique_ptr<data_entry>> buf;
-extern std::mutex bmutex;
-// Depth of buf (a depth below 1 counts as 1) and the -k choice.
-extern unsigned int bufs;
-extern bool keep;
-// Number of channels; an entry with this many slots is complete.
-extern int nchans;
-
-// Ends every loop of the program; set by threads and by the SIGINT handler.
-extern std::atomic<int> stop;
-static_assert(std::atomic<int>::is_always_lock_free);
-// True from the storing of a message until the output thread runs dry.
-extern std::atomic<bool> read_data_prepared;
-// Wake-up of the output thread: read_go guarded by read_mmx.
-extern std::mutex read_mmx;
-extern std::condition_variable read_cond;
-extern int read_go;
+struct StreamState;
 
 // Puts one message into the entry of its event id: the container data and the
 // channel's current buffer pp->dp (which is taken over, pp->dp left empty).
 // Returns false when stored, true when refused (entry full, or buffer full
 // with keep); a refused message is freed. A stored message wakes the output.
-bool put_new_data(chan* pp, const dmsg_info* info, std::unique_ptr<vanto::EqData> data,
-                  bool keep_old);
+bool put_new_data(StreamState& st, chan* pp, const dmsg_info* info,
+                  std::unique_ptr<vanto::EqData> data, bool keep_old);
 
 // Index in buf of the oldest entry with at least one slot for ident, or -1.
 // Call with bmutex held.
-int find_eventid_in_buffer(int64_t ident);
+int find_eventid_in_buffer(const StreamState& st, int64_t ident);
 
 // *size = entries waiting, *chans = slots of the oldest (0 if none). Returns
 // true (error) if a pointer is missing, else false.
-bool number_of_entries(int* size, int* chans);
+bool number_of_entries(StreamState& st, int* size, int* chans);
 
 // Takes the oldest entry out of buf into *entry. Returns true if buf is empty.
-bool get_data(std::unique_ptr<data_entry>* entry);
+bool get_data(StreamState& st, std::unique_ptr<data_entry>* entry);
 
 // One turn of a loop limited by count: a negative count always allows, zero
 // refuses, a positive count allows and is decreased.
@@ -83,15 +62,15 @@ inline bool take_turn(int& count) {
 }
 
 // Frees every waiting entry.
-void clear_buffer();
+void clear_buffer(StreamState& st);
 
 // read_go = 1 and signal read_cond.
-void wake_output();
+void wake_output(StreamState& st);
 // stop = 1, then wake_output.
-void stop_and_wake();
+void stop_and_wake(StreamState& st);
 // The output thread's wait: clears read_data_prepared, then waits until stop
 // or read_go is set and clears read_go. A stop request that cannot signal
 // (the SIGINT handler) is seen within a short polling interval.
-void wait_for_data();
+void wait_for_data(StreamState& st);
 
 }  // namespace streamcat

@@ -159,6 +159,41 @@ TEST(StreamHeaders, VersionsOtherThanOneReadLayout2) {
   }
 }
 
+TEST(StreamView, ReadsTheHeaderAndBindsTheDataPartWhereItLies) {
+  EqData d;
+  d.set_string("in place");
+  StreamInfo info;
+  info.name = "PROP";
+  info.ident = 5;
+  info.sec = (int64_t(2) << 32) | 9;
+  for (int layout : {1, 2}) {
+    std::vector<uint8_t> msg = Codec::encode_message(d, info, layout);
+    StreamHeader h;
+    ASSERT_EQ(read_stream_header(msg.data(), msg.size(), h), HeaderFault::none) << layout;
+    EXPECT_EQ(h.layout, layout);
+    EXPECT_EQ(h.length, layout == 1 ? kHeaderV1Size : kHeaderV2Size);
+    EXPECT_EQ(h.seconds_high, layout == 1);
+    EXPECT_EQ(h.sec, info.sec);
+    EXPECT_EQ(h.ident, 5);
+    EXPECT_EQ(h.type, DATA_STRING);
+    EXPECT_EQ(h.name, layout == 2 ? "PROP" : "");
+    EqDataBlock::DataU u{};
+    ASSERT_TRUE(bind_data_part(u, h.type, h.count, msg.data() + h.length, msg.size() - h.length,
+                               nullptr));
+    EXPECT_EQ(u.d_char.ptr, msg.data() + h.length);  // not a copy
+    EXPECT_EQ(u.d_char.length, 8u);
+  }
+  // A message too short for its layout and one whose header length lies are
+  // told apart.
+  StreamHeader h;
+  const uint8_t two[] = {2, 0};
+  EXPECT_EQ(read_stream_header(two, sizeof two, h), HeaderFault::truncated);
+  std::vector<uint8_t> lying = header_v2(2, DATA_INT, 1);
+  put<int16_t>(lying, 2, 4000);
+  EXPECT_EQ(read_stream_header(lying.data(), lying.size(), h), HeaderFault::bad_length);
+  EXPECT_EQ(h.length, 4000u);
+}
+
 TEST(StreamDataParts, ImageOfThousandBytesWithFiveCharacterCommentHas754Pixels) {
   std::vector<uint8_t> part(100 + 8 + 8 + 4, 0);
   put<int32_t>(part, 0, 29);   // width
@@ -369,6 +404,17 @@ TEST_P(MalformedMessage, IsRefusedWithBadFrame) {
   EXPECT_EQ(d.get_int(), 0);
   char buf[80];
   d.get_string(0, buf, 80);  // element access on the refused value stays safe
+
+  // The in-place view refuses the same bytes and leaves the union as it was.
+  StreamHeader header;
+  if (read_stream_header(msg.get(), src.size(), header) != HeaderFault::none) return;
+  EqDataBlock::DataU u{};
+  u.data_sel = -1;
+  std::string why;
+  EXPECT_FALSE(bind_data_part(u, header.type, header.count, msg.get() + header.length,
+                              src.size() - header.length, &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(u.data_sel, -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codec, MalformedMessage, ::testing::ValuesIn(malformed_messages()),

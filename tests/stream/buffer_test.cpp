@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "console.h"
-#include "sync_buffer.h"
+#include "stream_state.h"
 
 using namespace streamcat;
 
@@ -17,16 +17,10 @@ namespace {
 class BufferTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    clear_buffer();
-    bufs = 8;
-    keep = false;
-    nchans = 2;
+    st_.nchans = 2;
     std::strcpy(channels_[0].name, "LOC1");
     std::strcpy(channels_[1].name, "LOC2");
-    std::lock_guard lock(read_mmx);
-    read_go = 0;
   }
-  void TearDown() override { clear_buffer(); }
 
   // One message of channel k for event ident, as a receive thread hands it over.
   bool put(int k, int64_t ident, bool keep_old = false) {
@@ -37,17 +31,18 @@ class BufferTest : public ::testing::Test {
     dmsg_info info;
     info.ident = ident;
     info.sec = 100 + ident;
-    return put_new_data(&c, &info, std::make_unique<vanto::EqData>(), keep_old);
+    return put_new_data(st_, &c, &info, std::make_unique<vanto::EqData>(), keep_old);
   }
   std::vector<std::pair<int64_t, int>> contents() {
-    std::lock_guard lock(bmutex);
+    std::lock_guard lock(st_.bmutex);
     std::vector<std::pair<int64_t, int>> list;
-    for (auto& entry : buf) list.emplace_back(entry->info.ident, entry->ndata);
+    for (auto& entry : st_.buf) list.emplace_back(entry->info.ident, entry->ndata);
     return list;
   }
   using Contents = std::vector<std::pair<int64_t, int>>;
 
   chan channels_[2];
+  StreamState st_;  // declared last, so gone first: its entries point at the channels' names
 };
 
 TEST_F(BufferTest, TwoChannelsThreeEventsGiveThreeCompleteEntries) {
@@ -60,11 +55,11 @@ TEST_F(BufferTest, TwoChannelsThreeEventsGiveThreeCompleteEntries) {
   EXPECT_EQ(channels_[0].dp, nullptr);
   EXPECT_EQ(channels_[1].len, 0);
   int size = 0, chans = 0;
-  ASSERT_FALSE(number_of_entries(&size, &chans));
+  ASSERT_FALSE(number_of_entries(st_, &size, &chans));
   EXPECT_EQ(size, 3);
   EXPECT_EQ(chans, 2);
   std::unique_ptr<data_entry> entry;
-  ASSERT_FALSE(get_data(&entry));
+  ASSERT_FALSE(get_data(st_, &entry));
   EXPECT_EQ(entry->info.ident, 7);
   EXPECT_EQ(entry->info.sec, 107);
   EXPECT_STREQ(entry->name[0], "LOC1");
@@ -74,7 +69,7 @@ TEST_F(BufferTest, TwoChannelsThreeEventsGiveThreeCompleteEntries) {
 }
 
 TEST_F(BufferTest, AFullBufferDropsTheOldestEvent) {
-  bufs = 2;
+  st_.bufs = 2;
   EXPECT_FALSE(put(0, 1));
   EXPECT_FALSE(put(0, 2));
   EXPECT_FALSE(put(0, 3));
@@ -82,7 +77,7 @@ TEST_F(BufferTest, AFullBufferDropsTheOldestEvent) {
 }
 
 TEST_F(BufferTest, AFullBufferWithKeepRefusesTheNewEvent) {
-  bufs = 2;
+  st_.bufs = 2;
   EXPECT_FALSE(put(0, 1, true));
   EXPECT_FALSE(put(0, 2, true));
   EXPECT_TRUE(put(0, 3, true));
@@ -94,7 +89,7 @@ TEST_F(BufferTest, AFullBufferWithKeepRefusesTheNewEvent) {
 }
 
 TEST_F(BufferTest, DepthZeroCountsAsOne) {
-  bufs = 0;
+  st_.bufs = 0;
   EXPECT_FALSE(put(0, 1));
   EXPECT_FALSE(put(0, 2));
   EXPECT_EQ(contents(), (Contents{{2, 1}}));
@@ -112,55 +107,54 @@ TEST_F(BufferTest, ARepeatedEventIdFillsASecondSlot) {
   EXPECT_FALSE(put(0, 4));
   EXPECT_EQ(contents(), (Contents{{4, 2}}));
   std::unique_ptr<data_entry> entry;
-  ASSERT_FALSE(get_data(&entry));
-  EXPECT_EQ(entry->ndata, nchans);  // complete for two channels
+  ASSERT_FALSE(get_data(st_, &entry));
+  EXPECT_EQ(entry->ndata, st_.nchans);  // complete for two channels
 }
 
 TEST_F(BufferTest, EmptyBufferAndMissingArguments) {
   std::unique_ptr<data_entry> entry;
-  EXPECT_TRUE(get_data(&entry));
+  EXPECT_TRUE(get_data(st_, &entry));
   int size = -1, chans = -1;
-  EXPECT_FALSE(number_of_entries(&size, &chans));
+  EXPECT_FALSE(number_of_entries(st_, &size, &chans));
   EXPECT_EQ(size, 0);
   EXPECT_EQ(chans, 0);
-  EXPECT_TRUE(number_of_entries(nullptr, &chans));
-  EXPECT_TRUE(number_of_entries(&size, nullptr));
+  EXPECT_TRUE(number_of_entries(st_, nullptr, &chans));
+  EXPECT_TRUE(number_of_entries(st_, &size, nullptr));
   dmsg_info info;
-  EXPECT_TRUE(put_new_data(&channels_[0], &info, nullptr, false));
-  EXPECT_TRUE(put_new_data(&channels_[0], nullptr, std::make_unique<vanto::EqData>(), false));
-  EXPECT_EQ(find_eventid_in_buffer(1), -1);
+  EXPECT_TRUE(put_new_data(st_, &channels_[0], &info, nullptr, false));
+  EXPECT_TRUE(put_new_data(st_, &channels_[0], nullptr, std::make_unique<vanto::EqData>(), false));
+  EXPECT_EQ(find_eventid_in_buffer(st_, 1), -1);
 }
 
 TEST_F(BufferTest, AStoredMessageWakesTheOutputARefusedOneDoesNot) {
-  bufs = 1;
+  st_.bufs = 1;
   EXPECT_FALSE(put(0, 1, true));
   {
-    std::lock_guard lock(read_mmx);
-    EXPECT_EQ(read_go, 1);
-    read_go = 0;
+    std::lock_guard lock(st_.read_mmx);
+    EXPECT_EQ(st_.read_go, 1);
+    st_.read_go = 0;
   }
   EXPECT_TRUE(put(0, 2, true));
-  std::lock_guard lock(read_mmx);
-  EXPECT_EQ(read_go, 0);
+  std::lock_guard lock(st_.read_mmx);
+  EXPECT_EQ(st_.read_go, 0);
 }
 
 TEST_F(BufferTest, WaitForDataReturnsOnceWokenAndClearsTheFlags) {
-  read_data_prepared = true;
-  std::thread waker([] { wake_output(); });
-  wait_for_data();
+  st_.read_data_prepared = true;
+  std::thread waker([this] { wake_output(st_); });
+  wait_for_data(st_);
   waker.join();
-  EXPECT_FALSE(read_data_prepared);
-  std::lock_guard lock(read_mmx);
-  EXPECT_EQ(read_go, 0);
+  EXPECT_FALSE(st_.read_data_prepared);
+  std::lock_guard lock(st_.read_mmx);
+  EXPECT_EQ(st_.read_go, 0);
 }
 
 TEST_F(BufferTest, WaitForDataEndsOnAStopThatDoesNotSignal) {
   // As the SIGINT handler does: set stop without touching the condition.
-  std::thread stopper([] { stop = 1; });
-  wait_for_data();
+  std::thread stopper([this] { st_.stop = 1; });
+  wait_for_data(st_);
   stopper.join();
-  EXPECT_EQ(stop.load(), 1);
-  stop = 0;
+  EXPECT_EQ(st_.stop.load(), 1);
 }
 
 TEST(TakeTurn, NegativeAlwaysZeroNeverPositiveCountsDown) {

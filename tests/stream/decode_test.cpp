@@ -1,5 +1,6 @@
-// Decoding of hand-built stream messages through store_data, and agreement
-// with the library's own codec.
+// Decoding of hand-built stream messages through store_data: streamcat's
+// choices (the types it decodes, the single USTR, its "dmsg:" lines) over the
+// library's in-place view, and messages the library encodes read in place.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -378,6 +379,10 @@ std::vector<Malformed> malformed_cases() {
                    Bytes().put<int32_t>(1).put<int32_t>(50).zeros(20).put<int32_t>(0).put<int32_t>(50).zeros(80)});
   cases.push_back({"xyzs location beyond", vanto::DATA_XYZS, 1,
                    Bytes().zeros(16).put<uint32_t>(40).zeros(12).text("a")});
+  cases.push_back({"ustr with two records", vanto::DATA_USTR, 2,
+                   ustr_record(1, 0, 0, 0, 1).append(ustr_record(2, 0, 0, 0, 1).bytes()).text("").text("")});
+  cases.push_back({"mda with more dimensions than its six", vanto::DATA_MDA_FLOAT, 1,
+                   Bytes().put<int32_t>(7).zeros(24).put<int32_t>(0).put<int32_t>(0).zeros(80)});
   return cases;
 }
 
@@ -403,9 +408,9 @@ TEST_F(DecodeTest, HeadersThatDoNotFitAreDropped) {
   EXPECT_EQ(decode(Bytes().put<int8_t>(1), Bytes()), -1);
 }
 
-// Values encoded by the library's codec decode to the same text, type and
-// identity through store_data.
-class CodecAgreement : public DecodeTest, public ::testing::WithParamInterface<int> {};
+// Every layout streamcat decodes, as the library's encoder writes it, reads
+// in place to the same text, type and identity.
+class EncodedValues : public DecodeTest, public ::testing::WithParamInterface<int> {};
 
 std::vector<vanto::EqData> codec_values() {
   std::vector<vanto::EqData> values;
@@ -478,7 +483,7 @@ std::vector<vanto::EqData> codec_values() {
   return values;
 }
 
-TEST_P(CodecAgreement, BothLayouts) {
+TEST_P(EncodedValues, DecodeInPlaceInBothLayouts) {
   std::vector<vanto::EqData> values = codec_values();
   const vanto::EqData& value = values[static_cast<size_t>(GetParam())];
   char want[4096], got[4096], want_arg[4096], got_arg[4096];
@@ -506,7 +511,7 @@ TEST_P(CodecAgreement, BothLayouts) {
     EXPECT_STREQ(container->get_string_arg(got_arg, sizeof got_arg), want_arg);
   }
 }
-INSTANTIATE_TEST_SUITE_P(Values, CodecAgreement,
+INSTANTIATE_TEST_SUITE_P(Values, EncodedValues,
                          ::testing::Range(0, static_cast<int>(codec_values().size())));
 
 TEST(SubscriptionFilter, VersionOneTakesEverythingOtherVersionsNameTheProperty) {

@@ -11,7 +11,7 @@
 #include "output.h"
 #include "receive.h"
 #include "stream_message.h"
-#include "sync_buffer.h"
+#include "stream_state.h"
 
 using namespace streamcat;
 using namespace streamtest;
@@ -24,15 +24,8 @@ std::string diff_note(const std::string& want, const std::string& got) {
 
 class OutputTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    set_console(out_, err_);
-    clear_buffer();
-    stop = 0;
-  }
-  void TearDown() override {
-    clear_buffer();
-    set_console(std::cout, std::cerr);
-  }
+  void SetUp() override { set_console(out_, err_); }
+  void TearDown() override { set_console(std::cout, std::cerr); }
   // A container decoded from a hand-built message (kept alive in msgs_).
   vanto::EqData* decoded(int type, int64_t len, const Bytes& part, int64_t ident = 7) {
     Header h;
@@ -56,6 +49,7 @@ class OutputTest : public ::testing::Test {
   std::vector<std::unique_ptr<vanto::EqData>> containers_;
   dmsg_info info_;
   std::ostringstream out_, err_;
+  StreamState st_;
 };
 
 TEST_F(OutputTest, LevelOneShowsDelayTypeLengthIdentityAndStatus) {
@@ -280,10 +274,10 @@ class HandOver : public OutputTest, public ::testing::WithParamInterface<bool> {
 
 TEST_P(HandOver, OnlyAKeptMessageShowsItsUstrLine) {
   const bool output_pending = GetParam();
-  nchans = 1;
+  st_.nchans = 1;
   chan c;
   chan_cb node;
-  node.cb = call_back;
+  node.cb = filing_call_back(st_);
   c.root = &node;
   Header h;
   h.type = vanto::DATA_USTR;
@@ -294,14 +288,13 @@ TEST_P(HandOver, OnlyAKeptMessageShowsItsUstrLine) {
   std::memcpy(c.dp.get(), m.words.data(), m.words.size() * 4);
   auto container = std::make_unique<vanto::EqData>(&block_, true);
   ASSERT_EQ(store_data(container.get(), &info_, reinterpret_cast<uint8_t*>(c.dp.get()), m.total), 0);
-  read_data_prepared = output_pending;
-  EXPECT_EQ(hand_over_message(&c, container, info_), !output_pending);
+  st_.read_data_prepared = output_pending;
+  EXPECT_EQ(hand_over_message(st_, &c, container, info_), !output_pending);
   EXPECT_EQ(out_.str(), output_pending ? "" : "test length: 3 'ab'\n");
   EXPECT_EQ(err_.str(), output_pending ? "Got new data while still outputting previous, skipping\n" : "");
   int waiting = 0, slots = 0;
-  number_of_entries(&waiting, &slots);
+  number_of_entries(st_, &waiting, &slots);
   EXPECT_EQ(waiting, output_pending ? 0 : 1);
-  read_data_prepared = false;
 }
 INSTANTIATE_TEST_SUITE_P(OutputPending, HandOver, ::testing::Bool());
 
@@ -317,7 +310,7 @@ class OutputThread : public OutputTest {
     auto container = std::make_unique<vanto::EqData>(&block_, true);
     dmsg_info info;
     ASSERT_EQ(store_data(container.get(), &info, reinterpret_cast<uint8_t*>(c.dp.get()), m.total), 0);
-    ASSERT_FALSE(put_new_data(&c, &info, std::move(container), false));
+    ASSERT_FALSE(put_new_data(st_, &c, &info, std::move(container), false));
   }
   chan a_, b_;
 };
@@ -325,28 +318,26 @@ class OutputThread : public OutputTest {
 TEST_F(OutputThread, AnIncompleteEventIsPrintedWithAWarningOnceANewerOneWaits) {
   std::strcpy(a_.name, "A");
   std::strcpy(b_.name, "B");
-  nchans = 2;
-  bufs = 8;
-  debug = 5;  // names only
+  st_.nchans = 2;
+  st_.debug = 5;  // names only
+  st_.cycles = 2;
   put(a_, 1, 10);
   put(a_, 2, 20);
   put(b_, 2, 21);
-  const int count = 2;
-  print_msg(&count);
+  print_msg(st_);
   EXPECT_EQ(out_.str(), "[A][A][B]");
   EXPECT_EQ(err_.str(), "------------- Not COMPLETE data (1 channels)\n");
 }
 
 TEST_F(OutputThread, TheCycleCountLimitsTheEventsAndWaitsDoNotUseItUp) {
   std::strcpy(a_.name, "A");
-  nchans = 1;
-  bufs = 8;
-  debug = 5;
-  const int count = 1;
-  std::thread output(print_msg, &count);
+  st_.nchans = 1;
+  st_.debug = 5;
+  st_.cycles = 1;
+  std::thread output([this] { print_msg(st_); });
   // The thread finds nothing and waits; then one event arrives.
-  wake_output();
-  wake_output();
+  wake_output(st_);
+  wake_output(st_);
   put(a_, 1, 10);
   output.join();  // ends after its single event, without a stop request
   EXPECT_EQ(out_.str(), "[A]");
@@ -354,21 +345,20 @@ TEST_F(OutputThread, TheCycleCountLimitsTheEventsAndWaitsDoNotUseItUp) {
 
 TEST_F(OutputThread, LevelZeroDrawsTheSpinner) {
   std::strcpy(a_.name, "A");
-  nchans = 1;
-  debug = 0;
+  st_.nchans = 1;
+  st_.debug = 0;
+  st_.cycles = 3;
   for (int i = 1; i <= 3; ++i) put(a_, i, i);
-  const int count = 3;
-  print_msg(&count);
+  print_msg(st_);
   EXPECT_EQ(out_.str(), ".-\r./\r.|\r");
 }
 
 TEST_F(OutputThread, AStopRequestEndsAWaitingThread) {
-  nchans = 1;
-  const int count = -1;
-  std::thread output(print_msg, &count);
-  stop = 1;  // no signal, as from the SIGINT handler
+  st_.nchans = 1;
+  st_.cycles = -1;
+  std::thread output([this] { print_msg(st_); });
+  st_.stop = 1;  // no signal, as from the SIGINT handler
   output.join();
-  stop = 0;
   EXPECT_EQ(out_.str(), "");
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vanto/eqdata.h"
+#include "vanto/stream_view.h"
 
 namespace vanto {
 
@@ -23,9 +24,6 @@ struct StreamInfo {
   uint32_t res0 = 0;
   uint32_t res1 = 0;
 };
-
-inline constexpr size_t kHeaderV1Size = 40;
-inline constexpr size_t kHeaderV2Size = 120;
 
 class Codec {
  public:
