@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <set>
+#include <unordered_map>
 
 #include "backend.h"
 #include "ca_headers.h"
@@ -132,7 +132,7 @@ struct Monitor {
     if (lost) {
       EqData data;
       fail(data, unavail_serv, std::string("disconnected: ") + ca_message(ECA_DISCONN));
-      monitor->callback(data);
+      monitor->deliver(data);
     }
   }
 
@@ -145,8 +145,12 @@ struct Monitor {
       to_eqdata(monitor->pv, static_cast<chtype>(args.type),
                 static_cast<unsigned long>(args.count), args.dbr, monitor->array, data);
     }
+    monitor->deliver(data);
+  }
+
+  void deliver(const EqData& data) {
     try {
-      monitor->callback(data);
+      callback(data);
     } catch (...) {
       // An exception must not unwind into Channel Access's thread.
     }
@@ -376,6 +380,7 @@ class EpicsBackend final : public backend::Backend {
   // make every later wait last the whole time-out.
   std::vector<chid> connect(const std::vector<std::string>& names, EqData* const* out) {
     std::vector<chid> channels(names.size(), nullptr);
+    channels_.reserve(channels_.size() + names.size());
     bool searching = false;
     for (size_t i = 0; i < names.size(); ++i) {
       auto it = channels_.find(names[i]);
@@ -441,7 +446,7 @@ class EpicsBackend final : public backend::Backend {
 
   std::mutex mutex_;  // one call at a time
   ca_client_context* context_ = nullptr;
-  std::map<std::string, chid> channels_;  // by process variable name
+  std::unordered_map<std::string, chid> channels_;  // by process variable name
   std::vector<std::unique_ptr<Monitor>> monitors_;
   std::chrono::milliseconds timeout_ = kDefaultTimeout;
 };
