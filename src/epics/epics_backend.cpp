@@ -99,6 +99,18 @@ struct Batch {
     batch.changed.notify_all();
   }
 
+  // Counts requests before they go out, in one step for a whole list: an
+  // answer may come before the call that sent its request returns.
+  void expect(size_t requests) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    waiting += requests;
+  }
+  // A counted request that could not be sent after all.
+  void unexpect() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    --waiting;
+  }
+
   // Waits until every sent request is answered; false at the time-out.
   bool wait(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex);
@@ -201,6 +213,8 @@ class EpicsBackend final : public backend::Backend {
     std::vector<chid> channels = connect(names, out);
     // Every read goes out before the first answer is awaited.
     Batch batch(count);
+    const auto unconnected = std::count(channels.begin(), channels.end(), nullptr);
+    batch.expect(count - static_cast<size_t>(unconnected));
     for (size_t i = 0; i < count; ++i) {
       if (channels[i] == nullptr) continue;
       const unsigned long elements = ca_element_count(channels[i]);
@@ -209,12 +223,10 @@ class EpicsBackend final : public backend::Backend {
       const int status = ca_array_get_callback(type, elements > 1 ? 0 : 1, channels[i],
                                                Batch::on_reply, &batch.answers[i]);
       if (status != ECA_NORMAL) {
+        batch.unexpect();
         fail(*out[i], code_of(status), ca_message(status));
         channels[i] = nullptr;
-        continue;
       }
-      const std::lock_guard<std::mutex> guard(batch.mutex);
-      ++batch.waiting;
     }
     ca_flush_io();
     if (!batch.wait(timeout_)) forget_unanswered(batch, names, channels);
@@ -258,18 +270,10 @@ class EpicsBackend final : public backend::Backend {
                          reinterpret_cast<const char*>(&index) + sizeof(index));
       }
       Batch batch(1);
+      batch.expect(1);
       int status = ca_array_put_callback(put.type, put.count, channel, put.bytes.data(),
                                          Batch::on_reply, &batch.answers[0]);
-      if (status == ECA_NORMAL) {
-        {
-          const std::lock_guard<std::mutex> guard(batch.mutex);
-          ++batch.waiting;
-        }
-        ca_flush_io();
-        std::vector<chid> channels = {channel};
-        if (!batch.wait(timeout_)) forget_unanswered(batch, {name}, channels);
-        status = batch.answers[0].status;
-      }
+      if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
       if (status != ECA_NORMAL)
         return fail(out, code_of(status), ca_message(status));
     }
@@ -345,17 +349,9 @@ class EpicsBackend final : public backend::Backend {
   // case): the server would refuse any other with a bare "write failed".
   int label_index(chid channel, const std::string& label, dbr_enum_t& index, std::string& why) {
     Batch batch(1);
+    batch.expect(1);
     int status = ca_array_get_callback(DBR_GR_ENUM, 1, channel, Batch::on_reply, &batch.answers[0]);
-    if (status == ECA_NORMAL) {
-      {
-        const std::lock_guard<std::mutex> guard(batch.mutex);
-        ++batch.waiting;
-      }
-      ca_flush_io();
-      std::vector<chid> channels = {channel};
-      if (!batch.wait(timeout_)) forget_unanswered(batch, {ca_name(channel)}, channels);
-      status = batch.answers[0].status;
-    }
+    if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
     if (status != ECA_NORMAL || batch.answers[0].value.size() < sizeof(dbr_gr_enum)) {
       why = ca_message(status);
       return code_of(status);
@@ -416,6 +412,15 @@ class EpicsBackend final : public backend::Backend {
       channels_.erase(name);
     }
     return channels;
+  }
+
+  // Sends the one request of batch, which went to channel, and waits for its
+  // answer; the answer's status (ECA_TIMEOUT when none came in time).
+  int answer_of_one(Batch& batch, chid channel) {
+    ca_flush_io();
+    std::vector<chid> channels = {channel};
+    if (!batch.wait(timeout_)) forget_unanswered(batch, {ca_name(channel)}, channels);
+    return batch.answers[0].status;
   }
 
   // After a time-out: the channels of requests still unanswered are closed,
