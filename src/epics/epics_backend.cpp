@@ -414,7 +414,7 @@ class EpicsBackend final : public backend::Backend {
     return channels;
   }
 
-  // Sends the one request of batch, which went to channel, and waits for its
+  // Flushes the one request of batch, queued on channel, and waits for its
   // answer; the answer's status (ECA_TIMEOUT when none came in time).
   int answer_of_one(Batch& batch, chid channel) {
     ca_flush_io();

@@ -45,9 +45,8 @@ std::string value_cell_of(const ReaderOptions& o, const vanto::EqData& result) {
 
 // The entries are read once more for the value line, one attempt each, this
 // many at a time (all of them in a list with an epics: name) and all reads of
-// a window at once. A failed read is
-// reported like a failed first read; its error text never stands in the
-// line as if it were a value.
+// a window at once. A failed read is reported like a failed first read; its
+// error text never stands in the line as if it were a value.
 constexpr std::size_t kRereadWindow = 128;
 
 bool reread_all(ReaderContext& ctx) {
