@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <set>
+#include <unordered_map>
 
 #include "backend.h"
 #include "ca_headers.h"
@@ -99,6 +99,18 @@ struct Batch {
     batch.changed.notify_all();
   }
 
+  // Counts requests before they go out, in one step for a whole list: an
+  // answer may come before the call that sent its request returns.
+  void expect(size_t requests) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    waiting += requests;
+  }
+  // A counted request that could not be sent after all.
+  void unexpect() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    --waiting;
+  }
+
   // Waits until every sent request is answered; false at the time-out.
   bool wait(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex);
@@ -132,7 +144,7 @@ struct Monitor {
     if (lost) {
       EqData data;
       fail(data, unavail_serv, std::string("disconnected: ") + ca_message(ECA_DISCONN));
-      monitor->callback(data);
+      monitor->deliver(data);
     }
   }
 
@@ -145,8 +157,12 @@ struct Monitor {
       to_eqdata(monitor->pv, static_cast<chtype>(args.type),
                 static_cast<unsigned long>(args.count), args.dbr, monitor->array, data);
     }
+    monitor->deliver(data);
+  }
+
+  void deliver(const EqData& data) {
     try {
-      monitor->callback(data);
+      callback(data);
     } catch (...) {
       // An exception must not unwind into Channel Access's thread.
     }
@@ -197,6 +213,8 @@ class EpicsBackend final : public backend::Backend {
     std::vector<chid> channels = connect(names, out);
     // Every read goes out before the first answer is awaited.
     Batch batch(count);
+    const auto unconnected = std::count(channels.begin(), channels.end(), nullptr);
+    batch.expect(count - static_cast<size_t>(unconnected));
     for (size_t i = 0; i < count; ++i) {
       if (channels[i] == nullptr) continue;
       const unsigned long elements = ca_element_count(channels[i]);
@@ -205,12 +223,10 @@ class EpicsBackend final : public backend::Backend {
       const int status = ca_array_get_callback(type, elements > 1 ? 0 : 1, channels[i],
                                                Batch::on_reply, &batch.answers[i]);
       if (status != ECA_NORMAL) {
+        batch.unexpect();
         fail(*out[i], code_of(status), ca_message(status));
         channels[i] = nullptr;
-        continue;
       }
-      const std::lock_guard<std::mutex> guard(batch.mutex);
-      ++batch.waiting;
     }
     ca_flush_io();
     if (!batch.wait(timeout_)) forget_unanswered(batch, names, channels);
@@ -254,18 +270,10 @@ class EpicsBackend final : public backend::Backend {
                          reinterpret_cast<const char*>(&index) + sizeof(index));
       }
       Batch batch(1);
+      batch.expect(1);
       int status = ca_array_put_callback(put.type, put.count, channel, put.bytes.data(),
                                          Batch::on_reply, &batch.answers[0]);
-      if (status == ECA_NORMAL) {
-        {
-          const std::lock_guard<std::mutex> guard(batch.mutex);
-          ++batch.waiting;
-        }
-        ca_flush_io();
-        std::vector<chid> channels = {channel};
-        if (!batch.wait(timeout_)) forget_unanswered(batch, {name}, channels);
-        status = batch.answers[0].status;
-      }
+      if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
       if (status != ECA_NORMAL)
         return fail(out, code_of(status), ca_message(status));
     }
@@ -341,17 +349,9 @@ class EpicsBackend final : public backend::Backend {
   // case): the server would refuse any other with a bare "write failed".
   int label_index(chid channel, const std::string& label, dbr_enum_t& index, std::string& why) {
     Batch batch(1);
+    batch.expect(1);
     int status = ca_array_get_callback(DBR_GR_ENUM, 1, channel, Batch::on_reply, &batch.answers[0]);
-    if (status == ECA_NORMAL) {
-      {
-        const std::lock_guard<std::mutex> guard(batch.mutex);
-        ++batch.waiting;
-      }
-      ca_flush_io();
-      std::vector<chid> channels = {channel};
-      if (!batch.wait(timeout_)) forget_unanswered(batch, {ca_name(channel)}, channels);
-      status = batch.answers[0].status;
-    }
+    if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
     if (status != ECA_NORMAL || batch.answers[0].value.size() < sizeof(dbr_gr_enum)) {
       why = ca_message(status);
       return code_of(status);
@@ -376,6 +376,7 @@ class EpicsBackend final : public backend::Backend {
   // make every later wait last the whole time-out.
   std::vector<chid> connect(const std::vector<std::string>& names, EqData* const* out) {
     std::vector<chid> channels(names.size(), nullptr);
+    channels_.reserve(channels_.size() + names.size());
     bool searching = false;
     for (size_t i = 0; i < names.size(); ++i) {
       auto it = channels_.find(names[i]);
@@ -413,6 +414,15 @@ class EpicsBackend final : public backend::Backend {
     return channels;
   }
 
+  // Flushes the one request of batch, queued on channel, and waits for its
+  // answer; the answer's status (ECA_TIMEOUT when none came in time).
+  int answer_of_one(Batch& batch, chid channel) {
+    ca_flush_io();
+    std::vector<chid> channels = {channel};
+    if (!batch.wait(timeout_)) forget_unanswered(batch, {ca_name(channel)}, channels);
+    return batch.answers[0].status;
+  }
+
   // After a time-out: the channels of requests still unanswered are closed,
   // which cancels their callbacks, and their answers say so.
   void forget_unanswered(Batch& batch, const std::vector<std::string>& names,
@@ -441,7 +451,7 @@ class EpicsBackend final : public backend::Backend {
 
   std::mutex mutex_;  // one call at a time
   ca_client_context* context_ = nullptr;
-  std::map<std::string, chid> channels_;  // by process variable name
+  std::unordered_map<std::string, chid> channels_;  // by process variable name
   std::vector<std::unique_ptr<Monitor>> monitors_;
   std::chrono::milliseconds timeout_ = kDefaultTimeout;
 };

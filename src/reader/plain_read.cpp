@@ -77,15 +77,17 @@ StageResult take_plain_result(ReaderContext& ctx, const std::string& name,
 // Plain names are read this many at a time, all reads of a window at once.
 constexpr std::size_t kReadWindow = 512;
 
-// Channel Access waits a search round per call for the names it has not met:
-// a list with epics: names is read in one window, so that it pays one round.
 std::size_t read_window(std::span<const std::string> names) {
   for (const std::string& name : names)
-    if (vanto::EqAdr(name).protocol() == "epics") return std::max(names.size(), kReadWindow);
+    if (reads_in_one_window(name)) return std::max(names.size(), kReadWindow);
   return kReadWindow;
 }
 
 }  // namespace
+
+bool reads_in_one_window(const std::string& name) {
+  return vanto::EqAdr(name).protocol() == "epics";
+}
 
 StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
   auto result = std::make_unique<vanto::EqData>();

@@ -20,6 +20,11 @@ bool is_array_result(const vanto::EqData& result);
 // image is printed at once and ends the process.
 StageResult read_plain_name(ReaderContext& ctx, const std::string& name);
 
+// Channel Access waits a search round per call for the names it has not met
+// and a round trip per call for the others: a list with such a name (epics:)
+// is read in one window, so that it pays one round, not one per window.
+bool reads_in_one_window(const std::string& name);
+
 // read_plain_name for each of names in turn, with the same output, but the
 // reads of many names go out together (EqCall::get_many) instead of one
 // round trip each; a read that failed is retried alone.

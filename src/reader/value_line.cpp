@@ -9,6 +9,7 @@
 #include "cell.h"
 #include "retried_call.h"
 #include "int_format.h"
+#include "plain_read.h"
 #include "time_format.h"
 #include "value_text.h"
 
@@ -43,9 +44,9 @@ std::string value_cell_of(const ReaderOptions& o, const vanto::EqData& result) {
 }
 
 // The entries are read once more for the value line, one attempt each, this
-// many at a time and all reads of a window at once. A failed read is
-// reported like a failed first read; its error text never stands in the
-// line as if it were a value.
+// many at a time (all of them in a list with an epics: name) and all reads of
+// a window at once. A failed read is reported like a failed first read; its
+// error text never stands in the line as if it were a value.
 constexpr std::size_t kRereadWindow = 128;
 
 bool reread_all(ReaderContext& ctx) {
@@ -53,9 +54,13 @@ bool reread_all(ReaderContext& ctx) {
   std::vector<std::string> names;
   std::vector<vanto::EqData*> slots;
   bool all_read = true;
+  const bool one_window = std::any_of(entries.begin(), entries.end(), [](const ChannelEntry& e) {
+    return reads_in_one_window(e.name);
+  });
+  const std::size_t window = one_window ? std::max(entries.size(), kRereadWindow) : kRereadWindow;
   const vanto::EqCall::Batch batch(ctx.call);
-  for (std::size_t start = 0; start < entries.size(); start += kRereadWindow) {
-    const std::size_t end = std::min(entries.size(), start + kRereadWindow);
+  for (std::size_t start = 0; start < entries.size(); start += window) {
+    const std::size_t end = std::min(entries.size(), start + window);
     names.clear();
     slots.clear();
     for (std::size_t i = start; i < end; ++i) {

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -183,6 +185,67 @@ TEST_F(EpicsE2E, ASubscriptionPrintsTheChangingCalcRecord) {
   subscriber.signal(SIGTERM);
   const ProgramResult end = subscriber.wait();
   EXPECT_EQ(end.err, "");
+}
+
+// A soft IOC of the test's own (scripts/epics-up.sh, on free ports), which
+// the test may kill; programs reach it with its variables().
+class OwnIoc {
+ public:
+  OwnIoc() : dir_(vantotest::temp_dir() + "/ioc") {
+    const ProgramResult up = run_program(script("epics-up.sh"), {dir_, env("VANTO_EPICS_BASE")});
+    if (up.status != 0) throw std::runtime_error("epics-up.sh failed: " + up.err);
+    std::ifstream lines(dir_ + "/env");
+    for (std::string line; std::getline(lines, line);) {
+      const size_t equals = line.find('=');
+      if (equals != std::string::npos) variables_[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+  }
+  ~OwnIoc() { run_program(script("epics-down.sh"), {dir_}); }
+  OwnIoc(const OwnIoc&) = delete;
+  OwnIoc& operator=(const OwnIoc&) = delete;
+
+  const std::map<std::string, std::string>& variables() const { return variables_; }
+  void kill() const {
+    std::ifstream pid_file(dir_ + "/ioc.pid");
+    int pid = 0;
+    if (pid_file >> pid && pid > 0) ::kill(pid, SIGKILL);
+  }
+
+ private:
+  static std::string script(const std::string& name) {
+    return vantotest::example_path("../scripts/" + name);
+  }
+  std::string dir_;
+  std::map<std::string, std::string> variables_;
+};
+
+TEST_F(EpicsE2E, AServerThatDiesDuringAWriteFailsItAndTellsTheSubscriber) {
+  const OwnIoc ioc;
+  // TEST:SLOW completes a write only after a minute: the write is still in
+  // progress when the IOC dies, and the subscriber to its DLYA field sees it
+  // start.
+  vantotest::ChildProcess subscriber("vantozmq_subscribe", {"epics:TEST:SLOW.DLYA"},
+                                     ioc.variables());
+  ASSERT_TRUE(subscriber.wait_for_out(" DATA_INT 0\n", 30s))
+      << subscriber.out() << subscriber.err();
+  vantotest::ChildProcess put("vantoput", {"-c", "epics:TEST:SLOW.A", "-d", "3"}, ioc.variables());
+  ASSERT_TRUE(subscriber.wait_for_out(" DATA_INT 1\n", 30s)) << subscriber.out() << put.err();
+  ioc.kill();
+
+  // The write ends with the disconnect, not with its time-out of 2 s.
+  const ProgramResult written = put.wait(30s);
+  EXPECT_FALSE(written.timed_out);
+  EXPECT_EQ(written.status, 1);
+  EXPECT_EQ(written.err,
+            "Virtual circuit disconnect , result.error() = 100 for address epics:TEST:SLOW.A\n");
+  // The subscription says so and goes on (Channel Access finds the channel
+  // again when its server is back); it still ends at once on request.
+  EXPECT_TRUE(subscriber.wait_for_out(" disconnected: Virtual circuit disconnect\n", 30s))
+      << subscriber.out();
+  subscriber.signal(SIGTERM);
+  const ProgramResult ended = subscriber.wait(30s);
+  EXPECT_FALSE(ended.timed_out);
+  EXPECT_EQ(ended.err, "");
 }
 
 TEST_F(EpicsE2E, WithoutTheModuleOrAStreamAnEpicsAddressIsRefused) {
