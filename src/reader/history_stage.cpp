@@ -23,7 +23,13 @@ bool history_readout(ReaderContext& ctx, ChannelEntry& entry, ExportFile* export
   const HistoryRequest request = choose_history_request(ctx, *entry.result);
   // Each channel has a collection of its own: no channel prints or exports
   // the points of another.
-  const HistoryCollection collection = read_history(ctx, entry, request);
+  HistoryCollection collection;
+  if (auto plotted = ctx.plotted_histories.find(&entry); plotted != ctx.plotted_histories.end()) {
+    collection.chunks = std::move(plotted->second);
+    ctx.plotted_histories.erase(plotted);
+  } else {
+    collection = read_history(ctx, entry, request);
+  }
   const std::vector<HistoryPoint> points = collection.points_in_time_order();
   print_history(ctx.out, type, points, print_options(ctx.options));
 

@@ -74,7 +74,7 @@ std::optional<PlotSeries> history_series(ReaderContext& ctx, const ChannelEntry&
   // means no plot at all, so this read's own failure is told apart.
   const bool failed_before = ctx.failed;
   ctx.failed = false;
-  const HistoryCollection collection =
+  HistoryCollection collection =
       read_history(ctx, copy, choose_history_request(ctx, *entry.result));
   const bool read_failed = ctx.failed;
   ctx.failed = failed_before || read_failed;
@@ -83,6 +83,7 @@ std::optional<PlotSeries> history_series(ReaderContext& ctx, const ChannelEntry&
   for (const HistoryPoint& p : collection.points_in_time_order()) {
     series.points.push_back(point_of(*p.chunk, p.index));
   }
+  ctx.plotted_histories[&entry] = std::move(collection.chunks);
   return series;
 }
 
@@ -143,6 +144,7 @@ StageResult png_of_read(ReaderContext& ctx, const std::string& name, const vanto
 }
 
 StageResult svg_of_pass(ReaderContext& ctx) {
+  ctx.plotted_histories.clear();
   if (!ctx.options.svg_file) return std::nullopt;
   Plot plot;
   bool first = true;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +52,11 @@ struct ReaderContext {
 
   // The -i interval and the export file name, kept across passes.
   HistoryMemory history;
+  // The replies of the histories the --svg plot of this pass drew, by entry:
+  // the array pass prints these same points instead of reading the history
+  // again, so plot and printed lines never differ by a point that arrived in
+  // between.
+  std::map<const ChannelEntry*, std::vector<std::unique_ptr<vanto::EqData>>> plotted_histories;
 
   // The first iteration prints the header line, the -t lines and the -a hint.
   bool first_iteration = false;
