@@ -627,7 +627,9 @@ template <> unsigned long long EqData::get_value<unsigned long long>() const {
   return get_ulong(0);
 }
 
-void EqData::set_int(int value, int index) { ElementNumbers::write(*this, index, num_of(value), DATA_INT, DATA_A_INT); }
+void EqData::set_int(int value, int index) {
+  ElementNumbers::write(*this, index, num_of(value), DATA_INT, DATA_A_INT);
+}
 void EqData::set_float(float value, int index) {
   ElementNumbers::write(*this, index, num_of(value), DATA_FLOAT, DATA_A_FLOAT);
 }

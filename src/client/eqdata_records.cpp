@@ -230,7 +230,8 @@ SpectrumView spectrum_view_of(const Rec& s, uint32_t count) {
 }  // namespace
 
 std::optional<SpectrumView> EqData::spectrum() const {
-  if (type() == DATA_SPECTRUM) return spectrum_view_of(blk_.data_u.d_spectrum, wire::count_of(blk_));
+  if (type() == DATA_SPECTRUM)
+    return spectrum_view_of(blk_.data_u.d_spectrum, wire::count_of(blk_));
   if (type() == DATA_GSPECTRUM)
     return spectrum_view_of(blk_.data_u.d_gspectrum, wire::count_of(blk_));
   return std::nullopt;

@@ -178,8 +178,8 @@ StageResult expand_names(ReaderContext& ctx, std::size_t index) {
     ctx.failed = true;  // the next device follows, the run fails
     return std::nullopt;
   }
-  return read_composed_names(ctx, index,
-                             compose_names(ctx, name_texts(answer, ctx.address.channel(), ctx.err)));
+  return read_composed_names(
+      ctx, index, compose_names(ctx, name_texts(answer, ctx.address.channel(), ctx.err)));
 }
 
 StageResult expand_device(ReaderContext& ctx, std::size_t index) {

@@ -22,8 +22,8 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
       const SpectrumParse parse = parse_header_spectrum(value, s.err);
       if (parse.status != 0) return false;
       const SpectrumValue& v = parse.value;
-      s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
-                 v.length);
+      s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status,
+                          v.values.data(), v.length);
       return true;
     }
     default:

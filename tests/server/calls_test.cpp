@@ -321,7 +321,8 @@ TEST_F(CallsTest, CancelledSubscriptionGetsNoMoreUpdates) {
   Collector cancelled_seen, moved_seen, kept_seen;
   vanto::Subscription cancelled =
       subscriber.subscribe(adr, [&](const EqData& d) { cancelled_seen.add(d); });
-  vanto::Subscription moved = subscriber.subscribe(adr, [&](const EqData& d) { moved_seen.add(d); });
+  vanto::Subscription moved =
+      subscriber.subscribe(adr, [&](const EqData& d) { moved_seen.add(d); });
   vanto::Subscription kept = subscriber.subscribe(adr, [&](const EqData& d) { kept_seen.add(d); });
   for (Collector* c : {&cancelled_seen, &moved_seen, &kept_seen}) ASSERT_TRUE(c->wait_for(0));
 
