@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   write_seed(dir, "set_string", request(Op::set, "TEST.SIM/SCALAR/LOC1/STRING", &text));
   const float points[] = {1, 2, 3};
   vanto::EqData spectrum;
-  spectrum.set("seed", 0, 0.5f, 0.25f, 0, points, 3);
+  spectrum.set_spectrum("seed", 0, 0.5f, 0.25f, 0, points, 3);
   write_seed(dir, "set_spectrum", request(Op::set, "TEST.SIM/ARRAY/LOC1/SPECTRUM", &spectrum));
   write_seed(dir, "names_devices", request(Op::names, "TEST.VAC/*", nullptr));
   write_seed(dir, "names_locations", request(Op::names, "TEST.VAC/PUMP1/*", nullptr));
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   write_seed(dir, "subscribe", request(Op::subscribe, "TEST.SIM/STREAM/LOC1/COUNTER", nullptr));
   write_seed(dir, "unknown", request(Op::get, "NO.SUCH/DEVICE/L/P", nullptr));
   vanto::EqData counter;
-  counter.set(0, 0.0f, 0.0f, 0, "COUNTER");
+  counter.set_ustr(0, 0.0f, 0.0f, 0, "COUNTER");
   write_seed(dir, "stream_port", request(Op::get, "TEST.SIM/STREAM/LOC1/SPN", &counter));
   write_seed(dir, "stream_start", request(Op::set, "TEST.SIM/STREAM/LOC2/SPN", &counter));
   vanto::EqData fault;

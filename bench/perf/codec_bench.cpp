@@ -20,7 +20,7 @@ vanto::EqData spectrum(int count) {
   std::vector<float> values(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) values[static_cast<size_t>(i)] = static_cast<float>(i) * 0.5f;
   vanto::EqData value;
-  value.set("bench spectrum", 0, 1.5f, 0.5f, 0, values.data(), count);
+  value.set_spectrum("bench spectrum", 0, 1.5f, 0.5f, 0, values.data(), count);
   return value;
 }
 

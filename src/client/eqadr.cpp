@@ -142,8 +142,12 @@ void EqAdr::merge(const std::string& partial) {
   }
 }
 
+std::string EqAdr::channel() const {
+  return facility_ + "/" + device_ + "/" + location_ + "/" + property_;
+}
+
 std::string EqAdr::show_adr() const {
-  std::string shown = prefix_ + facility_ + "/" + device_ + "/" + location_ + "/" + property_;
+  std::string shown = prefix_ + channel();
   // A Channel Access name is often one field ("epics:TEST:AO"): it is shown
   // as it was written, not with empty fields after it.
   if (protocol_ == "epics") {

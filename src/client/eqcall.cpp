@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "foreign_calls.h"
@@ -26,12 +29,8 @@ constexpr std::chrono::milliseconds kDefaultTimeout{2000};
 // messages.
 constexpr size_t kReadsInFlight = 512;
 
-// "F/D/L/P" as the server expects it: no prefix, no host.
-std::string channel_name(const EqAdr& adr) {
-  return adr.facility() + "/" + adr.device() + "/" + adr.location() + "/" + adr.property();
-}
-
-// The same, written into a buffer that keeps its storage from call to call.
+// EqAdr::channel() written into a buffer that keeps its storage from call to
+// call: a long list of reads then builds no string per call.
 std::string_view channel_name(const EqAdr& adr, std::string& buffer) {
   buffer.clear();
   buffer.append(adr.facility()).append(1, '/').append(adr.device()).append(1, '/');
@@ -76,18 +75,110 @@ class LastRoute {
   uint64_t forgotten_ = 0;
   rpc::Connection* connection_ = nullptr;  // owned by the EqCall's pool
 };
+// Runs a backend subscription's callback until closed. A backend ends its
+// subscriptions only when it is destroyed with its EqCall, so a cancelled
+// one is silenced here instead.
+class CallbackGate {
+ public:
+  explicit CallbackGate(std::function<void(const EqData&)> callback)
+      : callback_(std::move(callback)) {}
+  void deliver(const EqData& value) {
+    std::lock_guard lock(mutex_);
+    if (callback_) callback_(value);
+  }
+  // Waits for a running callback; none runs after.
+  void close() {
+    std::lock_guard lock(mutex_);
+    callback_ = nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::function<void(const EqData&)> callback_;
+};
+
+// What keeps one subscription's updates coming; destroying it stops them.
+class RunningSubscription {
+ public:
+  explicit RunningSubscription(std::unique_ptr<rpc::Subscription> own) : own_(std::move(own)) {}
+  explicit RunningSubscription(std::shared_ptr<CallbackGate> gate) : gate_(std::move(gate)) {}
+  ~RunningSubscription() {
+    if (gate_) gate_->close();
+  }
+  RunningSubscription(const RunningSubscription&) = delete;
+  RunningSubscription& operator=(const RunningSubscription&) = delete;
+
+ private:
+  std::unique_ptr<rpc::Subscription> own_;  // its thread is joined on destruction
+  std::shared_ptr<CallbackGate> gate_;
+};
+
+// The running subscriptions of one EqCall, each under the id its handle
+// knows. Handles may be cancelled on any thread and may outlive the EqCall,
+// so the set is shared with them (weakly) and guarded.
+class SubscriptionSet {
+ public:
+  uint64_t add(std::unique_ptr<RunningSubscription> running) {
+    std::lock_guard lock(mutex_);
+    running_.emplace(++last_id_, std::move(running));
+    return last_id_;
+  }
+  // Ends subscription id (nothing when it ended already).
+  void end(uint64_t id) {
+    std::unique_ptr<RunningSubscription> ending;
+    {
+      std::lock_guard lock(mutex_);
+      auto it = running_.find(id);
+      if (it == running_.end()) return;
+      ending = std::move(it->second);
+      running_.erase(it);
+    }
+    // Stopped outside the lock: its thread may still be delivering.
+  }
+  void clear() {
+    std::map<uint64_t, std::unique_ptr<RunningSubscription>> ending;
+    {
+      std::lock_guard lock(mutex_);
+      ending.swap(running_);
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  uint64_t last_id_ = 0;
+  std::map<uint64_t, std::unique_ptr<RunningSubscription>> running_;
+};
+
 }  // namespace
+
+Subscription::Subscription(Subscription&& other) noexcept
+    : established_(std::move(other.established_)), cancel_(std::exchange(other.cancel_, nullptr)) {}
+
+Subscription& Subscription::operator=(Subscription&& other) noexcept {
+  if (this != &other) {
+    cancel();
+    established_ = std::move(other.established_);
+    cancel_ = std::exchange(other.cancel_, nullptr);
+  }
+  return *this;
+}
+
+void Subscription::cancel() noexcept {
+  if (!cancel_) return;
+  std::function<void()> cancel = std::exchange(cancel_, nullptr);
+  cancel();
+}
 
 struct EqCall::Impl {
   rpc::ConnectionPool pool;
   std::chrono::milliseconds timeout = kDefaultTimeout;
-  std::vector<std::unique_ptr<rpc::Subscription>> subscriptions;
+  std::shared_ptr<SubscriptionSet> subscriptions = std::make_shared<SubscriptionSet>();
   LastRoute last;
   std::string name;  // buffer of the channel name sent
   ForeignCalls foreign;  // "tango:" and "epics:" addresses
 
   // Checks the address and finds its server; on failure out holds the error.
-  bool locate(EqAdr* adr, EqData* out, rpc::Endpoint& server) {
+  bool locate(const EqAdr* adr, EqData* out, rpc::Endpoint& server) {
     if (adr == nullptr) {
       out->init();
       out->error(ill_parameter, "no address given");
@@ -119,14 +210,14 @@ struct EqCall::Impl {
     SentAhead ahead;
     if (!is_read(op) || adr == nullptr || !rpc::needs_name_service(*adr, ahead.ens))
       return std::nullopt;
-    ahead.id = pool.to(ahead.ens).send(op, channel_name(*adr), in);
+    ahead.id = pool.to(ahead.ens).send(op, adr->channel(), in);
     if (ahead.id == 0) return std::nullopt;
     return ahead;
   }
 
   // The connection of adr's server, from the previous call's route or from
   // the name service; null with out holding the error.
-  rpc::Connection* connection_of(EqAdr* adr, EqData* out) {
+  rpc::Connection* connection_of(const EqAdr* adr, EqData* out) {
     if (adr != nullptr && adr->error_text().empty()) {
       if (rpc::Connection* connection = last.find(*adr)) return connection;
     }
@@ -140,7 +231,7 @@ struct EqCall::Impl {
 
   // A write and the read behind it, both sent before either reply is
   // awaited. Returns the write's code.
-  int write_and_read_back(EqAdr* adr, const EqData* in, EqData* out, EqData* read_back) {
+  int write_and_read_back(const EqAdr* adr, const EqData* in, EqData* out, EqData* read_back) {
     read_back->init();
     rpc::Connection* connection = connection_of(adr, out);
     if (connection == nullptr) return out->error();
@@ -163,7 +254,7 @@ struct EqCall::Impl {
   }
 
   // Performs op on adr's server; returns out's code.
-  int perform(rpc::Op op, EqAdr* adr, const EqData* in, EqData* out) {
+  int perform(rpc::Op op, const EqAdr* adr, const EqData* in, EqData* out) {
     if (out == nullptr) return ill_parameter;
     if (adr != nullptr && adr->error_text().empty()) {
       if (rpc::Connection* connection = last.find(*adr))
@@ -217,7 +308,7 @@ size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size
     names.clear();
     results.clear();
     for (; i < total && known_route(i) == connection; ++i) {
-      names.push_back(channel_name(*adrs[i]));
+      names.push_back(adrs[i]->channel());
       results.push_back(out[i]);
     }
     failed += connection->call_many(rpc::Op::get, names, in, results, kReadsInFlight,
@@ -253,7 +344,7 @@ size_t EqCall::set_many(EqAdr* const* adrs, EqData* const* in, EqData* const* ou
     const size_t first = i;
     requests.clear();
     for (; i < total && known_route(i) == connection; ++i) {
-      const std::string channel = channel_name(*adrs[i]);
+      const std::string channel = adrs[i]->channel();
       requests.push_back({rpc::Op::set, channel, in[i], out[i]});
       requests.push_back({rpc::Op::get, channel, nullptr, read_back[i]});
     }
@@ -275,17 +366,17 @@ EqCall::Batch::~Batch() { call_.impl_->pool.silence().end_batch(); }
 
 // Subscriptions are stopped (their threads joined) before the connections go.
 EqCall::~EqCall() {
-  impl_->subscriptions.clear();
+  impl_->subscriptions->clear();
   impl_->foreign.clear();
 }
 
-int EqCall::get(EqAdr* adr, EqData* in, EqData* out) {
+int EqCall::get(const EqAdr* adr, const EqData* in, EqData* out) {
   if (ForeignCalls::serves(adr))
     return out == nullptr ? ill_parameter : impl_->foreign.get(*adr, *out);
   return impl_->perform(rpc::Op::get, adr, in, out);
 }
 
-int EqCall::set(EqAdr* adr, EqData* in, EqData* out) {
+int EqCall::set(const EqAdr* adr, const EqData* in, EqData* out) {
   if (in == nullptr && out != nullptr) {
     out->init();
     out->error(ill_parameter, "no value to write");
@@ -296,7 +387,7 @@ int EqCall::set(EqAdr* adr, EqData* in, EqData* out) {
   return impl_->perform(rpc::Op::set, adr, in, out);
 }
 
-int EqCall::set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back) {
+int EqCall::set(const EqAdr* adr, const EqData* in, EqData* out, EqData* read_back) {
   if (read_back == nullptr) return set(adr, in, out);
   if (out == nullptr) return ill_parameter;
   if (in == nullptr) {
@@ -309,13 +400,13 @@ int EqCall::set(EqAdr* adr, EqData* in, EqData* out, EqData* read_back) {
   return impl_->write_and_read_back(adr, in, out, read_back);
 }
 
-int EqCall::names(EqAdr* adr, EqData* out) {
+int EqCall::names(const EqAdr* adr, EqData* out) {
   if (ForeignCalls::serves(adr))
     return out == nullptr ? ill_parameter : impl_->foreign.names(*adr, *out);
   return impl_->perform(rpc::Op::names, adr, nullptr, out);
 }
 
-int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
+int EqCall::set_option(const EqAdr* adr, const EqData* in, EqData* out, int option) {
   if (out != nullptr) out->init();
   switch (option) {
     case EQ_RETRY:
@@ -340,7 +431,7 @@ int EqCall::set_option(EqAdr* adr, EqData* in, EqData* out, int option) {
   }
 }
 
-int EqCall::get_option(EqAdr* adr, EqData* in, EqData* out, int option) {
+int EqCall::get_option(const EqAdr* adr, const EqData* in, EqData* out, int option) {
   (void)in;
   if (option != EQ_HOSTNAME) {
     if (out == nullptr) return not_implemented;
@@ -353,17 +444,30 @@ int EqCall::get_option(EqAdr* adr, EqData* in, EqData* out, int option) {
   return impl_->perform(rpc::Op::hostname, adr, nullptr, out);
 }
 
-std::future<void> EqCall::subscribe(const EqAdr& adr,
-                                    std::function<void(const EqData&)> callback) {
-  if (ForeignCalls::serves(&adr)) return impl_->foreign.subscribe(adr, std::move(callback));
+Subscription EqCall::subscribe(const EqAdr& adr,
+                               std::function<void(const EqData&)> callback) {
+  const std::weak_ptr<SubscriptionSet> set = impl_->subscriptions;
+  auto handle = [&set](std::future<void> established, uint64_t id) {
+    return Subscription(std::move(established), [set, id] {
+      if (const auto subscriptions = set.lock()) subscriptions->end(id);
+    });
+  };
+  if (ForeignCalls::serves(&adr)) {
+    auto gate = std::make_shared<CallbackGate>(std::move(callback));
+    std::future<void> established =
+        impl_->foreign.subscribe(adr, [gate](const EqData& value) { gate->deliver(value); });
+    const uint64_t id =
+        impl_->subscriptions->add(std::make_unique<RunningSubscription>(std::move(gate)));
+    return handle(std::move(established), id);
+  }
   std::promise<void> established;
   std::future<void> result = established.get_future();
   EqAdr address = adr;
   EqData reply;
   rpc::Endpoint server;
   if (impl_->locate(&address, &reply, server))
-    impl_->pool.to(server).call(rpc::Op::subscribe, channel_name(address), nullptr, reply,
-                                impl_->timeout);
+    (void)impl_->pool.to(server).call(rpc::Op::subscribe, address.channel(), nullptr, reply,
+                                      impl_->timeout);  // the reply holds the outcome
   int port = 0;
   float f1 = 0, f2 = 0;
   int64_t tm = 0;
@@ -377,18 +481,21 @@ std::future<void> EqCall::subscribe(const EqAdr& adr,
   if (reply.error() != 0) {
     established.set_exception(std::make_exception_ptr(
         ErrorCode(reply.error(), reply.error_text() + " (" + address.show_adr() + ")")));
-    return result;
+    return Subscription(std::move(result), nullptr);
   }
+  uint64_t id = 0;
   try {
-    impl_->subscriptions.push_back(std::make_unique<rpc::Subscription>(
-        address, rpc::Endpoint{server.host, port}, std::string(topic) + '\0', impl_->timeout,
-        std::move(callback)));
+    id = impl_->subscriptions->add(
+        std::make_unique<RunningSubscription>(std::make_unique<rpc::Subscription>(
+            address, rpc::Endpoint{server.host, port}, std::string(topic) + '\0', impl_->timeout,
+            std::move(callback))));
     established.set_value();
   } catch (const std::exception& e) {
     established.set_exception(
         std::make_exception_ptr(ErrorCode(link_error, std::string("subscription: ") + e.what())));
+    return Subscription(std::move(result), nullptr);
   }
-  return result;
+  return handle(std::move(result), id);
 }
 
 }  // namespace vanto

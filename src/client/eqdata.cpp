@@ -188,7 +188,17 @@ int EqData::array_length() const { return length(); }
 
 namespace {
 
-using Num = EqData::Num;
+// One element's number with the kind it was read as, so 64-bit integers keep
+// every digit.
+struct Num {
+  enum Kind { sint, uint, real } kind = sint;
+  int64_t i = 0;
+  uint64_t u = 0;
+  double f = 0;
+  static Num of_int(int64_t v) { Num n; n.kind = sint; n.i = v; return n; }
+  static Num of_uint(uint64_t v) { Num n; n.kind = uint; n.u = v; return n; }
+  static Num of_real(double v) { Num n; n.kind = real; n.f = v; return n; }
+};
 
 template <typename T>
 Num num_of(T v) {
@@ -310,12 +320,13 @@ constexpr size_t kTsValue = sizeof(TSStamp);
 // Largest array a setter grows to (elements); an index beyond it is refused.
 constexpr int kMaxGrow = 1 << 24;
 
-}  // namespace
-
-bool EqData::read_num(int index, Num* out) const {
+// The number of element index of d, whatever its type; false when the
+// element does not exist or is no number.
+bool read_num(const EqData& d, int index, Num* out) {
+  const EqDataBlock& blk = *d.data_block();
   if (index < 0) return false;
-  const int t = type();
-  const auto& u = blk_.data_u;
+  const int t = d.type();
+  const auto& u = blk.data_u;
   const auto* scalar = reinterpret_cast<const uint8_t*>(&u.d_int);
   switch (t) {
     case DATA_INT: case DATA_FLOAT: case DATA_DOUBLE: case DATA_SHORT: case DATA_USHORT:
@@ -349,14 +360,14 @@ bool EqData::read_num(int index, Num* out) const {
       if (index != 0) return false;
       EqData probe;
       probe.set_type(DATA_DOUBLE);
-      if (probe.set_from_string(wire::text_of(blk_)) != 0) return false;
+      if (probe.set_from_string(wire::text_of(blk)) != 0) return false;
       *out = num_of(probe.get_double());
       return true;
     }
     default:
       break;
   }
-  const uint32_t count = wire::count_of(blk_);
+  const uint32_t count = wire::count_of(blk);
   if (uint32_t(index) >= count) return false;
   switch (shape_of(t)) {
     case Shape::fixed_array: {
@@ -397,23 +408,34 @@ bool EqData::read_num(int index, Num* out) const {
   }
 }
 
-void EqData::write_num(int index, const Num& value, int scalar_type, int array_type) {
+}  // namespace
+
+// Writes numbers into any type's elements; a friend of EqData, so that the
+// public header does not name Num.
+struct ElementNumbers {
+  static void write(EqData& d, int index, const Num& value, int scalar_type, int array_type);
+};
+
+// Writes element index of d if its current type can hold value; otherwise
+// the value becomes scalar_type (index 0) or array_type (index > 0).
+void ElementNumbers::write(EqData& d, int index, const Num& value, int scalar_type,
+                           int array_type) {
   if (index < 0 || index >= kMaxGrow) return;
-  const int t = type();
-  auto& u = blk_.data_u;
+  const int t = d.type();
+  auto& u = d.blk_.data_u;
   const bool plain_scalar = shape_of(t) == Shape::scalar && wire::scalar_size(t) > 0 &&
                             t != DATA_IIII && t != DATA_IFFF && t != DATA_XY && t != DATA_TTII &&
                             t != DATA_TDS;
   if (plain_scalar && index == 0 && holds_in(t, value)) {
     uint8_t bytes[8] = {};
     store_elem(t, bytes, value);
-    set_scalar(t, bytes);
+    d.set_scalar(t, bytes);
     return;
   }
   if (t == DATA_IIII && index < 4) {
     IIII r = u.d_iiii;
     r.i[index] = num_to<int32_t>(value);
-    set_scalar(t, &r);
+    d.set_scalar(t, &r);
     return;
   }
   if (t == DATA_IFFF && index < 4) {
@@ -423,30 +445,22 @@ void EqData::write_num(int index, const Num& value, int scalar_type, int array_t
     } else {
       r.f[index - 1] = num_to<float>(value);
     }
-    set_scalar(t, &r);
+    d.set_scalar(t, &r);
     return;
   }
   if (t == DATA_XY && index < 2) {
     XY r = u.d_xy;
     (index == 0 ? r.x : r.y) = num_to<float>(value);
-    set_scalar(t, &r);
+    d.set_scalar(t, &r);
     return;
   }
   if (t == DATA_SPECTRUM) {
-    float* v;
-    int n = 0;
-    char* comment;
-    int clen;
-    int64_t tm;
-    float start, inc;
-    uint32_t status;
-    get_spectrum(&comment, &clen, &tm, &start, &inc, &status, &v, &n);
-    std::vector<float> values(size_t(std::max(n, 0)));
-    if (n > 0) std::memcpy(values.data(), v, values.size() * sizeof(float));  // v may be unaligned
+    const SpectrumView s = *d.spectrum();
+    std::vector<float> values = s.values();
     if (size_t(index) >= values.size()) values.resize(size_t(index) + 1, 0.0f);
     values[size_t(index)] = num_to<float>(value);
-    set(wire::bounded_text(comment, size_t(clen)).c_str(), tm, start, inc, status, values.data(),
-        int(values.size()));
+    d.set_spectrum(std::string(s.comment).c_str(), s.time, s.start, s.increment, s.status,
+                 values.data(), int(values.size()));
     return;
   }
   int target = t;
@@ -454,56 +468,56 @@ void EqData::write_num(int index, const Num& value, int scalar_type, int array_t
     if (index == 0) {
       uint8_t bytes[8] = {};
       store_elem(scalar_type, bytes, value);
-      set_scalar(scalar_type, bytes);
+      d.set_scalar(scalar_type, bytes);
       return;
     }
     target = array_type;
   }
   const size_t esize = wire::element_size(target);
-  const uint32_t count = target == t ? wire::count_of(blk_) : 0;
+  const uint32_t count = target == t ? wire::count_of(d.blk_) : 0;
   std::vector<uint8_t> part(size_t(count) * esize);
   if (count > 0) std::memcpy(part.data(), u.d_array.ptr, part.size());
   if (size_t(index) >= count) part.resize((size_t(index) + 1) * esize, 0);
   store_elem(target, part.data() + size_t(index) * esize, value);
   const uint32_t new_count = static_cast<uint32_t>(part.size() / esize);
-  adopt(target, new_count, part);
+  d.adopt(target, new_count, part);
 }
 
 int EqData::get_int(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<int32_t>(n) : 0;
+  return read_num(*this, index, &n) ? num_to<int32_t>(n) : 0;
 }
 float EqData::get_float(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<float>(n) : 0.0f;
+  return read_num(*this, index, &n) ? num_to<float>(n) : 0.0f;
 }
 double EqData::get_double(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<double>(n) : 0.0;
+  return read_num(*this, index, &n) ? num_to<double>(n) : 0.0;
 }
 int64_t EqData::get_long(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<int64_t>(n) : 0;
+  return read_num(*this, index, &n) ? num_to<int64_t>(n) : 0;
 }
 uint32_t EqData::get_uint(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<uint32_t>(n) : 0;
+  return read_num(*this, index, &n) ? num_to<uint32_t>(n) : 0;
 }
 uint64_t EqData::get_ulong(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<uint64_t>(n) : 0;
+  return read_num(*this, index, &n) ? num_to<uint64_t>(n) : 0;
 }
 int16_t EqData::get_short(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<int16_t>(n) : 0;
+  return read_num(*this, index, &n) ? num_to<int16_t>(n) : 0;
 }
 uint16_t EqData::get_ushort(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<uint16_t>(n) : 0;
+  return read_num(*this, index, &n) ? num_to<uint16_t>(n) : 0;
 }
 bool EqData::get_bool(int index) const {
   Num n;
-  return read_num(index, &n) ? num_to<bool>(n) : false;
+  return read_num(*this, index, &n) ? num_to<bool>(n) : false;
 }
 
 template <> int EqData::get_value<int>() const { return get_int(0); }
@@ -520,30 +534,32 @@ template <> unsigned long long EqData::get_value<unsigned long long>() const {
   return get_ulong(0);
 }
 
-void EqData::set_int(int value, int index) { write_num(index, num_of(value), DATA_INT, DATA_A_INT); }
+void EqData::set_int(int value, int index) {
+  ElementNumbers::write(*this, index, num_of(value), DATA_INT, DATA_A_INT);
+}
 void EqData::set_float(float value, int index) {
-  write_num(index, num_of(value), DATA_FLOAT, DATA_A_FLOAT);
+  ElementNumbers::write(*this, index, num_of(value), DATA_FLOAT, DATA_A_FLOAT);
 }
 void EqData::set_double(double value, int index) {
-  write_num(index, num_of(value), DATA_DOUBLE, DATA_A_DOUBLE);
+  ElementNumbers::write(*this, index, num_of(value), DATA_DOUBLE, DATA_A_DOUBLE);
 }
 void EqData::set_long(int64_t value, int index) {
-  write_num(index, num_of(value), DATA_LONG, DATA_A_LONG);
+  ElementNumbers::write(*this, index, num_of(value), DATA_LONG, DATA_A_LONG);
 }
 void EqData::set_uint(uint32_t value, int index) {
-  write_num(index, num_of(value), DATA_UINT, DATA_A_UINT);
+  ElementNumbers::write(*this, index, num_of(value), DATA_UINT, DATA_A_UINT);
 }
 void EqData::set_ulong(uint64_t value, int index) {
-  write_num(index, num_of(value), DATA_ULONG, DATA_A_ULONG);
+  ElementNumbers::write(*this, index, num_of(value), DATA_ULONG, DATA_A_ULONG);
 }
 void EqData::set_short(int16_t value, int index) {
-  write_num(index, num_of(value), DATA_SHORT, DATA_A_SHORT);
+  ElementNumbers::write(*this, index, num_of(value), DATA_SHORT, DATA_A_SHORT);
 }
 void EqData::set_ushort(uint16_t value, int index) {
-  write_num(index, num_of(value), DATA_USHORT, DATA_A_USHORT);
+  ElementNumbers::write(*this, index, num_of(value), DATA_USHORT, DATA_A_USHORT);
 }
 void EqData::set_bool(bool value, int index) {
-  write_num(index, num_of(int32_t(value)), DATA_BOOL, DATA_A_BOOL);
+  ElementNumbers::write(*this, index, num_of(int32_t(value)), DATA_BOOL, DATA_A_BOOL);
 }
 
 void EqData::set_int_array(const int32_t* values, int count) {

@@ -1,8 +1,10 @@
 // Reading values from their text forms (docs/text-forms.md): what
 // set_from_string accepts is what get_string writes.
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include "vanto/eqdata.h"
@@ -255,6 +257,306 @@ bool split_header(std::string_view text, Header* h) {
   return true;
 }
 
+// -1 when hi and lo are no pair of hexadecimal digits.
+int parse_hex_byte(char hi, char lo) {
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  const int h = digit(hi), l = digit(lo);
+  return h < 0 || l < 0 ? -1 : h * 16 + l;
+}
+
+// A value read from text, as the data part that EqData::adopt takes.
+struct ParsedPart {
+  uint32_t count = 0;
+  std::vector<uint8_t> bytes;
+};
+
+// A scalar or single record: exactly its fields, blank separated.
+std::optional<std::array<uint8_t, 32>> scalar_from_text(int t, std::string_view text) {
+  const auto toks = tokens(text);
+  std::array<uint8_t, 32> rec{};
+  const size_t want = record_fields(t).size();
+  if (toks.size() != want || !parse_record(t, toks, 0, rec.data())) return std::nullopt;
+  // A scalar that is no record accepts no separators inside its one token.
+  if (want == 1 && trim(text).size() != toks[0].size()) return std::nullopt;
+  return rec;
+}
+
+// A byte array of opaque bytes: hexadecimal pairs, blanks anywhere between
+// them.
+std::optional<ParsedPart> hex_bytes_from_text(std::string_view text) {
+  std::string hex;
+  for (auto tok : tokens(text)) hex += tok;
+  if (hex.size() % 2 != 0) return std::nullopt;
+  ParsedPart part;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int v = parse_hex_byte(hex[i], hex[i + 1]);
+    if (v < 0) return std::nullopt;
+    part.bytes.push_back(uint8_t(v));
+  }
+  part.count = uint32_t(part.bytes.size());
+  return part;
+}
+
+// An array of numbers or fixed records: the records' fields one after the
+// other.
+std::optional<ParsedPart> fixed_array_from_text(int t, std::string_view text) {
+  if (is_opaque(t)) return hex_bytes_from_text(text);
+  const auto toks = tokens(text);
+  const size_t esize = wire::element_size(t);
+  const size_t per = record_fields(t).size();
+  if (toks.size() % per != 0) return std::nullopt;
+  const size_t n = toks.size() / per;
+  ParsedPart part;
+  part.bytes.assign(n * esize, 0);
+  for (size_t k = 0; k < n; ++k) {
+    if (!parse_record(t, toks, k * per, part.bytes.data() + k * esize)) return std::nullopt;
+  }
+  part.count = uint32_t(n);
+  return part;
+}
+
+// One line of a record with a text (USTR, XYZS and their stamped and
+// array forms): the stamp's fields (stamped types), the record's numbers,
+// then the rest of the line as its text.
+struct RecordLine {
+  std::vector<std::string_view> toks;
+  std::string rest;
+  size_t stamp_fields = 0;  // 3 for stamped types
+  size_t fields = 0;        // numbers of the record (0: text only)
+};
+
+bool split_record_line(int t, std::string_view line, RecordLine* r) {
+  const Shape s = shape_of(t);
+  r->stamp_fields = (s == Shape::ts_ustr || s == Shape::ts_xyzs) ? 3 : 0;
+  r->fields = 0;
+  if (s == Shape::ustr) r->fields = (t == DATA_A_STRING || t == DATA_KEYVAL) ? 0 : 4;
+  if (s == Shape::ts_ustr) r->fields = t == DATA_A_TS_USTR ? 4 : 0;
+  if (s == Shape::xyzs || s == Shape::ts_xyzs) r->fields = 4;
+  r->toks.clear();
+  if (r->stamp_fields + r->fields == 0) {
+    r->rest = std::string(line);
+    return true;
+  }
+  return leading_tokens(line, r->stamp_fields + r->fields, &r->toks, &r->rest);
+}
+
+bool parse_stamp(const RecordLine& r, TSStamp* stamp) {
+  uint8_t bytes[sizeof(TSStamp)] = {};
+  if (!parse_fields(r.toks, 0, {{DATA_LONG, 0}, {DATA_INT, 8}, {DATA_UINT, 12}}, bytes))
+    return false;
+  std::memcpy(stamp, bytes, sizeof bytes);
+  return true;
+}
+
+bool parse_ustr_item(const RecordLine& r, wire::UstrItem* item) {
+  if (r.fields != 0) {
+    uint8_t rec[24] = {};
+    if (!parse_fields(r.toks, r.stamp_fields,
+                      {{DATA_INT, 0}, {DATA_FLOAT, 4}, {DATA_FLOAT, 8}, {DATA_LONG, 16}}, rec))
+      return false;
+    item->i1 = load<int32_t>(rec);
+    item->f1 = load<float>(rec + 4);
+    item->f2 = load<float>(rec + 8);
+    item->tm = load<int64_t>(rec + 16);
+  }
+  item->text = r.rest;
+  return true;
+}
+
+bool parse_xyzs_item(const RecordLine& r, wire::XyzsItem* item) {
+  uint8_t rec[16] = {};
+  if (!parse_fields(r.toks, r.stamp_fields,
+                    {{DATA_INT, 0}, {DATA_FLOAT, 4}, {DATA_FLOAT, 8}, {DATA_FLOAT, 12}}, rec))
+    return false;
+  item->status = load<int32_t>(rec);
+  item->x = load<float>(rec + 4);
+  item->y = load<float>(rec + 8);
+  item->z = load<float>(rec + 12);
+  item->loc = r.rest;
+  return true;
+}
+
+// Records with a text: a single record is one line; an array has one record
+// per line or the one-line "[sep=C]" form.
+std::optional<ParsedPart> text_records_from_text(int t, std::string_view text) {
+  const Shape s = shape_of(t);
+  const bool single = t == DATA_USTR || t == DATA_XYZS;
+  const std::vector<std::string_view> recs = single ? lines(text) : record_lines(text);
+  if (single && recs.size() != 1) return std::nullopt;
+  const bool with_ustr = s == Shape::ustr || s == Shape::ts_ustr;
+  std::vector<wire::UstrItem> ustrs;
+  std::vector<wire::XyzsItem> points;
+  std::vector<wire::Stamped> stamped;
+  RecordLine r;
+  for (std::string_view line : recs) {
+    if (!split_record_line(t, line, &r)) return std::nullopt;
+    wire::Stamped st;
+    if (r.stamp_fields != 0 && !parse_stamp(r, &st.stamp)) return std::nullopt;
+    if (with_ustr) {
+      wire::UstrItem item;
+      if (!parse_ustr_item(r, &item)) return std::nullopt;
+      if (s == Shape::ustr) {
+        ustrs.push_back(std::move(item));
+        continue;
+      }
+      st.u = std::move(item);
+    } else {
+      wire::XyzsItem item;
+      if (!parse_xyzs_item(r, &item)) return std::nullopt;
+      if (s == Shape::xyzs) {
+        points.push_back(std::move(item));
+        continue;
+      }
+      st.p = std::move(item);
+    }
+    stamped.push_back(std::move(st));
+  }
+  switch (s) {
+    case Shape::ustr: return ParsedPart{uint32_t(ustrs.size()), wire::ustr_part(ustrs)};
+    case Shape::xyzs: return ParsedPart{uint32_t(points.size()), wire::xyzs_part(points)};
+    case Shape::ts_ustr: return ParsedPart{uint32_t(stamped.size()), wire::ts_ustr_part(stamped)};
+    default: return ParsedPart{uint32_t(stamped.size()), wire::ts_xyzs_part(stamped)};
+  }
+}
+
+// The keys of a "[key=value,...]" header, with their defaults.
+struct HeaderFields {
+  std::string comment;
+  int64_t tm = 0;
+  float start = 0, inc = 0, group_inc = 0;
+  uint32_t status = 0;
+  int32_t groups = 0, group_size = 0;
+  int32_t dims[6] = {0, 0, 0, 0, 0, 0};
+  int dimn = -1;  // no "dims" key
+  int32_t x_dim = -1, y_dim = -1, x_offset = 0, y_offset = 0, option = 0;
+};
+
+template <typename T>
+bool parse_into(std::string_view text, T& into) {
+  const std::optional<T> parsed = parse<T>(text);
+  if (parsed) into = *parsed;
+  return parsed.has_value();
+}
+
+// "2x3x4": one to six extents.
+bool parse_dims(std::string_view text, HeaderFields& f) {
+  f.dimn = 0;
+  for (;;) {
+    const size_t x = text.find('x');
+    const std::optional<int32_t> d = parse<int32_t>(text.substr(0, x));
+    if (!d || *d < 0 || f.dimn == 6) return false;
+    f.dims[f.dimn++] = *d;
+    if (x == std::string_view::npos) return true;
+    text.remove_prefix(x + 1);
+  }
+}
+
+// False for an unknown key or a value that is no value of the key.
+bool read_header_item(const std::string& key, const std::string& value, HeaderFields& f) {
+  if (key == "comment") {
+    f.comment = value;
+    return true;
+  }
+  if (key == "tm") return parse_into(value, f.tm);
+  if (key == "start") return parse_into(value, f.start);
+  if (key == "inc") return parse_into(value, f.inc);
+  if (key == "status") return parse_into(value, f.status);
+  if (key == "groups") return parse_into(value, f.groups);
+  if (key == "group_size") return parse_into(value, f.group_size);
+  if (key == "group_inc") return parse_into(value, f.group_inc);
+  if (key == "x_dim") return parse_into(value, f.x_dim);
+  if (key == "y_dim") return parse_into(value, f.y_dim);
+  if (key == "x_offset") return parse_into(value, f.x_offset);
+  if (key == "y_offset") return parse_into(value, f.y_offset);
+  if (key == "option") return parse_into(value, f.option);
+  if (key == "dims") return parse_dims(value, f);
+  return false;
+}
+
+// Every token as a T; nothing when one is no T.
+template <typename T>
+std::optional<std::vector<T>> numbers_of(const std::vector<std::string_view>& toks) {
+  std::vector<T> values;
+  values.reserve(toks.size());
+  for (auto tok : toks) {
+    const std::optional<T> v = parse<T>(tok);
+    if (!v) return std::nullopt;
+    values.push_back(*v);
+  }
+  return values;
+}
+
+int set_byte_array_from(EqData& d, const std::vector<std::string_view>& toks, HeaderFields& f) {
+  const auto bytes = numbers_of<uint8_t>(toks);
+  if (!bytes) return ill_parameter;
+  const int64_t n = int64_t(bytes->size());
+  if (f.x_dim < 0 && f.y_dim < 0) {
+    f.x_dim = int32_t(n);
+    f.y_dim = n > 0 ? 1 : 0;
+  } else if (f.x_dim < 0 || f.y_dim < 0 || int64_t(f.x_dim) * f.y_dim != n) {
+    return ill_parameter;
+  }
+  d.set_byte_array(bytes->data(), f.x_dim, f.y_dim, f.x_offset, f.y_offset, f.option);
+  return ok;
+}
+
+int set_mda_from(EqData& d, const std::vector<std::string_view>& toks, HeaderFields& f) {
+  const bool as_double = d.type() == DATA_MDA_DOUBLE;
+  std::vector<double> values;
+  if (as_double) {
+    auto parsed = numbers_of<double>(toks);
+    if (!parsed) return ill_parameter;
+    values = std::move(*parsed);
+  } else {
+    // Each value must be a float: what does not fit one is refused.
+    const auto parsed = numbers_of<float>(toks);
+    if (!parsed) return ill_parameter;
+    values.assign(parsed->begin(), parsed->end());
+  }
+  if (f.dimn < 0) {
+    f.dimn = 1;
+    f.dims[0] = int32_t(values.size());
+  }
+  d.set_mda(f.dimn, f.dims, f.comment.c_str(), values.data(), int(values.size()), as_double);
+  return ok;
+}
+
+int set_spectrum_from(EqData& d, const std::vector<std::string_view>& toks,
+                      const HeaderFields& f) {
+  const auto values = numbers_of<float>(toks);
+  if (!values) return ill_parameter;
+  if (d.type() == DATA_GSPECTRUM) {
+    d.set_gspectrum(f.comment.c_str(), f.tm, f.start, f.inc, f.status, f.groups, f.group_size,
+                    f.group_inc, values->data(), int(values->size()));
+  } else {
+    d.set_spectrum(f.comment.c_str(), f.tm, f.start, f.inc, f.status, values->data(),
+                   int(values->size()));
+  }
+  return ok;
+}
+
+// Spectra, grouped spectra, MDA and byte arrays: an optional
+// "[key=value,...]" header, then the values.
+int set_from_header_text(EqData& d, std::string_view text) {
+  Header h;
+  if (!split_header(text, &h)) return ill_parameter;
+  HeaderFields fields;
+  for (const auto& [key, value] : h.items) {
+    if (!read_header_item(key, value, fields)) return ill_parameter;
+  }
+  const auto toks = tokens(h.body);
+  switch (d.type()) {
+    case DATA_A_BYTE: return set_byte_array_from(d, toks, fields);
+    case DATA_MDA_DOUBLE: case DATA_MDA_FLOAT: return set_mda_from(d, toks, fields);
+    default: return set_spectrum_from(d, toks, fields);
+  }
+}
+
 }  // namespace
 
 // --- set_from_string ----------------------------------------------------------------
@@ -267,6 +569,11 @@ int EqData::set_from_string(const char* text_in) {
     error(ill_parameter, "illegal parameter: '" + shown + (text.size() > 40 ? "...'" : "'") +
                              " is no " + type_string(t) + " value");
     return static_cast<int>(ill_parameter);
+  };
+  auto adopt_parsed = [this, t, &refuse](const std::optional<ParsedPart>& part) {
+    if (!part) return refuse();
+    adopt(t, part->count, part->bytes);
+    return static_cast<int>(ok);
   };
   blk_.error = 0;
   error_text_.clear();
@@ -282,260 +589,19 @@ int EqData::set_from_string(const char* text_in) {
     case Shape::unknown: case Shape::image:
       return refuse();
     case Shape::scalar: {
-      const auto toks = tokens(text);
-      uint8_t rec[32] = {};
-      const size_t want = record_fields(t).size();
-      if (toks.size() != want || !parse_record(t, toks, 0, rec)) return refuse();
-      // A scalar that is no record accepts no separators inside its one token.
-      if (want == 1 && trim(text).size() != toks[0].size()) return refuse();
-      set_scalar(t, rec);
+      const auto rec = scalar_from_text(t, text);
+      if (!rec) return refuse();
+      set_scalar(t, rec->data());
       return ok;
     }
-    case Shape::fixed_array: {
-      const auto toks = tokens(text);
-      const size_t esize = wire::element_size(t);
-      std::vector<uint8_t> part;
-      if (is_opaque(t)) {
-        std::string hex;
-        for (auto tok : toks) hex += tok;
-        if (hex.size() % 2 != 0) return refuse();
-        for (size_t i = 0; i < hex.size(); i += 2) {
-          auto v = parse_hex_byte_(hex[i], hex[i + 1]);
-          if (v < 0) return refuse();
-          part.push_back(uint8_t(v));
-        }
-        adopt(t, uint32_t(part.size()), part);
-        return ok;
-      }
-      const size_t per = record_fields(t).size();
-      if (toks.size() % per != 0) return refuse();
-      const size_t n = toks.size() / per;
-      part.assign(n * esize, 0);
-      for (size_t k = 0; k < n; ++k) {
-        if (!parse_record(t, toks, k * per, part.data() + k * esize)) return refuse();
-      }
-      adopt(t, uint32_t(n), part);
-      return ok;
-    }
-    case Shape::ustr: case Shape::ts_ustr: case Shape::xyzs: case Shape::ts_xyzs: {
-      const Shape s = shape_of(t);
-      const bool single = t == DATA_USTR || t == DATA_XYZS;
-      std::vector<std::string_view> recs = single ? lines(text) : record_lines(text);
-      if (single) {
-        if (recs.size() != 1) return refuse();
-      }
-      std::vector<wire::UstrItem> ustrs;
-      std::vector<wire::XyzsItem> points;
-      std::vector<wire::Stamped> stamped;
-      for (std::string_view line : recs) {
-        const size_t stamp_fields = (s == Shape::ts_ustr || s == Shape::ts_xyzs) ? 3 : 0;
-        size_t fields = 0;
-        if (s == Shape::ustr) fields = (t == DATA_A_STRING || t == DATA_KEYVAL) ? 0 : 4;
-        if (s == Shape::ts_ustr) fields = t == DATA_A_TS_USTR ? 4 : 0;
-        if (s == Shape::xyzs || s == Shape::ts_xyzs) fields = 4;
-        std::vector<std::string_view> toks;
-        std::string rest;
-        if (stamp_fields + fields == 0) {
-          rest = std::string(line);
-        } else if (!leading_tokens(line, stamp_fields + fields, &toks, &rest)) {
-          return refuse();
-        }
-        wire::Stamped st;
-        if (stamp_fields) {
-          uint8_t stamp[sizeof(TSStamp)] = {};
-          if (!parse_fields(toks, 0, {{DATA_LONG, 0}, {DATA_INT, 8}, {DATA_UINT, 12}}, stamp)) {
-            return refuse();
-          }
-          std::memcpy(&st.stamp, stamp, sizeof stamp);
-        }
-        if (s == Shape::ustr || s == Shape::ts_ustr) {
-          wire::UstrItem item;
-          if (fields) {
-            uint8_t rec[24] = {};
-            if (!parse_fields(toks, stamp_fields,
-                              {{DATA_INT, 0}, {DATA_FLOAT, 4}, {DATA_FLOAT, 8}, {DATA_LONG, 16}}, rec)) {
-              return refuse();
-            }
-            item.i1 = load<int32_t>(rec);
-            item.f1 = load<float>(rec + 4);
-            item.f2 = load<float>(rec + 8);
-            item.tm = load<int64_t>(rec + 16);
-          }
-          item.text = rest;
-          if (s == Shape::ustr) {
-            ustrs.push_back(std::move(item));
-          } else {
-            st.u = std::move(item);
-            stamped.push_back(std::move(st));
-          }
-        } else {
-          wire::XyzsItem item;
-          uint8_t rec[16] = {};
-          if (!parse_fields(toks, stamp_fields,
-                            {{DATA_INT, 0}, {DATA_FLOAT, 4}, {DATA_FLOAT, 8}, {DATA_FLOAT, 12}}, rec)) {
-            return refuse();
-          }
-          item.status = load<int32_t>(rec);
-          item.x = load<float>(rec + 4);
-          item.y = load<float>(rec + 8);
-          item.z = load<float>(rec + 12);
-          item.loc = rest;
-          if (s == Shape::xyzs) {
-            points.push_back(std::move(item));
-          } else {
-            st.p = std::move(item);
-            stamped.push_back(std::move(st));
-          }
-        }
-      }
-      if (s == Shape::ustr) {
-        adopt(t, uint32_t(ustrs.size()), wire::ustr_part(ustrs));
-      } else if (s == Shape::xyzs) {
-        adopt(t, uint32_t(points.size()), wire::xyzs_part(points));
-      } else if (s == Shape::ts_ustr) {
-        adopt(t, uint32_t(stamped.size()), wire::ts_ustr_part(stamped));
-      } else {
-        adopt(t, uint32_t(stamped.size()), wire::ts_xyzs_part(stamped));
-      }
-      return ok;
-    }
+    case Shape::fixed_array:
+      return adopt_parsed(fixed_array_from_text(t, text));
+    case Shape::ustr: case Shape::ts_ustr: case Shape::xyzs: case Shape::ts_xyzs:
+      return adopt_parsed(text_records_from_text(t, text));
     case Shape::spectrum: case Shape::gspectrum: case Shape::mda: case Shape::bytes2d:
-      return set_from_header_text_(text) == ok ? ok : refuse();
+      return set_from_header_text(*this, text) == ok ? ok : refuse();
   }
   return refuse();
-}
-
-int EqData::parse_hex_byte_(char hi, char lo) {
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  const int h = digit(hi), l = digit(lo);
-  return h < 0 || l < 0 ? -1 : h * 16 + l;
-}
-
-// Spectra, grouped spectra, MDA and byte arrays: an optional "[key=value,...]"
-// header, then the values.
-int EqData::set_from_header_text_(std::string_view text) {
-  const int t = type();
-  Header h;
-  if (!split_header(text, &h)) return ill_parameter;
-  const auto toks = tokens(h.body);
-  std::string comment;
-  int64_t tm = 0;
-  float start = 0, inc = 0, group_inc = 0;
-  uint32_t status = 0;
-  int32_t groups = 0, group_size = 0;
-  int32_t dims[6] = {0, 0, 0, 0, 0, 0};
-  int dimn = -1;
-  int32_t x_dim = -1, y_dim = -1, x_offset = 0, y_offset = 0, option = 0;
-  for (const auto& [key, value] : h.items) {
-    bool good = true;
-    auto take = [&good](auto parsed, auto& into) {
-      if (parsed) {
-        into = *parsed;
-      } else {
-        good = false;
-      }
-    };
-    if (key == "comment") {
-      comment = value;
-    } else if (key == "tm") {
-      take(parse<int64_t>(value), tm);
-    } else if (key == "start") {
-      take(parse<float>(value), start);
-    } else if (key == "inc") {
-      take(parse<float>(value), inc);
-    } else if (key == "status") {
-      take(parse<uint32_t>(value), status);
-    } else if (key == "groups") {
-      take(parse<int32_t>(value), groups);
-    } else if (key == "group_size") {
-      take(parse<int32_t>(value), group_size);
-    } else if (key == "group_inc") {
-      take(parse<float>(value), group_inc);
-    } else if (key == "x_dim") {
-      take(parse<int32_t>(value), x_dim);
-    } else if (key == "y_dim") {
-      take(parse<int32_t>(value), y_dim);
-    } else if (key == "x_offset") {
-      take(parse<int32_t>(value), x_offset);
-    } else if (key == "y_offset") {
-      take(parse<int32_t>(value), y_offset);
-    } else if (key == "option") {
-      take(parse<int32_t>(value), option);
-    } else if (key == "dims") {
-      // "2x3x4": one to six extents
-      dimn = 0;
-      std::string_view rest = value;
-      while (good) {
-        const size_t x = rest.find('x');
-        auto d = parse<int32_t>(rest.substr(0, x));
-        if (!d || *d < 0 || dimn == 6) {
-          good = false;
-          break;
-        }
-        dims[dimn++] = *d;
-        if (x == std::string_view::npos) break;
-        rest.remove_prefix(x + 1);
-      }
-    } else {
-      good = false;
-    }
-    if (!good) return ill_parameter;
-  }
-  if (t == DATA_A_BYTE) {
-    std::vector<uint8_t> bytes;
-    for (auto tok : toks) {
-      auto v = parse<uint8_t>(tok);
-      if (!v) return ill_parameter;
-      bytes.push_back(*v);
-    }
-    const int64_t n = int64_t(bytes.size());
-    if (x_dim < 0 && y_dim < 0) {
-      x_dim = int32_t(n);
-      y_dim = n > 0 ? 1 : 0;
-    } else if (x_dim < 0 || y_dim < 0 || int64_t(x_dim) * y_dim != n) {
-      return ill_parameter;
-    }
-    set_byte_array(bytes.data(), x_dim, y_dim, x_offset, y_offset, option);
-    return ok;
-  }
-  if (t == DATA_MDA_DOUBLE || t == DATA_MDA_FLOAT) {
-    std::vector<double> values;
-    for (auto tok : toks) {
-      std::optional<double> v;
-      if (t == DATA_MDA_FLOAT) {
-        auto f = parse<float>(tok);
-        if (f) v = *f;
-      } else {
-        v = parse<double>(tok);
-      }
-      if (!v) return ill_parameter;
-      values.push_back(*v);
-    }
-    if (dimn < 0) {
-      dimn = 1;
-      dims[0] = int32_t(values.size());
-    }
-    set_mda(dimn, dims, comment.c_str(), values.data(), int(values.size()), t == DATA_MDA_DOUBLE);
-    return ok;
-  }
-  std::vector<float> values;
-  for (auto tok : toks) {
-    auto v = parse<float>(tok);
-    if (!v) return ill_parameter;
-    values.push_back(*v);
-  }
-  if (t == DATA_GSPECTRUM) {
-    set_gspectrum(comment.c_str(), tm, start, inc, status, groups, group_size, group_inc,
-                  values.data(), int(values.size()));
-  } else {
-    set(comment.c_str(), tm, start, inc, status, values.data(), int(values.size()));
-  }
-  return ok;
 }
 
 }  // namespace vanto

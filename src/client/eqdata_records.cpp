@@ -4,6 +4,7 @@
 // a data part and let the codec bind the block to an owned copy of it.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "vanto/eqdata.h"
 #include "vanto/errors.h"
@@ -112,7 +113,7 @@ bool EqData::get_ttii(int64_t* tm1, int64_t* tm2, int* i1, int* i2) const {
 
 // --- USTR -------------------------------------------------------------------
 
-void EqData::set(int i1, float f1, float f2, int64_t tm, const char* text, int index) {
+void EqData::set_ustr(int i1, float f1, float f2, int64_t tm, const char* text, int index) {
   const int t = type();
   const bool array = t == DATA_A_USTR || t == DATA_A_STRING || t == DATA_KEYVAL;
   wire::UstrItem item{i1, f1, f2, tm, text ? text : ""};
@@ -202,45 +203,38 @@ bool EqData::get_xyzs(XYZS* out, int index) const {
 
 // --- spectra ------------------------------------------------------------------
 
-void EqData::set(const char* comment, int64_t tm, float start, float inc, uint32_t status,
-                 const float* values, int count) {
+void EqData::set_spectrum(const char* comment, int64_t tm, float start, float inc,
+                          uint32_t status, const float* values, int count) {
   count = values == nullptr ? 0 : std::max(count, 0);
   adopt(DATA_SPECTRUM, 1,
         wire::spectrum_part(comment ? comment : "", tm, start, inc, status, values, size_t(count)));
 }
 
-bool EqData::get_spectrum(char** comment, int* comment_length, int64_t* tm, float* start,
-                          float* inc, uint32_t* status, float** values, int* count) const {
-  const auto& u = blk_.data_u;
-  char* c;
-  uint32_t clen;
-  float* v;
-  if (type() == DATA_SPECTRUM) {
-    const SpectrumRec& s = u.d_spectrum;
-    c = s.comment;
-    clen = s.comment_length;
-    v = s.values;
-    if (tm) *tm = s.tm;
-    if (start) *start = s.s_start;
-    if (inc) *inc = s.s_inc;
-    if (status) *status = s.status;
-  } else if (type() == DATA_GSPECTRUM) {
-    const GSpectrumRec& s = u.d_gspectrum;
-    c = s.comment;
-    clen = s.comment_length;
-    v = s.values;
-    if (tm) *tm = s.tm;
-    if (start) *start = s.s_start;
-    if (inc) *inc = s.s_inc;
-    if (status) *status = s.status;
-  } else {
-    return false;
+namespace {
+// The fields a spectrum and a grouped spectrum share.
+template <typename Rec>
+SpectrumView spectrum_view_of(const Rec& s, uint32_t count) {
+  SpectrumView view;
+  if (s.comment != nullptr) {
+    const size_t field = std::min<size_t>(s.comment_length, kSpectrumCommentField);
+    view.comment = std::string_view(s.comment, strnlen(s.comment, field));
   }
-  if (comment) *comment = c ? c : g_empty_text;
-  if (comment_length) *comment_length = c ? int(std::min<uint32_t>(clen, kSpectrumCommentField)) : 0;
-  if (values) *values = v;
-  if (count) *count = int(std::min<uint32_t>(wire::count_of(blk_), INT32_MAX));
-  return true;
+  view.time = s.tm;
+  view.start = s.s_start;
+  view.increment = s.s_inc;
+  view.status = s.status;
+  view.value_bytes = reinterpret_cast<const unsigned char*>(s.values);
+  view.count = view.value_bytes == nullptr ? 0 : int(std::min<uint32_t>(count, INT32_MAX));
+  return view;
+}
+}  // namespace
+
+std::optional<SpectrumView> EqData::spectrum() const {
+  if (type() == DATA_SPECTRUM)
+    return spectrum_view_of(blk_.data_u.d_spectrum, wire::count_of(blk_));
+  if (type() == DATA_GSPECTRUM)
+    return spectrum_view_of(blk_.data_u.d_gspectrum, wire::count_of(blk_));
+  return std::nullopt;
 }
 
 bool EqData::get_spec_groups(int* groups, int* group_size, float* group_inc) const {

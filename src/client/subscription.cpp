@@ -23,10 +23,6 @@ constexpr std::chrono::milliseconds kLongestRetryPause{2000};
 // an answer to the heartbeats for this long the connection counts as lost.
 constexpr std::chrono::milliseconds kHeartbeat{2000};
 constexpr std::chrono::milliseconds kHeartbeatTimeout{6000};
-// "F/D/L/P" as the server names its channels.
-std::string channel_name(const EqAdr& adr) {
-  return adr.facility() + "/" + adr.device() + "/" + adr.location() + "/" + adr.property();
-}
 
 // Asks adr's server where adr's updates are published; false on any failure
 // and as soon as stop is set.
@@ -38,7 +34,7 @@ bool find_publisher(const EqAdr& adr, std::chrono::milliseconds timeout,
   EqData reply;
   Endpoint server;
   if (!route(pool, adr, server, reply, timeout)) return false;
-  if (pool.to(server).call(Op::subscribe, channel_name(adr), nullptr, reply, timeout) != 0)
+  if (pool.to(server).call(Op::subscribe, adr.channel(), nullptr, reply, timeout) != 0)
     return false;
   int port = 0;
   float f1 = 0, f2 = 0;

@@ -129,19 +129,3 @@ bool bind(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t
 std::vector<uint8_t> encode_block(const EqDataBlock& b, uint32_t* count);
 
 }  // namespace vanto::wire
-
-namespace vanto {
-
-// One element's number with the kind it was read as, so 64-bit integers keep
-// every digit.
-struct EqData::Num {
-  enum Kind { sint, uint, real } kind = sint;
-  int64_t i = 0;
-  uint64_t u = 0;
-  double f = 0;
-  static Num of_int(int64_t v) { Num n; n.kind = sint; n.i = v; return n; }
-  static Num of_uint(uint64_t v) { Num n; n.kind = uint; n.u = v; return n; }
-  static Num of_real(double v) { Num n; n.kind = real; n.f = v; return n; }
-};
-
-}  // namespace vanto

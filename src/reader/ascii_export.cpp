@@ -172,25 +172,16 @@ int export_history(ExportFile& file, const std::vector<HistoryPoint>& points,
 
 int export_spectrum(ExportFile& file, const vanto::EqData& spectrum, const std::string& chan_name) {
   if (spectrum.error() != 0) return 1;
-  char* comment = nullptr;
-  int comment_length = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  int count = 0;
-  if (!spectrum.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values,
-                             &count)) {
-    return 1;
-  }
+  const std::optional<vanto::SpectrumView> s = spectrum.spectrum();
+  if (!s) return 1;
   if (!file.ready()) return 1;
   std::ostream& out = file.stream();
   if (file.with_header()) {
     out << "# Address : " << chan_name << '\n'
         << "# Data Type : SPECTRUM \n"
-        << printf_text("%s %u %g %g %d\n", export_time_text(tm).c_str(),
-                       static_cast<unsigned>(tm), static_cast<double>(start),
-                       static_cast<double>(inc), static_cast<int>(status));
+        << printf_text("%s %u %g %g %d\n", export_time_text(s->time).c_str(),
+                       static_cast<unsigned>(s->time), static_cast<double>(s->start),
+                       static_cast<double>(s->increment), static_cast<int>(s->status));
   }
   for (int i = 0; i < spectrum.length(); ++i) {
     out << printf_text(" %g\n", static_cast<double>(spectrum.get_float(i)));

@@ -15,10 +15,6 @@ std::string padded(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-std::string fields_of(const vanto::EqAdr& a) {
-  return a.facility() + "/" + a.device() + "/" + a.location() + "/" + a.property();
-}
-
 }  // namespace
 
 StageResult device_name_prepass(ReaderContext& ctx, const std::string& name) {
@@ -32,7 +28,7 @@ StageResult device_name_prepass(ReaderContext& ctx, const std::string& name) {
   if (code != 0) {
     // The loop still runs; the name finds no devices and reads nothing, and
     // the run fails.
-    ctx.err << fields_of(ctx.address) << " device names call: "
+    ctx.err << ctx.address.channel() << " device names call: "
             << vantocli::value_text_arg(ctx.dst) << ", error = " << code << '\n';
     ctx.failed = true;
     return std::nullopt;

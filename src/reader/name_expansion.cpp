@@ -34,10 +34,6 @@ bool is_expanded_array(int type, Expanded kind) {
 
 bool has_wildcard(const std::string& text) { return text.find('*') != std::string::npos; }
 
-std::string fields_of(const vanto::EqAdr& a) {
-  return a.facility() + "/" + a.device() + "/" + a.location() + "/" + a.property();
-}
-
 std::string padded(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
@@ -76,7 +72,7 @@ StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
                                          ctx.options.retry);
   count_read(ctx, code);
   if (code != 0) return std::nullopt;
-  const std::string name = fields_of(ctx.address);
+  const std::string name = ctx.address.channel();
   if (ctx.dst.length() == 0) {
     ctx.out << name << " length = 0\n";
     return std::nullopt;
@@ -91,7 +87,7 @@ StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
 std::string server_prefix(const vanto::EqAdr& a) {
   if (a.host().empty() && (a.protocol().empty() || a.protocol() == "vanto")) return "";
   const std::string shown = a.show_adr();
-  const std::string fields = fields_of(a);
+  const std::string fields = a.channel();
   return shown.ends_with(fields) ? shown.substr(0, shown.size() - fields.size()) : "";
 }
 
@@ -177,13 +173,13 @@ StageResult expand_names(ReaderContext& ctx, std::size_t index) {
   const int code = vantocli::retried_names(ctx.call, ctx.address, answer, ctx.src,
                                            ctx.options.retry);
   if (code != 0) {
-    ctx.err << fields_of(ctx.address) << " names call: " << vantocli::value_text_arg(answer)
+    ctx.err << ctx.address.channel() << " names call: " << vantocli::value_text_arg(answer)
             << ", error = " << code << '\n';
     ctx.failed = true;  // the next device follows, the run fails
     return std::nullopt;
   }
-  return read_composed_names(ctx, index,
-                             compose_names(ctx, name_texts(answer, fields_of(ctx.address), ctx.err)));
+  return read_composed_names(
+      ctx, index, compose_names(ctx, name_texts(answer, ctx.address.channel(), ctx.err)));
 }
 
 StageResult expand_device(ReaderContext& ctx, std::size_t index) {

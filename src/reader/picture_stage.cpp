@@ -91,19 +91,11 @@ std::optional<PlotSeries> history_series(ReaderContext& ctx, const ChannelEntry&
 // single precision, as in the printed spectrum.
 PlotSeries spectrum_series(const ChannelEntry& entry) {
   PlotSeries series{entry.name, {}};
-  char* comment = nullptr;
-  int comment_length = 0, count = 0;
-  int64_t time = 0;
-  float start = 0, increment = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  if (!entry.result->get_spectrum(&comment, &comment_length, &time, &start, &increment, &status,
-                                  &values, &count) ||
-      values == nullptr) {
-    return series;
-  }
-  float axis = start;
-  for (int i = 0; i < count; ++i, axis += increment) series.points.push_back({axis, values[i]});
+  const std::optional<vanto::SpectrumView> spectrum = entry.result->spectrum();
+  if (!spectrum) return series;
+  float axis = spectrum->start;
+  for (int i = 0; i < spectrum->count; ++i, axis += spectrum->increment)
+    series.points.push_back({axis, spectrum->value(i)});
   return series;
 }
 

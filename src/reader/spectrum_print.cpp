@@ -16,26 +16,6 @@ std::string float_text(float value) {
   return text.str();
 }
 
-struct SpectrumInfo {
-  int64_t tm = 0;
-  float start = 0;
-  float inc = 0;
-  uint32_t status = 0;
-  int count = 0;
-};
-
-SpectrumInfo spectrum_info(const vanto::EqData& spectrum) {
-  SpectrumInfo info;
-  char* comment = nullptr;
-  int comment_length = 0;
-  float* values = nullptr;
-  if (!spectrum.get_spectrum(&comment, &comment_length, &info.tm, &info.start, &info.inc,
-                             &info.status, &values, &info.count)) {
-    return SpectrumInfo{};
-  }
-  return info;
-}
-
 }  // namespace
 
 void print_spectrum(ReaderContext& ctx, ChannelEntry& entry) {
@@ -47,13 +27,15 @@ void print_spectrum(ReaderContext& ctx, ChannelEntry& entry) {
     request.set_from_string(ctx.options.spstr);
   }
   vanto::EqData& result = *entry.result;
-  ctx.call.get(&ctx.address, &request, &result);  // one attempt, used as it comes
+  // One attempt, used as it comes: a failed read prints its error text below.
+  (void)ctx.call.get(&ctx.address, &request, &result);
 
-  const SpectrumInfo info = spectrum_info(result);
+  // A value that is no spectrum shows zeros.
+  const vanto::SpectrumView info = result.spectrum().value_or(vanto::SpectrumView{});
   if (ctx.options.spect_info) {
     ctx.out << "# Spectrum info: From=" << float_text(info.start)
-            << ", Inc=" << float_text(info.inc) << ", Status=" << info.status
-            << ", Time=" << info.tm << ", #=" << info.count << '\n';
+            << ", Inc=" << float_text(info.increment) << ", Status=" << info.status
+            << ", Time=" << info.time << ", #=" << info.count << '\n';
   }
   // A failed re-read shows its error text in place of the values.
   if (result.error() != 0) {
@@ -67,7 +49,7 @@ void print_spectrum(ReaderContext& ctx, ChannelEntry& entry) {
     std::string text = vantocli::element_text(result, j);
     if (text.size() < width) text.append(width - text.size(), ' ');
     ctx.out << float_text(axis) << '\t' << text << '\n';
-    axis += info.inc;
+    axis += info.increment;
   }
 }
 

@@ -24,14 +24,11 @@ bool has_star(const std::string& field) { return field.find('*') != std::string:
 // The spectrum part (offset, step, count) of a four-integer request;
 // buffer (i1) is the only buffer there is and is not looked at.
 Reply spectrum_slice(const EqData& full, const IIII& request) {
-  char* comment = nullptr;
-  int comment_length = 0, count = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  if (!full.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values, &count))
-    return Reply::failure(type_error, "not a spectrum");
+  const std::optional<SpectrumView> spectrum = full.spectrum();
+  if (!spectrum) return Reply::failure(type_error, "not a spectrum");
+  const int count = spectrum->count;
+  const float start = spectrum->start;
+  const float inc = spectrum->increment;
   const int offset = request.i[1];
   const int step = request.i[2] > 0 ? request.i[2] : 1;
   if (offset < 0 || (offset >= count && count > 0))
@@ -40,11 +37,12 @@ Reply spectrum_slice(const EqData& full, const IIII& request) {
   const int available = count == 0 ? 0 : (count - offset + step - 1) / step;
   const int wanted = request.i[3] > 0 ? std::min(request.i[3], available) : available;
   std::vector<float> picked(static_cast<size_t>(wanted));
-  for (int k = 0; k < wanted; ++k) picked[static_cast<size_t>(k)] = values[offset + k * step];
-  const std::string text = comment ? std::string(comment, strnlen(comment, comment_length)) : "";
+  for (int k = 0; k < wanted; ++k)
+    picked[static_cast<size_t>(k)] = spectrum->value(offset + k * step);
+  const std::string text(spectrum->comment);
   EqData slice;
-  slice.set(text.c_str(), tm, start + static_cast<float>(offset) * inc,
-            inc * static_cast<float>(step), status, picked.data(), wanted);
+  slice.set_spectrum(text.c_str(), spectrum->time, start + static_cast<float>(offset) * inc,
+                     inc * static_cast<float>(step), spectrum->status, picked.data(), wanted);
   slice.set_time(full.get_time(), full.get_time_usec());
   slice.set_event_id(full.get_event_id());
   return value_reply(slice);
@@ -91,7 +89,7 @@ Reply image_crop(const EqData& full, const IIII& request) {
 
 Reply ustr_reply(int i1, float f1, float f2, const std::string& text) {
   EqData out;
-  out.set(i1, f1, f2, 0, text.c_str(), 0);
+  out.set_ustr(i1, f1, f2, 0, text.c_str(), 0);
   return value_reply(out);
 }
 

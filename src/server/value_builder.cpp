@@ -65,9 +65,10 @@ const toml::table& table_of(const toml::node& node) {
 
 void set_ustr(EqData& value, const toml::table& t, const Placeholders& names, int index) {
   const std::string text = text_or(t, "text", "", names);
-  value.set(static_cast<int>(number_or(t, "i1", 0)), static_cast<float>(number_or(t, "f1", 0)),
-            static_cast<float>(number_or(t, "f2", 0)),
-            static_cast<int64_t>(number_or(t, "tm", 0)), text.c_str(), index);
+  value.set_ustr(static_cast<int>(number_or(t, "i1", 0)),
+                 static_cast<float>(number_or(t, "f1", 0)),
+                 static_cast<float>(number_or(t, "f2", 0)),
+                 static_cast<int64_t>(number_or(t, "tm", 0)), text.c_str(), index);
 }
 
 void set_xyzs(EqData& value, const toml::table& t, const Placeholders& names, int index) {
@@ -268,8 +269,8 @@ void build_spectrum(const toml::table& p, EqData& value, int type, const Placeho
   const auto inc = static_cast<float>(number_or(p, "increment", 1));
   const auto status = static_cast<uint32_t>(number_or(p, "status", 0));
   if (type == DATA_SPECTRUM)
-    value.set(comment.c_str(), now_sec, start, inc, status, values.data(),
-              static_cast<int>(values.size()));
+    value.set_spectrum(comment.c_str(), now_sec, start, inc, status, values.data(),
+                       static_cast<int>(values.size()));
   else
     value.set_gspectrum(comment.c_str(), now_sec, start, inc, status,
                         static_cast<int>(number_or(p, "groups", 1)),

@@ -43,31 +43,19 @@ void print_array(Page& page, const std::string& head, int length, Element elemen
 }
 
 void print_spectrum_part(Page& page, const vanto::EqData& data) {
-  char* comment = nullptr;
-  int comment_length = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0;
-  uint32_t status = 0;
-  float* values = nullptr;
-  int count = 0;
-  if (!data.get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status, &values,
-                         &count)) {
+  const std::optional<vanto::SpectrumView> spectrum = data.spectrum();
+  if (!spectrum) {
     page.add("Failed to get spectrum parameters\n\n");
     return;
   }
-  const int shown = comment ? static_cast<int>(strnlen(comment, comment_length > 0
-                                                                    ? static_cast<size_t>(comment_length)
-                                                                    : 0))
-                            : 0;
-  page.add(format("Spectrum parameters: Comment:'%.*s'\n", shown, comment ? comment : ""));
-  page.add(format("tm:%ld status:%u start:%f inc:%f data entries:%d\n", static_cast<long>(tm),
-                  static_cast<unsigned>(status), start, inc, count));
-  for (int i = 0; values && i < count; ++i) {
-    // Maybe at an odd address (the sender's header length): copied out.
-    float value;
-    std::memcpy(&value, reinterpret_cast<const uint8_t*>(values) + i * sizeof value, sizeof value);
-    page.add(format("[%05d]:%05.2f\t", i, value));
-    if ((i + 1) % 10 == 0 && i + 1 != count) page.add("\n");
+  const vanto::SpectrumView& s = *spectrum;
+  page.add(format("Spectrum parameters: Comment:'%.*s'\n", static_cast<int>(s.comment.size()),
+                  s.comment.data() ? s.comment.data() : ""));
+  page.add(format("tm:%ld status:%u start:%f inc:%f data entries:%d\n", static_cast<long>(s.time),
+                  static_cast<unsigned>(s.status), s.start, s.increment, s.count));
+  for (int i = 0; i < s.count; ++i) {
+    page.add(format("[%05d]:%05.2f\t", i, s.value(i)));
+    if ((i + 1) % 10 == 0 && i + 1 != s.count) page.add("\n");
   }
   page.add("\n");
 }

@@ -90,7 +90,7 @@ int server_binding(const vanto::EqAdr* ea, vanto::EqData* ed, char* hostp, int l
   vanto::EqAdr addr = *ea;
   addr.set_property("SPN");
   vanto::EqData dat;
-  dat.set(1, 0.0f, 0.0f, 0, ea->property().c_str(), 0);
+  dat.set_ustr(1, 0.0f, 0.0f, 0, ea->property().c_str(), 0);
   vanto::EqCall call;
   if (call.get(&addr, &dat, ed) != 0) return library_failure(ed);
   int port = 0;

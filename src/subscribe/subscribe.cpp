@@ -142,13 +142,14 @@ ReturnCode run_subscription(const vanto::EqAdr& address, std::ostream& out, std:
                          " ...\n"))
       return unspecific_error;
     vanto::EqCall call;
-    // Closed before the call ends its subscription, on every way out, so
-    // that a delivery waiting for room never keeps it from ending.
+    vanto::Subscription subscription;
+    // Closed before the subscription ends, on every way out, so that a
+    // delivery waiting for room never keeps it from ending.
     const std::unique_ptr<LineHandOver, void (*)(LineHandOver*)> closes_first(
         &lines, [](LineHandOver* hand_over) { hand_over->close(); });
-    std::future<void> established =
+    subscription =
         call.subscribe(address, [&lines](const vanto::EqData& data) { lines.add(data); });
-    established.get();  // rethrows the failure of the subscription
+    subscription.established().get();  // rethrows the failure of the subscription
     // The updates that came meanwhile wait for the writer: this line comes first.
     if (!lines.write_now("Subscription established successfully. Press Ctrl-C to stop.\n"))
       return unspecific_error;

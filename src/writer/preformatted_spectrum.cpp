@@ -25,8 +25,8 @@ int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ,
   }
   if (parse.status != 0) return parse.status;
   const SpectrumValue& v = parse.value;
-  s.data.set(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
-             v.length);
+  s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status,
+                      v.values.data(), v.length);
   return write_value(s, typ);
 }
 

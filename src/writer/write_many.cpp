@@ -64,7 +64,8 @@ void detect_types(WriterSession& s, std::span<const ChannelWrite> writes,
     results.push_back(&pending[k].result);
   }
   vanto::EqData no_request;
-  s.call.get_many(addresses.data(), &no_request, results.data(), addresses.size());
+  // Each result carries its own error, which its channel's write judges.
+  (void)s.call.get_many(addresses.data(), &no_request, results.data(), addresses.size());
 }
 
 // Builds channel k's value as write_to_dev would, its type known or detected.
@@ -102,8 +103,9 @@ void send_writes(WriterSession& s, std::vector<Pending>& pending) {
     results.push_back(&p.result);
     read_backs.push_back(&p.read_back);
   }
-  s.call.set_many(addresses.data(), values.data(), results.data(), read_backs.data(),
-                  addresses.size());
+  // Each result carries its own error, which is reported per channel.
+  (void)s.call.set_many(addresses.data(), values.data(), results.data(), read_backs.data(),
+                        addresses.size());
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
       const SpectrumParse parse = parse_header_spectrum(value, s.err);
       if (parse.status != 0) return false;
       const SpectrumValue& v = parse.value;
-      s.data.set(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
-                 v.length);
+      s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status,
+                          v.values.data(), v.length);
       return true;
     }
     default:
@@ -64,7 +64,7 @@ int write_direct(WriterSession& s, const std::string& chan, int typ,
                  const std::string& chan_to_read, const std::optional<std::string>& mrg) {
   if (!set_target_address(s, chan, mrg)) return 1;
   s.data.init();
-  s.call.get(&s.address, &s.data, &s.result);
+  (void)s.call.get(&s.address, &s.data, &s.result);  // judged by the result's error below
   if (s.result.error() != 0 && !goes_on_after_failed_read(chan)) {
     s.err << vantocli::value_text(s.result) << " , result.error() = " << s.result.error()
           << " for address " << chan << "\n";
@@ -75,7 +75,7 @@ int write_direct(WriterSession& s, const std::string& chan, int typ,
   vanto::EqData result_r;
   if (!set_target_address(s, chan_to_read, std::nullopt)) return 1;
   s.data.init();
-  s.call.get(&s.address, &s.data, &result_r);
+  (void)s.call.get(&s.address, &s.data, &result_r);  // judged by result_r's error below
   // The source value is what gets written: a failed read is never copied,
   // whatever the target address says.
   if (result_r.error() != 0) {

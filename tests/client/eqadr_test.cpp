@@ -35,6 +35,8 @@ TEST_P(AddressParsing, GivesFieldsAndTextForm) {
   EXPECT_EQ(a.property(), c.p);
   EXPECT_EQ(a.show_adr(), c.shown);
   EXPECT_EQ(EqAdr(c.text).show_adr(), c.shown);  // the constructor parses the same way
+  // The name a server knows: no prefix, no host, all four fields.
+  EXPECT_EQ(a.channel(), std::string(c.f) + "/" + c.d + "/" + c.l + "/" + c.p);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -55,7 +55,7 @@ TEST(BorrowedBlock, AccessorsReadWhatTheDecoderFilledInPlace) {
   EXPECT_STREQ(d.get_string_arg(2, text, 80), "");  // index beyond the block's count
 
   // A setter switches to owned storage and leaves the foreign buffer alone.
-  d.set(9, 0, 0, 0, "NEW", 2);
+  d.set_ustr(9, 0, 0, 0, "NEW", 2);
   EXPECT_EQ(d.array_length(), 3);
   EXPECT_STREQ(d.get_string_arg(0, text, 80), "L1");
   EXPECT_STREQ(d.get_string_arg(2, text, 80), "NEW");
@@ -118,11 +118,10 @@ TEST(BorrowedBlock, SpectrumAndImageFilledLikeTheStreamReceiver) {
   char buf[80];
   EXPECT_STREQ(d.get_string_arg(buf, 80), "scan");
   EXPECT_STREQ(d.get_string(1, buf, 80), "20");
-  float* v = nullptr;
-  int n = 0;
-  ASSERT_TRUE(d.get_spectrum(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &v, &n));
-  EXPECT_EQ(v, reinterpret_cast<float*>(part + 136));
-  EXPECT_EQ(n, 2);
+  const std::optional<vanto::SpectrumView> view = d.spectrum();
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->value_bytes, part + 136);
+  EXPECT_EQ(view->count, 2);
 
   // Writing one value makes the container's own copy.
   d.set_float(25.0f, 1);
@@ -249,16 +248,12 @@ TEST(Numbers, SettersKeepTheTypeWhenItHoldsTheValue) {
 TEST(Records, SpectrumImageHistoryAndMdaAccessors) {
   EqData s;
   const float v[] = {10, 20, 30};
-  s.set(std::string(200, 'c').c_str(), 5, 1.5f, 0.5f, 2, v, 3);
-  char* comment;
-  int clen, count;
-  int64_t tm;
-  float start, inc, *values;
-  uint32_t status;
-  ASSERT_TRUE(s.get_spectrum(&comment, &clen, &tm, &start, &inc, &status, &values, &count));
-  EXPECT_EQ(clen, 79);  // the comment field holds 79 characters and a NUL
-  EXPECT_EQ(std::strlen(comment), 79u);
-  EXPECT_EQ(count, 3);
+  s.set_spectrum(std::string(200, 'c').c_str(), 5, 1.5f, 0.5f, 2, v, 3);
+  const std::optional<vanto::SpectrumView> view = s.spectrum();
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->comment.size(), 79u);  // the comment field holds 79 characters and a NUL
+  EXPECT_EQ(std::strlen(view->comment.data()), 79u);
+  EXPECT_EQ(view->count, 3);
   EXPECT_EQ(s.length(), 3);
   EXPECT_FALSE(s.get_spec_groups(nullptr, nullptr, nullptr));
 

@@ -40,15 +40,15 @@ inline std::vector<Sample> all_samples() {
   add("IFFF", [](EqData& d) { d.set_ifff(7, 0.5f, -1.5f, 1e-7f); });
   add("TTII", [](EqData& d) { d.set_ttii(1700000000, 1700003600, 256, -1); });
   add("TDS", [](EqData& d) { d.set_tds(1700000000, 3.75f, 200); });
-  add("USTR", [](EqData& d) { d.set(5, 1.5f, -2.0f, 1700000000, "text with blanks"); });
+  add("USTR", [](EqData& d) { d.set_ustr(5, 1.5f, -2.0f, 1700000000, "text with blanks"); });
   add("XYZS", [](EqData& d) { d.set_xyzs(3, 1.0f, 2.0f, 3.5f, "GIRDER 7"); });
   add("SPECTRUM", [](EqData& d) {
     const float v[] = {10, 20, 30.5f};
-    d.set("", 0, 0, 0, 0, v, 3);
+    d.set_spectrum("", 0, 0, 0, 0, v, 3);
   });
   add("SPECTRUM_header", [](EqData& d) {
     const float v[] = {10, 20, 30};
-    d.set("scan, 3 points", 1700000000, 1.5f, 0.5f, 7, v, 3);
+    d.set_spectrum("scan, 3 points", 1700000000, 1.5f, 0.5f, 7, v, 3);
   }, false);
   add("GSPECTRUM", [](EqData& d) {
     const float v[] = {1, 2, 3, 4};
@@ -93,19 +93,19 @@ inline std::vector<Sample> all_samples() {
   });
   add("A_USTR", [](EqData& d) {
     d.set_type(DATA_A_USTR);
-    d.set(1, 0, 0, 0, "L1", 0);
-    d.set(2, 1.5f, 2.5f, 1700000000, "SRV._SVR with blank", 1);
-    d.set(3, 0, 0, 0, "", 2);
+    d.set_ustr(1, 0, 0, 0, "L1", 0);
+    d.set_ustr(2, 1.5f, 2.5f, 1700000000, "SRV._SVR with blank", 1);
+    d.set_ustr(3, 0, 0, 0, "", 2);
   });
   add("A_STRING", [](EqData& d) {
     d.set_type(DATA_A_STRING);
-    d.set(0, 0, 0, 0, "first", 0);
-    d.set(0, 0, 0, 0, "second one", 1);
+    d.set_ustr(0, 0, 0, 0, "first", 0);
+    d.set_ustr(0, 0, 0, 0, "second one", 1);
   });
   add("KEYVAL", [](EqData& d) {
     d.set_type(DATA_KEYVAL);
-    d.set(0, 0, 0, 0, "mode=fast", 0);
-    d.set(0, 0, 0, 0, "gain=2.5", 1);
+    d.set_ustr(0, 0, 0, 0, "mode=fast", 0);
+    d.set_ustr(0, 0, 0, 0, "gain=2.5", 1);
   });
   add("A_XYZS", [](EqData& d) {
     d.set_type(DATA_A_XYZS);

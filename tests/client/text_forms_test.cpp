@@ -48,7 +48,7 @@ TEST(TextForms, OneLineFormOfRecordsPicksASeparatorNoRecordHolds) {
 
   EqData spectrum;  // the description comes first, its comment last
   const float v[] = {10, 20};
-  spectrum.set("scan, fast", 0, 1.5f, 0.5f, 0, v, 2);
+  spectrum.set_spectrum("scan, fast", 0, 1.5f, 0.5f, 0, v, 2);
   EXPECT_EQ(spectrum.get_string_line(), "[start=1.5,inc=0.5,status=0,tm=0,comment=scan, fast] 10 20");
 }
 
@@ -115,8 +115,8 @@ TEST(TextForms, ExactTextsOfTheCommonTypes) {
       {"xy", [](EqData& d) { d.set_xy(1.5f, 2); }, "1.5 2"},
       {"ttii", [](EqData& d) { d.set_ttii(10, 20, 256, 0); }, "10 20 256 0"},
       {"a_int", [](EqData& d) { const int32_t v[] = {1, 2, 3, 4}; d.set_int_array(v, 4); }, "1 2 3 4"},
-      {"ustr", [](EqData& d) { d.set(1, 2.5f, 0, 17, "a name"); }, "1 2.5 0 17 a name"},
-      {"spectrum", [](EqData& d) { const float v[] = {10, 20, 30}; d.set("c", 5, 1.5f, 0.5f, 0, v, 3); }, "10 20 30"},
+      {"ustr", [](EqData& d) { d.set_ustr(1, 2.5f, 0, 17, "a name"); }, "1 2.5 0 17 a name"},
+      {"spectrum", [](EqData& d) { const float v[] = {10, 20, 30}; d.set_spectrum("c", 5, 1.5f, 0.5f, 0, v, 3); }, "10 20 30"},
       {"structure", [](EqData& d) { const uint8_t b[] = {1, 0xab}; d.set_structure(b, 2); }, "01ab"},
   };
   for (const auto& c : cases) {
@@ -143,7 +143,7 @@ TEST(TextForms, BufferFormsCutToSizeMinusOne) {
 TEST(TextForms, ElementTextsOfArraysSpectraAndHistories) {
   EqData spectrum;
   const float v[] = {10, 20.5f, 30};
-  spectrum.set("scan", 0, 1.5f, 0.5f, 0, v, 3);
+  spectrum.set_spectrum("scan", 0, 1.5f, 0.5f, 0, v, 3);
   char buf[80];
   EXPECT_STREQ(spectrum.get_string(1, buf, 80), "20.5");
   EXPECT_STREQ(spectrum.get_string(3, buf, 80), "");  // beyond the end
@@ -166,8 +166,8 @@ TEST(TextForms, ElementTextsOfArraysSpectraAndHistories) {
 TEST(TextForms, NamesReplyGivesEachRecordsTextLast) {
   EqData names;
   names.set_type(DATA_A_USTR);
-  names.set(0, 0, 0, 0, "L1", 0);
-  names.set(0, 0, 0, 0, "SRV._SVR", 1);
+  names.set_ustr(0, 0, 0, 0, "L1", 0);
+  names.set_ustr(0, 0, 0, 0, "SRV._SVR", 1);
   char buf[80];
   EXPECT_STREQ(names.get_string_arg(1, buf, 80), "SRV._SVR");
   const std::string element = names.get_string(1, buf, 80);
@@ -196,19 +196,15 @@ TEST(TextForms, SpectrumHeaderBlockSetsTheDescription) {
   d.set_type(DATA_SPECTRUM);
   ASSERT_EQ(d.set_from_string("[start=1.5,inc=0.5,status=3,tm=1700000000,comment=a, b] 1 2 3"), 0)
       << d.get_string();
-  char* comment;
-  int clen, count;
-  int64_t tm;
-  float start, inc, *values;
-  uint32_t status;
-  ASSERT_TRUE(d.get_spectrum(&comment, &clen, &tm, &start, &inc, &status, &values, &count));
-  EXPECT_EQ(std::string(comment, clen), "a, b");
-  EXPECT_EQ(tm, 1700000000);
-  EXPECT_EQ(start, 1.5f);
-  EXPECT_EQ(inc, 0.5f);
-  EXPECT_EQ(status, 3u);
-  ASSERT_EQ(count, 3);
-  EXPECT_EQ(values[2], 3.0f);
+  const std::optional<vanto::SpectrumView> s = d.spectrum();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->comment, "a, b");
+  EXPECT_EQ(s->time, 1700000000);
+  EXPECT_EQ(s->start, 1.5f);
+  EXPECT_EQ(s->increment, 0.5f);
+  EXPECT_EQ(s->status, 3u);
+  ASSERT_EQ(s->count, 3);
+  EXPECT_EQ(s->value(2), 3.0f);
 }
 
 TEST(TextForms, BoolAcceptsWordsAndDigits) {

@@ -64,8 +64,7 @@ std::string read_channel(const ServerProcess& server, const std::string& address
   vanto::EqCall call;
   vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
   vanto::EqData in, out;
-  call.get(&adr, &in, &out);
-  return out.error() == 0 ? out.get_string() : "";
+  return call.get(&adr, &in, &out) == 0 ? out.get_string() : "";
 }
 
 // The ENS address of a server that ran and is gone: nothing listens there.

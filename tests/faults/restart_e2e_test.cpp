@@ -105,7 +105,8 @@ std::string joined(const std::vector<std::string>& values) {
 void expect_updates_across_restart(ServerProcess& server, const std::string& address) {
   Deliveries seen;
   vanto::EqCall call;
-  call.subscribe(vanto::EqAdr(address), seen.callback()).get();
+  vanto::Subscription subscription = call.subscribe(vanto::EqAdr(address), seen.callback());
+  subscription.established().get();
   ASSERT_TRUE(seen.wait_for(0, {"42"}, 30s)) << joined(seen.values());
   ASSERT_EQ(write_int(server, kInt, 7), 0);
   ASSERT_TRUE(seen.wait_for(0, {"42", "7"}, 30s)) << joined(seen.values());
@@ -134,7 +135,8 @@ TEST(ServerRestart, SubscriptionSurvivesTwoRestarts) {
   const NameService ens(server.ens());
   Deliveries seen;
   vanto::EqCall call;
-  call.subscribe(vanto::EqAdr(kInt), seen.callback()).get();
+  vanto::Subscription subscription = call.subscribe(vanto::EqAdr(kInt), seen.callback());
+  subscription.established().get();
   ASSERT_TRUE(seen.wait_for(0, {"42"}, 30s)) << joined(seen.values());
   for (int round = 1; round <= 2; ++round) {
     const size_t before = seen.count();
@@ -151,7 +153,8 @@ TEST(ServerRestart, SubscriptionEndsWhileItsServerStaysDown) {
   const NameService ens(server->ens());
   auto seen = std::make_unique<Deliveries>();
   auto call = std::make_unique<vanto::EqCall>();
-  call->subscribe(vanto::EqAdr(kInt), seen->callback()).get();
+  vanto::Subscription subscription = call->subscribe(vanto::EqAdr(kInt), seen->callback());
+  subscription.established().get();
   ASSERT_TRUE(seen->wait_for(0, {"42"}, 30s));
   const std::string channel = direct_address(*server, kInt);
   server->stop();
@@ -187,7 +190,8 @@ TEST(ServerRestart, ARenewalWaitingForASilentServerEndsOnStop) {
   vanto::EqData minute, ignored;
   minute.set_int(60'000);
   ASSERT_EQ(call->set_option(&adr, &minute, &ignored, vanto::EQ_TIMEOUT), 0);
-  call->subscribe(adr, seen->callback()).get();
+  vanto::Subscription subscription = call->subscribe(adr, seen->callback());
+  subscription.established().get();
   ASSERT_TRUE(seen->wait_for(0, {"42"}, 30s));
   server->stop();
   // Where the server was, a socket takes requests and never answers them.

@@ -69,16 +69,14 @@ class LimitsTest : public ::testing::Test {
     vanto::EqCall call;
     vanto::EqAdr adr(direct(address));
     vanto::EqData in;
-    call.get(&adr, &in, &out);
-    ASSERT_EQ(out.error(), 0) << out.error_text();
+    ASSERT_EQ(call.get(&adr, &in, &out), 0) << out.error_text();
   }
   static void write_string(const std::string& address, const std::string& text) {
     vanto::EqCall call;
     vanto::EqAdr adr(direct(address));
     vanto::EqData in, out;
     in.set_string(text.c_str());
-    call.set(&adr, &in, &out);
-    ASSERT_EQ(out.error(), 0) << out.error_text();
+    ASSERT_EQ(call.set(&adr, &in, &out), 0) << out.error_text();
   }
 
   static std::unique_ptr<ServerProcess> server_;

@@ -136,7 +136,7 @@ TEST_F(Export, AtMostOneHundredThousandDataLines) {
 TEST_F(Export, SpectrumHeaderAndValues) {
   vanto::EqData spectrum;
   const float values[3] = {10, 20.5f, -3};
-  spectrum.set("comment", 1000000000, 1.5f, 0.25f, 7, values, 3);
+  spectrum.set_spectrum("comment", 1000000000, 1.5f, 0.25f, 7, values, 3);
   ExportFile file(dir, "s.txt");
   ASSERT_EQ(vantoget::export_spectrum(file, spectrum, "F/D/L/S"), 0);
   ExportFile dat(dir, "s.dat");

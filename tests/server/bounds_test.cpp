@@ -111,7 +111,7 @@ int subscription_port(const ServerProcess& server) {
 int stream_port(const ServerProcess& server) {
   Connection connection(endpoint_of(server));
   vanto::EqData in, out;
-  in.set(1, 0.0f, 0.0f, 0, "COUNTER", 0);
+  in.set_ustr(1, 0.0f, 0.0f, 0, "COUNTER", 0);
   int port = 0;
   float f1, f2;
   int64_t tm;

@@ -285,8 +285,9 @@ struct Collector {
 TEST_F(CallsTest, SubscriptionDeliversTheValueAndEveryWrite) {
   Collector collector;
   vanto::EqCall subscriber;
-  auto established = subscriber.subscribe(vanto::EqAdr("TEST.VAC/ABXY/L2/ERROR"),
-                                          [&](const EqData& d) { collector.add(d); });
+  vanto::Subscription subscription = subscriber.subscribe(
+      vanto::EqAdr("TEST.VAC/ABXY/L2/ERROR"), [&](const EqData& d) { collector.add(d); });
+  std::future<void>& established = subscription.established();
   ASSERT_EQ(established.wait_for(20s), std::future_status::ready);
   established.get();
   EXPECT_TRUE(collector.wait_for(0));
@@ -300,7 +301,9 @@ TEST_F(CallsTest, SubscriptionDeliversTheValueAndEveryWrite) {
 
 TEST_F(CallsTest, SubscriptionToAnUnknownAddressFailsWith119) {
   vanto::EqCall subscriber;
-  auto established = subscriber.subscribe(vanto::EqAdr("NO.SUCH/DEV/LOC/PROP"), [](const EqData&) {});
+  vanto::Subscription subscription =
+      subscriber.subscribe(vanto::EqAdr("NO.SUCH/DEV/LOC/PROP"), [](const EqData&) {});
+  std::future<void>& established = subscription.established();
   ASSERT_EQ(established.wait_for(20s), std::future_status::ready);
   try {
     established.get();
@@ -308,6 +311,35 @@ TEST_F(CallsTest, SubscriptionToAnUnknownAddressFailsWith119) {
   } catch (const vanto::ErrorCode& e) {
     EXPECT_EQ(e.code(), vanto::no_ens_entry);
   }
+}
+
+// Cancelling one handle (also through a move) ends that subscription only;
+// the other subscriptions of the same call go on.
+TEST_F(CallsTest, CancelledSubscriptionGetsNoMoreUpdates) {
+  const vanto::EqAdr adr("TEST.VAC/PUMP2/L2/ERROR");
+  vanto::EqCall subscriber;
+  Collector cancelled_seen, moved_seen, kept_seen;
+  vanto::Subscription cancelled =
+      subscriber.subscribe(adr, [&](const EqData& d) { cancelled_seen.add(d); });
+  vanto::Subscription moved =
+      subscriber.subscribe(adr, [&](const EqData& d) { moved_seen.add(d); });
+  vanto::Subscription kept = subscriber.subscribe(adr, [&](const EqData& d) { kept_seen.add(d); });
+  for (Collector* c : {&cancelled_seen, &moved_seen, &kept_seen}) ASSERT_TRUE(c->wait_for(0));
+
+  cancelled.cancel();
+  moved = vanto::Subscription();  // the handle it held is cancelled by the assignment
+  cancelled.cancel();              // a second cancel does nothing
+  const size_t cancelled_count = cancelled_seen.values.size();
+  const size_t moved_count = moved_seen.values.size();
+
+  vanto::EqCall writer;
+  EqData in;
+  in.set_int(23);
+  ASSERT_EQ(servertest::set(writer, adr.show_adr(), in).error(), 0);
+  ASSERT_TRUE(kept_seen.wait_for(23));
+  std::lock_guard cancelled_lock(cancelled_seen.mutex), moved_lock(moved_seen.mutex);
+  EXPECT_EQ(cancelled_seen.values.size(), cancelled_count);
+  EXPECT_EQ(moved_seen.values.size(), moved_count);
 }
 
 TEST_F(CallsTest, ManyThreadsWithAnEqCallEachGetTheirOwnAnswers) {

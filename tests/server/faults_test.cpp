@@ -41,8 +41,9 @@ TEST_F(FaultsTest, RetriedCallsSucceedAfterTransientFailures) {
   do {
     ++attempts;
     code = call.get(&adr, &in, &out);
-    if (code == vanto::unavail_serv || code == vanto::ill_serv)
-      call.set_option(&adr, &in, &out, vanto::EQ_RETRY);
+    if (code == vanto::unavail_serv || code == vanto::ill_serv) {
+      ASSERT_EQ(call.set_option(&adr, &in, &out, vanto::EQ_RETRY), 0);
+    }
   } while (code != 0 && attempts < 5);
   EXPECT_EQ(attempts, 3);
   EXPECT_EQ(out.get_string(), "L1");
@@ -91,7 +92,7 @@ TEST(ServerDownTest, CallsToAStoppedServerGiveUnavailServ) {
   vanto::EqAdr adr(direct);
   EqData timeout, ignored;
   timeout.set_int(300);
-  call.set_option(&adr, &timeout, &ignored, vanto::EQ_TIMEOUT);
+  ASSERT_EQ(call.set_option(&adr, &timeout, &ignored, vanto::EQ_TIMEOUT), 0);
   EXPECT_EQ(get(call, direct).error(), vanto::unavail_serv);
 
   ::setenv("VANTO_ENS", ens.c_str(), 1);

@@ -23,7 +23,7 @@ Binding spn(const std::string& location, const std::string& property, bool start
   vanto::EqCall call;
   vanto::EqAdr adr(location + "/SPN");
   EqData in, out;
-  in.set(1, 0.0f, 0.0f, 0, property.c_str(), 0);
+  in.set_ustr(1, 0.0f, 0.0f, 0, property.c_str(), 0);
   Binding b;
   b.code = start ? call.set(&adr, &in, &out) : call.get(&adr, &in, &out);
   if (b.code != 0) {

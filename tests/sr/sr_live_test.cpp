@@ -28,8 +28,7 @@ std::string live_text(const std::string& address) {
   vanto::EqCall call;
   vanto::EqAdr adr(address);
   vanto::EqData in, out;
-  call.get(&adr, &in, &out);
-  EXPECT_EQ(out.error(), 0) << address << ": " << out.get_string();
+  EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.get_string();
   return out.get_string();
 }
 
@@ -39,8 +38,7 @@ void set_live(const std::string& address, int type, const std::string& text) {
   vanto::EqData in, out;
   in.set_type(type);
   ASSERT_EQ(in.set_from_string(text), 0) << text;
-  call.set(&adr, &in, &out);
-  ASSERT_EQ(out.error(), 0) << address << ": " << out.get_string();
+  ASSERT_EQ(call.set(&adr, &in, &out), 0) << address << ": " << out.get_string();
 }
 
 std::vector<std::string> messages(const SR& engine) {

@@ -207,20 +207,15 @@ TEST_F(DecodeTest, SpectrumPointsAtCommentAndValues) {
       .put<uint32_t>(3).zeros(4).put<uint32_t>(3).zeros(4).zeros(8).field("abc", 80)
       .put<float>(10).put<float>(20).put<float>(30);
   ASSERT_EQ(decode_v2(vanto::DATA_SPECTRUM, 1, part), 0) << err_.str();
-  char* comment = nullptr;
-  int comment_length = 0, count = 0;
-  int64_t tm = 0;
-  float start = 0, inc = 0, *values = nullptr;
-  uint32_t status = 0;
-  ASSERT_TRUE(container_->get_spectrum(&comment, &comment_length, &tm, &start, &inc, &status,
-                                       &values, &count));
-  EXPECT_EQ(comment, reinterpret_cast<char*>(msg_.data() + 120 + 56));
-  EXPECT_EQ(values, reinterpret_cast<float*>(msg_.data() + 120 + 136));
-  EXPECT_EQ(tm, 1234);
-  EXPECT_FLOAT_EQ(start, 1.5f);
-  EXPECT_EQ(status, 3u);
-  EXPECT_EQ(count, 3);
-  EXPECT_FLOAT_EQ(values[2], 30);
+  const std::optional<vanto::SpectrumView> s = container_->spectrum();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->comment.data(), reinterpret_cast<char*>(msg_.data() + 120 + 56));
+  EXPECT_EQ(s->value_bytes, msg_.data() + 120 + 136);
+  EXPECT_EQ(s->time, 1234);
+  EXPECT_FLOAT_EQ(s->start, 1.5f);
+  EXPECT_EQ(s->status, 3u);
+  EXPECT_EQ(s->count, 3);
+  EXPECT_FLOAT_EQ(s->value(2), 30);
 }
 
 TEST_F(DecodeTest, GroupedSpectrum) {
@@ -429,12 +424,12 @@ std::vector<vanto::EqData> codec_values() {
   add([](vanto::EqData& d) { d.set_ttii(10, 20, 3, 4); });
   add([](vanto::EqData& d) { d.set_long(-5000000000LL); });
   add([](vanto::EqData& d) { d.set_short(-4); });
-  add([](vanto::EqData& d) { d.set(3, 1.5f, 2.5f, 99, "ustr text"); });
+  add([](vanto::EqData& d) { d.set_ustr(3, 1.5f, 2.5f, 99, "ustr text"); });
   add([](vanto::EqData& d) {
     d.set_type(vanto::DATA_A_USTR);
-    d.set(1, 0, 0, 0, "one", 0);
-    d.set(2, 0, 0, 0, "", 1);
-    d.set(3, 0, 0, 0, "three", 2);
+    d.set_ustr(1, 0, 0, 0, "one", 0);
+    d.set_ustr(2, 0, 0, 0, "", 1);
+    d.set_ustr(3, 0, 0, 0, "three", 2);
   });
   add([](vanto::EqData& d) { d.set_xyzs(1, 2, 3, 4, "HALL"); });
   add([](vanto::EqData& d) {
@@ -451,7 +446,7 @@ std::vector<vanto::EqData> codec_values() {
   });
   add([](vanto::EqData& d) {
     const float v[] = {10, 20, 30};
-    d.set("comment", 1234, 1.5f, 0.5f, 0, v, 3);
+    d.set_spectrum("comment", 1234, 1.5f, 0.5f, 0, v, 3);
   });
   add([](vanto::EqData& d) {
     const float v[] = {1, 2, 3, 4};

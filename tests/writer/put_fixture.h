@@ -39,8 +39,7 @@ class PutFixture : public ::testing::Test {
     vanto::EqCall call;
     vanto::EqAdr adr(direct(address));
     vanto::EqData in, out;
-    call.get(&adr, &in, &out);
-    EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
+    EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.error_text();
     return out.get_string();
   }
 
@@ -51,8 +50,7 @@ class PutFixture : public ::testing::Test {
     vanto::EqData in, out;
     in.set_type(vanto::DATA_INT);
     in.set_int(value);
-    call.set(&adr, &in, &out);
-    ASSERT_EQ(out.error(), 0) << address << ": " << out.error_text();
+    ASSERT_EQ(call.set(&adr, &in, &out), 0) << address << ": " << out.error_text();
   }
 
  private:

@@ -334,8 +334,7 @@ vanto::EqData read_at(const vantotest::ServerProcess& server, const std::string&
   vanto::EqCall call;
   vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
   vanto::EqData in, out;
-  call.get(&adr, &in, &out);
-  EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
+  EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.error_text();
   return out;
 }
 

@@ -46,8 +46,7 @@ class VantoputE2E : public ::testing::Test {
     vanto::EqCall call;
     vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server_->port()) + "/" + address);
     vanto::EqData in, out;
-    call.get(&adr, &in, &out);
-    EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
+    EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.error_text();
     return out;
   }
   std::string read_text(const std::string& address) { return read(address).get_string(); }
@@ -62,15 +61,16 @@ class VantoputE2E : public ::testing::Test {
   Spectrum read_spectrum(const std::string& address) {
     const vanto::EqData d = read(address);
     EXPECT_EQ(d.type(), vanto::DATA_SPECTRUM);
-    char* comment = nullptr;
-    int comment_length = 0;
-    float* values = nullptr;
-    int count = 0;
     Spectrum s;
-    EXPECT_TRUE(d.get_spectrum(&comment, &comment_length, &s.time, &s.start, &s.inc, &s.status,
-                               &values, &count));
-    if (comment != nullptr) s.comment.assign(comment, comment_length);
-    if (values != nullptr) s.values.assign(values, values + count);
+    const std::optional<vanto::SpectrumView> view = d.spectrum();
+    EXPECT_TRUE(view);
+    if (!view) return s;
+    s.comment = view->comment;
+    s.time = view->time;
+    s.start = view->start;
+    s.inc = view->increment;
+    s.status = view->status;
+    s.values = view->values();
     return s;
   }
 

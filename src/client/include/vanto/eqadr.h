@@ -47,6 +47,9 @@ class EqAdr {
   // Text form: prefix (as given) and "F/D/L/P" with all three slashes, so an
   // address that has only its first field renders as "F///".
   std::string show_adr() const;
+  // The channel's name as a server knows it: "F/D/L/P", without prefix or
+  // host.
+  std::string channel() const;
 
  private:
   std::string prefix_;  // as written, e.g. "vanto:" or "vanto://host:1234/"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,34 @@ struct Mda {
   int dims[6] = {0, 0, 0, 0, 0, 0};
   std::string comment;
   std::vector<double> values;  // row by row
+};
+
+// A spectrum inside its container (EqData::spectrum()).
+struct SpectrumView {
+  std::string_view comment;  // up to its first NUL
+  int64_t time = 0;          // seconds
+  float start = 0;
+  float increment = 0;
+  uint32_t status = 0;
+  int count = 0;  // number of values
+
+  // Value i (0 <= i < count).
+  float value(int i) const {
+    float v;
+    std::memcpy(&v, value_bytes + size_t(i) * sizeof(float), sizeof v);
+    return v;
+  }
+  // A copy of all values.
+  std::vector<float> values() const {
+    std::vector<float> copy(size_t(count > 0 ? count : 0));
+    if (!copy.empty()) std::memcpy(copy.data(), value_bytes, copy.size() * sizeof(float));
+    return copy;
+  }
+
+  // The values as they lie in the container: in a value decoded in place
+  // from a message they may sit at an odd address, so they are read through
+  // value() and values(), never as a float array.
+  const unsigned char* value_bytes = nullptr;
 };
 
 // One value of a channel: type id, error code and text, time stamp, event id
@@ -161,7 +190,7 @@ class EqData {
 
   // USTR: with type DATA_A_USTR the record is put at index (the array grows);
   // otherwise the value becomes a single DATA_USTR.
-  void set(int i1, float f1, float f2, int64_t tm, const char* text, int index = 0);
+  void set_ustr(int i1, float f1, float f2, int64_t tm, const char* text, int index = 0);
   bool get_ustr(int* i1, float* f1, float* f2, int64_t* tm, char** text, int index = 0) const;
   USTR get_ustr(int index = 0) const;  // str_data points into the container
 
@@ -173,10 +202,12 @@ class EqData {
   std::string get_xml() const;
 
   // Spectrum: comment, time (seconds), start, increment, status, values.
-  void set(const char* comment, int64_t tm, float start, float inc, uint32_t status,
-           const float* values, int count);
-  bool get_spectrum(char** comment, int* comment_length, int64_t* tm, float* start,
-                    float* inc, uint32_t* status, float** values, int* count) const;
+  void set_spectrum(const char* comment, int64_t tm, float start, float inc, uint32_t status,
+                    const float* values, int count);
+  // The spectrum (DATA_SPECTRUM or DATA_GSPECTRUM) as a view into the
+  // container; nothing for other types. The view is valid while the
+  // container is neither changed nor destroyed.
+  std::optional<SpectrumView> spectrum() const;
   // Grouped spectrum parameters (DATA_GSPECTRUM only).
   bool get_spec_groups(int* groups, int* group_size, float* group_inc) const;
   void set_gspectrum(const char* comment, int64_t tm, float start, float inc,
@@ -216,9 +247,6 @@ class EqData {
   void set_structure(const uint8_t* bytes, int size);
   Structure get_structure(Owning owning) const;
 
-  // Internal: a number read from or written to one element, whatever its type.
-  struct Num;
-
  private:
   // Points the block's pointers at the owned storage after it changed.
   void rebind();
@@ -227,17 +255,10 @@ class EqData {
   int adopt(int type, uint32_t count, const std::vector<uint8_t>& part);
   // Makes the value a scalar of type from its data-part bytes.
   void set_scalar(int type, const void* bytes);
-  bool read_num(int index, Num* out) const;
-  // Writes element index if the current type can hold it; otherwise the value
-  // becomes scalar_type (index 0) or array_type (index > 0).
-  void write_num(int index, const Num& value, int scalar_type, int array_type);
   // Text of element index (the whole value for index 0 of a scalar).
   std::string get_string_element_(int index) const;
   std::string header_block_() const;
   std::string get_string_arg_(int index) const;
-  // Spectra, grouped spectra, MDA and byte arrays from their text form.
-  int set_from_header_text_(std::string_view text);
-  static int parse_hex_byte_(char hi, char lo);  // -1 when no hex pair
 
   EqDataBlock blk_{};
   std::vector<uint64_t> store_;  // owned value bytes (8-byte aligned)
@@ -245,6 +266,7 @@ class EqData {
   std::string error_text_;
 
   friend class Codec;
+  friend struct ElementNumbers;  // writes one element's number (eqdata.cpp)
 };
 
 template <> int EqData::get_value<int>() const;
