@@ -61,10 +61,7 @@ bool wait_until(Condition condition, std::chrono::milliseconds timeout) {
 
 // A channel's value as a second client reads it directly from the server.
 std::string read_channel(const ServerProcess& server, const std::string& address) {
-  vanto::EqCall call;
-  vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
-  vanto::EqData in, out;
-  call.get(&adr, &in, &out);
+  const vanto::EqData out = server.read(address);
   return out.error() == 0 ? out.get_string() : "";
 }
 

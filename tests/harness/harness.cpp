@@ -425,6 +425,18 @@ int ServerProcess::port() const { return impl_->port; }
 
 std::string ServerProcess::ens() const { return "127.0.0.1:" + std::to_string(impl_->port); }
 
+std::string ServerProcess::direct(const std::string& channel) const {
+  return "vanto://" + ens() + "/" + channel;
+}
+
+vanto::EqData ServerProcess::read(const std::string& channel) const {
+  vanto::EqCall call;
+  vanto::EqAdr adr(direct(channel));
+  vanto::EqData in, out;
+  [[maybe_unused]] const int code = call.get(&adr, &in, &out);  // out.error() holds it too
+  return out;
+}
+
 void ServerProcess::stop() {
   if (!impl_->child) return;
   impl_->child->signal(SIGTERM);

@@ -61,20 +61,9 @@ class LimitsTest : public ::testing::Test {
     return run_program(program, args, "", {{"VANTO_ENS", server_->ens()}, {"TERM", "dumb"}},
                        180s);
   }
-  static std::string direct(const std::string& address) {
-    return "vanto://127.0.0.1:" + std::to_string(server_->port()) + "/" + address;
-  }
-  // The channel as a second client reads it.
-  static void read(const std::string& address, vanto::EqData& out) {
-    vanto::EqCall call;
-    vanto::EqAdr adr(direct(address));
-    vanto::EqData in;
-    call.get(&adr, &in, &out);
-    ASSERT_EQ(out.error(), 0) << out.error_text();
-  }
   static void write_string(const std::string& address, const std::string& text) {
     vanto::EqCall call;
-    vanto::EqAdr adr(direct(address));
+    vanto::EqAdr adr(server_->direct(address));
     vanto::EqData in, out;
     in.set_string(text.c_str());
     call.set(&adr, &in, &out);
@@ -109,8 +98,8 @@ TEST_F(LimitsTest, XmlFilesAtAndJustBelowTheBufferAreWrittenWhole) {
     EXPECT_EQ(r.out, "xml string size: " + std::to_string(size) + "\n") << size;
     if (sent_too_slowly(r)) continue;
     ASSERT_EQ(r.status, 0) << size << ": " << r.err;
-    vanto::EqData out;
-    read("LIMIT/BIG/L1/XML", out);
+    const vanto::EqData out = server_->read("LIMIT/BIG/L1/XML");
+    ASSERT_EQ(out.error(), 0) << out.error_text();
     EXPECT_EQ(out.get_string().size(), size) << size;
     EXPECT_TRUE(out.get_string() == text) << size << ": the server holds another text";
   }
@@ -145,8 +134,8 @@ TEST_F(LimitsTest, SpectrumFilesAtAndJustBelowTheBufferAreWrittenWhole) {
     EXPECT_EQ(r.err.rfind("\"time\" parameter is 0, current time will be set\n", 0), 0u) << r.err;
     if (sent_too_slowly(r)) continue;
     ASSERT_EQ(r.status, 0) << size << ": " << r.err;
-    vanto::EqData out;
-    read("LIMIT/BIG/L1/SPECTRUM", out);
+    const vanto::EqData out = server_->read("LIMIT/BIG/L1/SPECTRUM");
+    ASSERT_EQ(out.error(), 0) << out.error_text();
     ASSERT_EQ(out.length(), static_cast<int>(values.size())) << size;
     EXPECT_EQ(out.get_float(0), values.front()) << size;
     EXPECT_EQ(out.get_float(out.length() - 1), values.back()) << size;

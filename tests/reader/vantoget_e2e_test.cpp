@@ -271,8 +271,7 @@ TEST_F(Vantoget, ExitStatusesOfTheCommandLine) {
 }
 
 TEST_F(Vantoget, AddressWithServerPrefixIsReadDirectly) {
-  const std::string direct = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/" + kInt;
-  const auto r = run({"-T", "-c", direct});
+  const auto r = run({"-T", "-c", server().direct(kInt)});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_SAME_TEXT("42\t\n", r.out);
 }

@@ -298,7 +298,7 @@ TEST_F(VantogetWildcard, UnreadableExpandedNamesAreSkippedSilently) {
 
 TEST_F(VantogetWildcard, NamesOfADirectlyAddressedServerAreReadFromThatServer) {
   // The name service is out of reach: only the server in the names counts.
-  const std::string direct = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/";
+  const std::string direct = server().direct("");
   const auto r = vantotest::run_program(
       VANTOGET_PATH,
       {"-T", "-X", "-c", direct + "TEST.VAC/PUMP1/*/NAME " + direct + "TEST.SIM/SCALAR/LOC1/INT"},
