@@ -81,14 +81,6 @@ class NameService {
   ~NameService() { ::unsetenv("VANTO_ENS"); }
 };
 
-// The ENS address of a server that ran and is gone: nothing listens there.
-std::string dead_ens() {
-  ServerProcess server;
-  const std::string ens = server.ens();
-  server.stop();
-  return ens;
-}
-
 std::string joined(const std::vector<std::string>& values) {
   std::string text;
   for (const auto& v : values) text += "[" + v + "] ";

@@ -476,6 +476,13 @@ void ServerProcess::set_delay(const std::string& address, int milliseconds) {
 
 void ServerProcess::clear_faults() { impl_->fault(vanto::rpc::FaultMode::clear, "", 0, 0, 0); }
 
+std::string dead_ens() {
+  ServerProcess server;
+  const std::string ens = server.ens();
+  server.stop();
+  return ens;
+}
+
 // ------------------------------------------------------------------ ServerTest
 
 std::unique_ptr<ServerProcess> ServerTest::server_;

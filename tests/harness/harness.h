@@ -110,6 +110,9 @@ class ServerProcess {
   std::unique_ptr<Impl> impl_;
 };
 
+// The ENS address of a server that ran and is gone: nothing listens there.
+std::string dead_ens();
+
 // A field of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 if not found.
 long status_kb(int pid, const std::string& field);
 

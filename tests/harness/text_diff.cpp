@@ -1,6 +1,8 @@
 #include "text_diff.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace vantotest {
@@ -40,6 +42,11 @@ std::string text_diff(const std::string& expected, const std::string& actual) {
   }
   if (shown == 0) diff << "texts differ in their final newline\n";
   return diff.str();
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace vantotest

@@ -1,4 +1,5 @@
-// Whole-text expectations that show where two texts part, line by line.
+// Whole-text expectations that show where two texts part, line by line, and
+// the whole text of a file to hold against them.
 #pragma once
 
 #include <string>
@@ -15,6 +16,9 @@ std::vector<std::string> lines_of(const std::string& text);
 // The first differing lines of two texts, tabs shown as "\t" (empty when the
 // texts are equal).
 std::string text_diff(const std::string& expected, const std::string& actual);
+
+// Everything a file holds, byte for byte ("" when it cannot be read).
+std::string read_file(const std::string& path);
 
 }  // namespace vantotest
 

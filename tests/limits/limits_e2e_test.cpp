@@ -6,16 +6,15 @@
 // against a vantoserver whose channels accept values of these sizes.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <regex>
-#include <sstream>
 
 #include <vanto/eqadr.h>
 #include <vanto/eqcall.h>
 #include <vanto/eqdata.h>
 
 #include "harness.h"
+#include "text_diff.h"
 
 using namespace vantotest;
 using namespace std::chrono_literals;
@@ -140,13 +139,6 @@ TEST_F(LimitsTest, SpectrumFilesAtAndJustBelowTheBufferAreWrittenWhole) {
     EXPECT_EQ(out.get_float(0), values.front()) << size;
     EXPECT_EQ(out.get_float(out.length() - 1), values.back()) << size;
   }
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The entry line of the channel in a save & restore file, without the header.

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <stdlib.h>
@@ -24,6 +22,7 @@ std::string fresh_dir() {
 using vantoget::ExportFile;
 using vantoget::ExportInterval;
 using vantoget::HistoryCollection;
+using vantotest::read_file;
 
 // A reply of A_TDS points (time, value), status = index.
 std::unique_ptr<vanto::EqData> tds_chunk(const std::vector<std::pair<int64_t, float>>& points) {
@@ -34,13 +33,6 @@ std::unique_ptr<vanto::EqData> tds_chunk(const std::vector<std::pair<int64_t, fl
                    static_cast<int>(i));
   }
   return chunk;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::string time_text(int64_t t) { return vantoget::export_time_text(t); }

@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,8 @@
 #include "text_diff.h"
 
 namespace {
+
+using vantotest::read_file;
 
 const std::string kPaged = "TEST.R3/HIST/LOC1/PAGED";  // 2500 points: more than one reply
 const std::string kShort = "TEST.R3/HIST/LOC1/SHORT";  // 5 points, 500 + i
@@ -36,13 +36,6 @@ std::string local_text(int64_t seconds, const char* format) {
   return text;
 }
 #pragma GCC diagnostic pop
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string head(const std::string& name, const std::string& type) {
   return "# Address: " + name + "\n# Data Type : " + type + "\n";

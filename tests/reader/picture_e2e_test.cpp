@@ -16,22 +16,17 @@
 
 #include "array_server.h"
 #include "harness.h"
+#include "text_diff.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vantotest::read_file;
 
 const std::string kGrey = "TEST.PIC/IMAGE/LOC1/GREY";
 const std::string kTds = "TEST.R3/HIST/LOC1/TDS";
 const std::string kTsInt = "TEST.R3/HIST/LOC1/TSINT";
 const std::string kSpectrum = "TEST.R3/HIST/LOC1/SPECTRUM";
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The pixels of a PNG file as numbers, row by row: one per grey pixel, three
 // per RGB pixel.

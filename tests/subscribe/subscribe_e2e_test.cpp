@@ -99,11 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Updates>& test) { return test.param.name; });
 
 TEST(SubscribeServerDownTest, ChannelWhoseServerIsDownEndsWithStatusOne) {
-  vantotest::ServerProcess server;
-  const std::string ens = server.ens();
-  server.stop();
-  vantotest::ProgramResult r =
-      vantotest::run_program(kProgram, {"TEST.SIM/STREAM/LOC1/COUNTER"}, "", {{"VANTO_ENS", ens}});
+  vantotest::ProgramResult r = vantotest::run_program(kProgram, {"TEST.SIM/STREAM/LOC1/COUNTER"},
+                                                     "", {{"VANTO_ENS", vantotest::dead_ens()}});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Subscribing to TEST.SIM/STREAM/LOC1/COUNTER ...\n");
   EXPECT_EQ(r.err.rfind("Error 100, " + vanto::get_error_string(100) + ": ", 0), 0u) << r.err;
