@@ -44,6 +44,10 @@ std::string text_diff(const std::string& expected, const std::string& actual) {
   return diff.str();
 }
 
+std::string pad(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -17,6 +17,10 @@ std::vector<std::string> lines_of(const std::string& text);
 // texts are equal).
 std::string text_diff(const std::string& expected, const std::string& actual);
 
+// text followed by blanks up to width, as the programs fill a table cell
+// (80 characters wide unless the run asks for another width).
+std::string pad(const std::string& text, std::size_t width = 80);
+
 // Everything a file holds, byte for byte ("" when it cannot be read).
 std::string read_file(const std::string& path);
 

@@ -18,9 +18,7 @@ const std::string kSquares = "TEST.SIM/TYPES/LOC1/SPECTRUM";    // 1 4 ... 64, 0
 const std::string kIntArray = "TEST.SIM/ARRAY/LOC1/A_INT";      // 1 2 3 4
 const std::string kCamera = "TEST.SIM/CAMERA/LOC1/IMAGE_EXT";   // 16 x 8 gradient
 
-std::string pad(const std::string& text, std::size_t width = 80) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
+using vantotest::pad;
 
 std::string image_header(int aoi_w, int aoi_h, int x, int y, int w, int h, int bpp, int len) {
   return " width:" + std::to_string(aoi_w) + "(xstart:" + std::to_string(x) +

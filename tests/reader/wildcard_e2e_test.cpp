@@ -12,9 +12,7 @@
 
 namespace {
 
-std::string pad(const std::string& text, std::size_t width = 80) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
+using vantotest::pad;
 
 // The -T -H output of names that all hold the same value: the header line of
 // the names, then one value per name.

@@ -15,6 +15,7 @@
 namespace {
 
 using vantosr::SrModeOptions;
+using vantotest::pad;
 
 struct PassResult {
   std::optional<int> status;
@@ -41,10 +42,6 @@ class SrModeTest : public ::testing::Test {
     return result;
   }
 
-  static std::string padded(const std::string& text, size_t width = 80) {
-    return text + std::string(width - text.size(), ' ');
-  }
-
   srtest::ScratchDir dir_;
   SrModeOptions options_;
 };
@@ -53,7 +50,7 @@ TEST_F(SrModeTest, DisplaysFileValuesInCells) {
   PassResult r = pass();
   EXPECT_EQ(r.status, std::nullopt);
   // A tab inside a value shows as a blank: it never splits a column.
-  EXPECT_EQ(r.out, padded("42") + "\t" + padded("hello world") + "\t" + padded("1 2 3 4") + "\t\n");
+  EXPECT_EQ(r.out, pad("42") + "\t" + pad("hello world") + "\t" + pad("1 2 3 4") + "\t\n");
   EXPECT_EQ(r.err, "");
 }
 
