@@ -20,6 +20,7 @@
 #include <vanto/eqdata.h>
 
 #include "harness.h"
+#include "text_diff.h"
 
 using namespace vantotest;
 using namespace std::chrono_literals;
@@ -31,13 +32,6 @@ const std::string kCounter = "TEST.SIM/STREAM/LOC1/COUNTER";
 
 std::map<std::string, std::string> env_of(const ServerProcess& server) {
   return {{"VANTO_ENS", server.ens()}, {"TERM", "dumb"}};
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Every line of text matches line.
@@ -61,18 +55,8 @@ bool wait_until(Condition condition, std::chrono::milliseconds timeout) {
 
 // A channel's value as a second client reads it directly from the server.
 std::string read_channel(const ServerProcess& server, const std::string& address) {
-  vanto::EqCall call;
-  vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
-  vanto::EqData in, out;
-  return call.get(&adr, &in, &out) == 0 ? out.get_string() : "";
-}
-
-// The ENS address of a server that ran and is gone: nothing listens there.
-std::string dead_ens() {
-  ServerProcess server;
-  const std::string ens = server.ens();
-  server.stop();
-  return ens;
+  const vanto::EqData out = server.read(address);
+  return out.error() == 0 ? out.get_string() : "";
 }
 
 TEST(ServerDiesMidRun, ReaderLoopEndsWithTheFailedReadAndKeepsItsEarlierLines) {

@@ -65,14 +65,10 @@ class Deliveries {
   std::vector<std::string> values_;
 };
 
-std::string direct_address(const ServerProcess& server, const std::string& channel) {
-  return "vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + channel;
-}
-
 // Writes value into a channel of server, straight to its port.
 int write_int(const ServerProcess& server, const std::string& channel, int value) {
   vanto::EqCall call;
-  vanto::EqAdr adr(direct_address(server, channel));
+  vanto::EqAdr adr(server.direct(channel));
   vanto::EqData in, out;
   in.set_int(value);
   return call.set(&adr, &in, &out);
@@ -84,14 +80,6 @@ class NameService {
   explicit NameService(const std::string& ens) { ::setenv("VANTO_ENS", ens.c_str(), 1); }
   ~NameService() { ::unsetenv("VANTO_ENS"); }
 };
-
-// The ENS address of a server that ran and is gone: nothing listens there.
-std::string dead_ens() {
-  ServerProcess server;
-  const std::string ens = server.ens();
-  server.stop();
-  return ens;
-}
 
 std::string joined(const std::vector<std::string>& values) {
   std::string text;
@@ -127,7 +115,7 @@ TEST(ServerRestart, SubscriptionToADirectAddressReturnsToItsHostAndPort) {
   ServerProcess server;
   // No name service: the renewed subscription must go where the address says.
   const NameService ens(dead_ens());
-  expect_updates_across_restart(server, direct_address(server, kInt));
+  expect_updates_across_restart(server, server.direct(kInt));
 }
 
 TEST(ServerRestart, SubscriptionSurvivesTwoRestarts) {
@@ -156,7 +144,7 @@ TEST(ServerRestart, SubscriptionEndsWhileItsServerStaysDown) {
   vanto::Subscription subscription = call->subscribe(vanto::EqAdr(kInt), seen->callback());
   subscription.established().get();
   ASSERT_TRUE(seen->wait_for(0, {"42"}, 30s));
-  const std::string channel = direct_address(*server, kInt);
+  const std::string channel = server->direct(kInt);
   server->stop();
   // A write fails after its time-out: by then the subscription has seen
   // its connection go.

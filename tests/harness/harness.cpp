@@ -425,6 +425,18 @@ int ServerProcess::port() const { return impl_->port; }
 
 std::string ServerProcess::ens() const { return "127.0.0.1:" + std::to_string(impl_->port); }
 
+std::string ServerProcess::direct(const std::string& channel) const {
+  return "vanto://" + ens() + "/" + channel;
+}
+
+vanto::EqData ServerProcess::read(const std::string& channel) const {
+  vanto::EqCall call;
+  vanto::EqAdr adr(direct(channel));
+  vanto::EqData in, out;
+  [[maybe_unused]] const int code = call.get(&adr, &in, &out);  // out.error() holds it too
+  return out;
+}
+
 void ServerProcess::stop() {
   if (!impl_->child) return;
   impl_->child->signal(SIGTERM);
@@ -463,6 +475,13 @@ void ServerProcess::set_delay(const std::string& address, int milliseconds) {
 }
 
 void ServerProcess::clear_faults() { impl_->fault(vanto::rpc::FaultMode::clear, "", 0, 0, 0); }
+
+std::string dead_ens() {
+  ServerProcess server;
+  const std::string ens = server.ens();
+  server.stop();
+  return ens;
+}
 
 // ------------------------------------------------------------------ ServerTest
 

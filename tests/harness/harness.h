@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <vanto/vanto.h>
 
 namespace vantotest {
 
@@ -81,6 +82,12 @@ class ServerProcess {
 
   int port() const;
   std::string ens() const;  // "127.0.0.1:<port>", the value for VANTO_ENS
+  // "vanto://127.0.0.1:<port>/<channel>": the channel on this server, asked
+  // directly, not through the name service.
+  std::string direct(const std::string& channel) const;
+  // The channel as a second client reads it directly from this server: its
+  // value, or error() and error_text() of the failed read.
+  vanto::EqData read(const std::string& channel) const;
   void stop();              // SIGTERM and wait
   // Stops the server (if it runs) and starts it again with the same settings
   // on the same port; throws when it does not come up.
@@ -102,6 +109,9 @@ class ServerProcess {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// The ENS address of a server that ran and is gone: nothing listens there.
+std::string dead_ens();
 
 // A field of /proc/<pid>/status in kB ("VmRSS", "VmHWM"); -1 if not found.
 long status_kb(int pid, const std::string& field);

@@ -6,16 +6,15 @@
 // against a vantoserver whose channels accept values of these sizes.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <regex>
-#include <sstream>
 
 #include <vanto/eqadr.h>
 #include <vanto/eqcall.h>
 #include <vanto/eqdata.h>
 
 #include "harness.h"
+#include "text_diff.h"
 
 using namespace vantotest;
 using namespace std::chrono_literals;
@@ -61,19 +60,9 @@ class LimitsTest : public ::testing::Test {
     return run_program(program, args, "", {{"VANTO_ENS", server_->ens()}, {"TERM", "dumb"}},
                        180s);
   }
-  static std::string direct(const std::string& address) {
-    return "vanto://127.0.0.1:" + std::to_string(server_->port()) + "/" + address;
-  }
-  // The channel as a second client reads it.
-  static void read(const std::string& address, vanto::EqData& out) {
-    vanto::EqCall call;
-    vanto::EqAdr adr(direct(address));
-    vanto::EqData in;
-    ASSERT_EQ(call.get(&adr, &in, &out), 0) << out.error_text();
-  }
   static void write_string(const std::string& address, const std::string& text) {
     vanto::EqCall call;
-    vanto::EqAdr adr(direct(address));
+    vanto::EqAdr adr(server_->direct(address));
     vanto::EqData in, out;
     in.set_string(text.c_str());
     ASSERT_EQ(call.set(&adr, &in, &out), 0) << out.error_text();
@@ -107,8 +96,8 @@ TEST_F(LimitsTest, XmlFilesAtAndJustBelowTheBufferAreWrittenWhole) {
     EXPECT_EQ(r.out, "xml string size: " + std::to_string(size) + "\n") << size;
     if (sent_too_slowly(r)) continue;
     ASSERT_EQ(r.status, 0) << size << ": " << r.err;
-    vanto::EqData out;
-    read("LIMIT/BIG/L1/XML", out);
+    const vanto::EqData out = server_->read("LIMIT/BIG/L1/XML");
+    ASSERT_EQ(out.error(), 0) << out.error_text();
     EXPECT_EQ(out.get_string().size(), size) << size;
     EXPECT_TRUE(out.get_string() == text) << size << ": the server holds another text";
   }
@@ -143,19 +132,12 @@ TEST_F(LimitsTest, SpectrumFilesAtAndJustBelowTheBufferAreWrittenWhole) {
     EXPECT_EQ(r.err.rfind("\"time\" parameter is 0, current time will be set\n", 0), 0u) << r.err;
     if (sent_too_slowly(r)) continue;
     ASSERT_EQ(r.status, 0) << size << ": " << r.err;
-    vanto::EqData out;
-    read("LIMIT/BIG/L1/SPECTRUM", out);
+    const vanto::EqData out = server_->read("LIMIT/BIG/L1/SPECTRUM");
+    ASSERT_EQ(out.error(), 0) << out.error_text();
     ASSERT_EQ(out.length(), static_cast<int>(values.size())) << size;
     EXPECT_EQ(out.get_float(0), values.front()) << size;
     EXPECT_EQ(out.get_float(out.length() - 1), values.back()) << size;
   }
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // The entry line of the channel in a save & restore file, without the header.

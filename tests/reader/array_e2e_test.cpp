@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "array_server.h"
 #include "harness.h"
 #include "text_diff.h"
 
@@ -17,9 +18,7 @@ const std::string kSquares = "TEST.SIM/TYPES/LOC1/SPECTRUM";    // 1 4 ... 64, 0
 const std::string kIntArray = "TEST.SIM/ARRAY/LOC1/A_INT";      // 1 2 3 4
 const std::string kCamera = "TEST.SIM/CAMERA/LOC1/IMAGE_EXT";   // 16 x 8 gradient
 
-std::string pad(const std::string& text, std::size_t width = 80) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
+using vantotest::pad;
 
 std::string image_header(int aoi_w, int aoi_h, int x, int y, int w, int h, int bpp, int len) {
   return " width:" + std::to_string(aoi_w) + "(xstart:" + std::to_string(x) +
@@ -91,7 +90,7 @@ TEST_F(ArrayOutput, SpectrumValuesOverTheirAxis) {
 TEST_F(ArrayOutput, SpectrumInfoLineComesBeforeTheValues) {
   const auto r = run({"-a", "-B", "-w", "3", "-c", kSpectrum});
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto lines = readertest::lines_of(r.out);
+  const auto lines = vantotest::lines_of(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
   EXPECT_EQ(lines[0], "# Address: " + kSpectrum);
   EXPECT_EQ(lines[1], "# Data Type : SPECTRUM");
@@ -106,7 +105,7 @@ TEST_F(ArrayOutput, FourIntegersAskForPartOfASpectrum) {
   // Buffer 0, from value 4 on, every value, at most 20: 25 36 49 64 from 8.
   const auto r = run({"-a", "-B", "-w", "2", "-I", "0 4 1 20", "-c", kSquares});
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto lines = readertest::lines_of(r.out);
+  const auto lines = vantotest::lines_of(r.out);
   ASSERT_EQ(lines.size(), 7u) << r.out;
   EXPECT_TRUE(std::regex_match(
       lines[2], std::regex(R"(# Spectrum info: From=8, Inc=2, Status=0, Time=\d+, #=4)")))
@@ -124,7 +123,7 @@ TEST_F(ArrayOutput, AFailedSpectrumReReadShowsItsErrorText) {
   // An offset beyond the values is refused by the server.
   const auto r = run({"-a", "-I", "0 50 1 1", "-c", kSquares});
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto lines = readertest::lines_of(r.out);
+  const auto lines = vantotest::lines_of(r.out);
   ASSERT_EQ(lines.size(), 3u) << r.out;
   EXPECT_FALSE(lines[2].empty());
 }
@@ -149,45 +148,11 @@ TEST_F(ArrayOutput, ArraysFollowThePlainValuesInTableOrder) {
                    r.out);
 }
 
-// Images of other pixel sizes, from a configuration of this test.
-class OtherImages : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    config_ = vantotest::temp_file(R"(
-[[device]]
-facility = "TEST.PIX"
-name = "IMAGE"
-locations = ["LOC1"]
-  [[device.property]]
-  name = "RGB"
-  type = "IMAGE"
-  width = 2
-  height = 2
-  bpp = 3
-  value = [1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252]
-  [[device.property]]
-  name = "WIDE"
-  type = "IMAGE"
-  width = 1
-  height = 2
-  bpp = 4
-  value = [255, 255, 255, 255, 7, 1, 0, 0]
-)",
-                                   ".toml");
-    server_ = std::make_unique<vantotest::ServerProcess>(config_);
-  }
-  static void TearDownTestSuite() { server_.reset(); }
-  static vantotest::ProgramResult run(const std::vector<std::string>& args) {
-    return vantotest::run_program(VANTOGET_PATH, args, "", {{"VANTO_ENS", server_->ens()}});
-  }
-  static std::string config_;
-  static std::unique_ptr<vantotest::ServerProcess> server_;
-};
-std::string OtherImages::config_;
-std::unique_ptr<vantotest::ServerProcess> OtherImages::server_;
+// Images of other pixel sizes (array_server.h).
+class OtherImages : public readertest::ArrayServerTest {};
 
 TEST_F(OtherImages, RgbPixelsAsThreeNumbers) {
-  const auto r = run({"-a", "-c", "TEST.PIX/IMAGE/LOC1/RGB"});
+  const auto r = run({"-a", "-c", "TEST.PIC/IMAGE/LOC1/RGB"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_SAME_TEXT(image_header(2, 2, 0, 0, 2, 2, 3, 12) +
                        "[0,0]:1,2,3\t\n[0,1]:4,5,6\t[1,0]:7,8,9\t[1,1]:250,251,252\t\n",
@@ -195,7 +160,7 @@ TEST_F(OtherImages, RgbPixelsAsThreeNumbers) {
 }
 
 TEST_F(OtherImages, FourBytePixelsAsSignedNumbers) {
-  const auto r = run({"-a", "-c", "TEST.PIX/IMAGE/LOC1/WIDE"});
+  const auto r = run({"-a", "-c", "TEST.PIC/IMAGE/LOC1/WIDE"});
   EXPECT_EQ(r.status, 0) << r.err;
   // Little-endian host: ff ff ff ff is -1, 07 01 00 00 is 263.
   EXPECT_SAME_TEXT(image_header(1, 2, 0, 0, 1, 2, 4, 8) + "[0,0]:-1\t\n[1,0]:263\t\n", r.out);

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <stdlib.h>
@@ -24,6 +22,7 @@ std::string fresh_dir() {
 using vantoget::ExportFile;
 using vantoget::ExportInterval;
 using vantoget::HistoryCollection;
+using vantotest::read_file;
 
 // A reply of A_TDS points (time, value), status = index.
 std::unique_ptr<vanto::EqData> tds_chunk(const std::vector<std::pair<int64_t, float>>& points) {
@@ -34,13 +33,6 @@ std::unique_ptr<vanto::EqData> tds_chunk(const std::vector<std::pair<int64_t, fl
                    static_cast<int>(i));
   }
   return chunk;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::string time_text(int64_t t) { return vantoget::export_time_text(t); }
@@ -116,7 +108,7 @@ TEST_F(Export, GridHoldsValuesAcrossEmptyStepsAndAveragesSkippedPoints) {
 TEST_F(Export, AtMostOneHundredThousandDataLines) {
   collection.chunks.push_back(tds_chunk({{0, 1}, {150000, 2}, {300000, 3}}));
   const std::string text = exported("cap.txt", {0, 300000, 1});
-  const auto lines = readertest::lines_of(text);
+  const auto lines = vantotest::lines_of(text);
   ASSERT_EQ(lines.size(), 3u + 100000u);
   EXPECT_EQ(lines[2], "# TDS array length = 100000");
   EXPECT_EQ(lines.back(), time_text(99999) + "\t99999\t1\t0");
@@ -130,7 +122,7 @@ TEST_F(Export, AtMostOneHundredThousandDataLines) {
   ASSERT_EQ(many->set_from_string(points), 0);
   collection.chunks.clear();
   collection.chunks.push_back(std::move(many));
-  EXPECT_EQ(readertest::lines_of(exported("many.dat", {0, 200000, 0})).size(), 100000u);
+  EXPECT_EQ(vantotest::lines_of(exported("many.dat", {0, 200000, 0})).size(), 100000u);
 }
 
 TEST_F(Export, SpectrumHeaderAndValues) {

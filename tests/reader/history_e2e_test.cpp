@@ -1,69 +1,28 @@
 // vantoget end to end: history readout (-i, -j, default), its line forms and
-// the text export of -g 2, against a vantoserver with histories of its own.
-//
-// The histories are pre-filled with one point every 1000 s ending 1000 s
-// before the server started, from a counter: point i of PAGED holds 10000 + i.
-// The server adds one live point at start and none for the next 1000 s.
+// the text export of -g 2, against a vantoserver with histories
+// (array_server.h): point i of PAGED holds 10000 + i, one every 1000 s.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "array_server.h"
 #include "harness.h"
 #include "text_diff.h"
 
 namespace {
+
+using vantotest::read_file;
 
 const std::string kPaged = "TEST.R3/HIST/LOC1/PAGED";  // 2500 points: more than one reply
 const std::string kShort = "TEST.R3/HIST/LOC1/SHORT";  // 5 points, 500 + i
 const std::string kTsInt = "TEST.R3/HIST/LOC1/TSINT";  // 5 points, 100 + i
 const std::string kGaps = "TEST.R3/HIST/LOC1/GAPS";    // 3 points 150000 s apart
 const std::string kSpectrum = "TEST.R3/HIST/LOC1/SPECTRUM";
-
-const char* kConfig = R"(
-[server]
-event_rate = 10.0
-
-[[device]]
-facility = "TEST.R3"
-name = "HIST"
-locations = ["LOC1"]
-  [[device.property]]
-  name = "PAGED"
-  type = "A_TDS"
-  dynamic = "counter"
-  offset = 10000.0
-  history = { capacity = 10000, period = 1000, prefill = 2500 }
-  [[device.property]]
-  name = "SHORT"
-  type = "A_TDS"
-  dynamic = "counter"
-  offset = 500.0
-  history = { capacity = 100, period = 1000, prefill = 5 }
-  [[device.property]]
-  name = "TSINT"
-  type = "A_TS_INT"
-  dynamic = "counter"
-  offset = 100.0
-  history = { capacity = 100, period = 1000, prefill = 5 }
-  [[device.property]]
-  name = "GAPS"
-  type = "A_TDS"
-  dynamic = "counter"
-  history = { capacity = 10, period = 150000, prefill = 3 }
-  [[device.property]]
-  name = "SPECTRUM"
-  type = "SPECTRUM"
-  value = [10, 20, 30]
-  start = 1.5
-  increment = 0.5
-)";
 
 // The formats are the tests' own literals, passed on.
 #pragma GCC diagnostic push
@@ -78,28 +37,21 @@ std::string local_text(int64_t seconds, const char* format) {
 }
 #pragma GCC diagnostic pop
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string head(const std::string& name, const std::string& type) {
   return "# Address: " + name + "\n# Data Type : " + type + "\n";
 }
 
-class History : public ::testing::Test {
+class History : public readertest::ArrayServerTest {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<vantotest::ServerProcess>(vantotest::temp_file(kConfig, ".toml"));
+    ArrayServerTest::SetUpTestSuite();
     newest_ = 0;  // each suite has a server (and so a history) of its own
     live_line_.clear();
     // The newest pre-filled point of PAGED, and the live one after it.
     const std::regex last_prefilled(R"((\d+) 12499 0)");
     for (int attempt = 0; attempt < 100 && live_line_.empty(); ++attempt) {
       const auto r = run({"-a", "-c", kPaged});
-      const auto lines = readertest::lines_of(r.out);
+      const auto lines = vantotest::lines_of(r.out);
       std::smatch m;
       for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
         if (std::regex_match(lines[i], m, last_prefilled)) {
@@ -108,11 +60,6 @@ class History : public ::testing::Test {
         }
       }
     }
-  }
-  static void TearDownTestSuite() { server_.reset(); }
-
-  static vantotest::ProgramResult run(const std::vector<std::string>& args) {
-    return vantotest::run_program(VANTOGET_PATH, args, "", {{"VANTO_ENS", server_->ens()}});
   }
   // Time of pre-filled point i of a history of n points.
   static int64_t time_of(int i, int n = 2500) { return newest_ - int64_t{n - 1 - i} * 1000; }
@@ -132,13 +79,9 @@ class History : public ::testing::Test {
     ASSERT_FALSE(live_line_.empty()) << "the history never got its live point";
   }
 
-  static std::unique_ptr<vantotest::ServerProcess> server_;
-  static int64_t newest_;
-  static std::string live_line_;
+  static inline int64_t newest_ = 0;
+  static inline std::string live_line_;
 };
-std::unique_ptr<vantotest::ServerProcess> History::server_;
-int64_t History::newest_ = 0;
-std::string History::live_line_;
 
 TEST_F(History, IntervalOverTwoPagesPrintsEveryPointOnceOldestFirst) {
   const auto r = run({"-a", "-i", interval(time_of(0), time_of(2499)), "-c", kPaged});
@@ -291,7 +234,7 @@ TEST_F(HistoryExport, SeveralChannelsOfOneRunShareTheFileInTableOrder) {
                       interval(time_of(2498), time_of(2499)), "-c",
                       kPaged + " " + kSpectrum + " " + kShort});
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto lines = readertest::lines_of(read_file(dir + "/two.txt"));
+  const auto lines = vantotest::lines_of(read_file(dir + "/two.txt"));
   const std::vector<std::string> before = {
       "# Address : " + kPaged, "# Data Type : A_TDS", "# TDS array length = 2",
       paged_line(2498).substr(0, paged_line(2498).size() - 1),
@@ -352,7 +295,7 @@ TEST_F(HistoryExport, AtMostOneHundredThousandLines) {
   const auto r = run({"-a", "-g", "2", "-e", "1", "-F", "cap.txt", "-P", dir, "-i",
                       interval(first, first + 300000), "-c", kGaps});
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto lines = readertest::lines_of(read_file(dir + "/cap.txt"));
+  const auto lines = vantotest::lines_of(read_file(dir + "/cap.txt"));
   ASSERT_EQ(lines.size(), 100003u);
   EXPECT_EQ(lines[2], "# TDS array length = 100000");
   EXPECT_EQ(lines.back(), local_text(first + 99999, "\"%H:%M.%S %e. %b. %Y 0 ms\"") + "\t" +

@@ -1,6 +1,6 @@
 // vantoget end to end: --png and --svg against a vantoserver with images of
-// every pixel size and histories of its own. What a picture shows is checked
-// against what the same run prints with -a.
+// every pixel size and histories (array_server.h). What a picture shows is
+// checked against what the same run prints with -a.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <unistd.h>
@@ -14,89 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "array_server.h"
 #include "harness.h"
+#include "text_diff.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-const char* kConfig = R"(
-[[device]]
-facility = "TEST.PIC"
-name = "IMAGE"
-locations = ["LOC1"]
-  [[device.property]]
-  name = "GREY"
-  type = "IMAGE"
-  width = 5
-  height = 3
-  bpp = 1
-  pattern = "gradient"
-  [[device.property]]
-  name = "GREY16"
-  type = "IMAGE"
-  width = 2
-  height = 2
-  bpp = 2
-  value = [1, 0, 255, 255, 0, 1, 52, 18]
-  [[device.property]]
-  name = "RGB"
-  type = "IMAGE"
-  width = 2
-  height = 2
-  bpp = 3
-  value = [1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252]
-  [[device.property]]
-  name = "RGBX"
-  type = "IMAGE"
-  width = 1
-  height = 2
-  bpp = 4
-  value = [255, 128, 7, 0, 7, 1, 0, 9]
-  [[device.property]]
-  name = "HUGE"
-  type = "IMAGE"
-  width = 1000001
-  height = 1
-  bpp = 1
-  pattern = "gradient"
-  [[device.property]]
-  name = "INT"
-  type = "INT"
-  value = 3
-
-[[device]]
-facility = "TEST.PIC"
-name = "HIST"
-locations = ["LOC1"]
-  [[device.property]]
-  name = "TDS"
-  type = "A_TDS"
-  dynamic = "counter"
-  history = { capacity = 100, period = 1000, prefill = 40 }
-  [[device.property]]
-  name = "TSINT"
-  type = "A_TS_INT"
-  dynamic = "counter"
-  history = { capacity = 100, period = 1000, prefill = 7 }
-  [[device.property]]
-  name = "SPECTRUM"
-  type = "SPECTRUM"
-  value = [10, 20, 30]
-  start = 1.5
-  increment = 0.5
-)";
+using vantotest::read_file;
 
 const std::string kGrey = "TEST.PIC/IMAGE/LOC1/GREY";
-const std::string kTds = "TEST.PIC/HIST/LOC1/TDS";
-const std::string kSpectrum = "TEST.PIC/HIST/LOC1/SPECTRUM";
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+const std::string kTds = "TEST.R3/HIST/LOC1/TDS";
+const std::string kTsInt = "TEST.R3/HIST/LOC1/TSINT";
+const std::string kSpectrum = "TEST.R3/HIST/LOC1/SPECTRUM";
 
 // The pixels of a PNG file as numbers, row by row: one per grey pixel, three
 // per RGB pixel.
@@ -165,22 +95,13 @@ std::vector<std::size_t> printed_points(const std::string& out) {
   return counts;
 }
 
-class Pictures : public ::testing::Test {
+class Pictures : public readertest::ArrayServerTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<vantotest::ServerProcess>(vantotest::temp_file(kConfig, ".toml"));
-  }
-  static void TearDownTestSuite() { server_.reset(); }
-  static vantotest::ProgramResult run(const std::vector<std::string>& args) {
-    return vantotest::run_program(VANTOGET_PATH, args, "", {{"VANTO_ENS", server_->ens()}});
-  }
   static bool xml_parses(const std::string& path) {
     return vantotest::run_program("/usr/bin/xmllint", {"--noout", path}).status == 0;
   }
   const std::string dir_ = vantotest::temp_dir();
-  static std::unique_ptr<vantotest::ServerProcess> server_;
 };
-std::unique_ptr<vantotest::ServerProcess> Pictures::server_;
 
 // --- PNG: every pixel size, to a file and to standard output -------------
 
@@ -247,8 +168,7 @@ TEST_P(SvgPlot, ParsesAsXmlWithOneLinePerChannelAndOnePointPerValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Channels, SvgPlot,
-                         ::testing::Values(SvgCase{"TwoHistories",
-                                                   kTds + " TEST.PIC/HIST/LOC1/TSINT"},
+                         ::testing::Values(SvgCase{"TwoHistories", kTds + " " + kTsInt},
                                            SvgCase{"Spectrum", kSpectrum}),
                          [](const auto& param_info) { return param_info.param.name; });
 

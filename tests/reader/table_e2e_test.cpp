@@ -16,9 +16,7 @@
 
 namespace {
 
-std::string pad(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
+using vantotest::pad;
 
 // A table row: every cell but the last padded to 82, the last padded only
 // when it is "-", then a blank and a newline.

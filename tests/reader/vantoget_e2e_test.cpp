@@ -21,9 +21,7 @@ const std::string kString = "TEST.SIM/SCALAR/LOC1/STRING";    // hello world
 const std::string kLong = "TEST.SIM/SCALAR/LOC1/LONGSTRING";  // 120 x 'a'
 const std::string kArray = "TEST.SIM/ARRAY/LOC1/A_INT";       // 1 2 3 4
 
-std::string pad(const std::string& text, std::size_t width = 80) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
+using vantotest::pad;
 
 class Vantoget : public vantotest::ServerTest {
  protected:
@@ -271,8 +269,7 @@ TEST_F(Vantoget, ExitStatusesOfTheCommandLine) {
 }
 
 TEST_F(Vantoget, AddressWithServerPrefixIsReadDirectly) {
-  const std::string direct = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/" + kInt;
-  const auto r = run({"-T", "-c", direct});
+  const auto r = run({"-T", "-c", server().direct(kInt)});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_SAME_TEXT("42\t\n", r.out);
 }

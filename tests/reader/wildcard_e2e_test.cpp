@@ -12,9 +12,7 @@
 
 namespace {
 
-std::string pad(const std::string& text, std::size_t width = 80) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
+using vantotest::pad;
 
 // The -T -H output of names that all hold the same value: the header line of
 // the names, then one value per name.
@@ -298,7 +296,7 @@ TEST_F(VantogetWildcard, UnreadableExpandedNamesAreSkippedSilently) {
 
 TEST_F(VantogetWildcard, NamesOfADirectlyAddressedServerAreReadFromThatServer) {
   // The name service is out of reach: only the server in the names counts.
-  const std::string direct = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/";
+  const std::string direct = server().direct("");
   const auto r = vantotest::run_program(
       VANTOGET_PATH,
       {"-T", "-X", "-c", direct + "TEST.VAC/PUMP1/*/NAME " + direct + "TEST.SIM/SCALAR/LOC1/INT"},

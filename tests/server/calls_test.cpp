@@ -157,9 +157,7 @@ TEST_F(CallsTest, UnknownNamesAndProtocolsGiveTheirCodes) {
 }
 
 TEST_F(CallsTest, DirectAddressAndHostName) {
-  const std::string direct =
-      "vanto://127.0.0.1:" + std::to_string(server().port()) + "/TEST.SIM/SCALAR/LOC1/INT255";
-  EXPECT_EQ(get(direct).get_int(), 255);
+  EXPECT_EQ(server().read("TEST.SIM/SCALAR/LOC1/INT255").get_int(), 255);
 
   vanto::EqCall call;
   vanto::EqAdr adr("TEST.SIM/SCALAR/LOC1/INT255");

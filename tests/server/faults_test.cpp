@@ -82,8 +82,7 @@ TEST_F(FaultsTest, SlowChannelTimesOutWithUnavailServAndTheNextCallIsAnswered) {
 TEST(ServerDownTest, CallsToAStoppedServerGiveUnavailServ) {
   vantotest::ServerProcess server;
   const std::string ens = server.ens();
-  const std::string direct =
-      "vanto://127.0.0.1:" + std::to_string(server.port()) + "/TEST.SIM/SCALAR/LOC1/INT255";
+  const std::string direct = server.direct("TEST.SIM/SCALAR/LOC1/INT255");
   EXPECT_EQ(get(direct).get_int(), 255);
   server.stop();
   EXPECT_FALSE(server.running());

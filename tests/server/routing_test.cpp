@@ -52,14 +52,10 @@ server = ")") + other.ens() + "\"\n";
   vanto::EqData in;
   in.set_int(99);
   ASSERT_EQ(servertest::set(call, "OTHER.SIM/DEV/LOC/VALUE", in).error(), 0);
-  EXPECT_EQ(get("vanto://127.0.0.1:" + std::to_string(other.port()) + "/OTHER.SIM/DEV/LOC/VALUE")
-                .get_int(),
-            99);
+  EXPECT_EQ(other.read("OTHER.SIM/DEV/LOC/VALUE").get_int(), 99);
 
   // The second server asked directly does not serve the first one's facility.
-  EXPECT_EQ(get("vanto://127.0.0.1:" + std::to_string(other.port()) + "/MAIN.SIM/DEV/LOC/WHO")
-                .error(),
-            vanto::no_ens_entry);
+  EXPECT_EQ(other.read("MAIN.SIM/DEV/LOC/WHO").error(), vanto::no_ens_entry);
 }
 
 }  // namespace

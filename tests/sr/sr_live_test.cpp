@@ -13,6 +13,7 @@
 #include "harness.h"
 #include "sr_mode.h"
 #include "sr_test_files.h"
+#include "text_diff.h"
 #include "vantoutil.h"
 
 namespace {
@@ -107,16 +108,16 @@ TEST_F(SrLiveTest, SrSaveWritesAFourLineHeaderAndTheLiveValuesWithTheFileTypes) 
   engine.sr_save(target.c_str());
   EXPECT_EQ(engine.get_error(), 0);
   EXPECT_TRUE(engine.get_list().empty());  // a saved engine is emptied
-  EXPECT_EQ(read_file(target),
-            "//Save_&_Restore//\n"
-            " my snapshot ;\n"
-            // The channel that could not be read keeps its file value: the
-            // time line says that not every value is live.
-            " " + act_time.substr(0, act_time.size() - 1) +
-                " (not live: 1 of 3 values are those of the source file)\n ;\n"
-            "TEST.SIM SCALAR LOC1 INT\t2\t42\t;\n"
-            "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"
-            "TEST.SIM SCALAR LOC1 NOPE\t1\tkept 1 2\t;\n");
+  EXPECT_SAME_TEXT("//Save_&_Restore//\n"
+                   " my snapshot ;\n"
+                   // The channel that could not be read keeps its file value: the
+                   // time line says that not every value is live.
+                   " " + act_time.substr(0, act_time.size() - 1) +
+                       " (not live: 1 of 3 values are those of the source file)\n ;\n"
+                   "TEST.SIM SCALAR LOC1 INT\t2\t42\t;\n"
+                   "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"
+                   "TEST.SIM SCALAR LOC1 NOPE\t1\tkept 1 2\t;\n",
+                   read_file(target));
 
   SR reread(target.c_str());
   reread.fill_list();
@@ -147,8 +148,8 @@ TEST_F(SrLiveTest, SrSaveActualMergeRules) {
   const std::string target1 = dir_.path("merged.sr");
   merging.sr_save_actual(target1.c_str(), 0, 1);
   EXPECT_EQ(merging.get_error(), 0) << messages(merging)[0];
-  EXPECT_EQ(without_time_line(read_file(target1)),
-            "//Save_&_Restore//\n c ;\n<time>\n ;\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n");
+  EXPECT_SAME_TEXT("//Save_&_Restore//\n c ;\n<time>\n ;\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n",
+                   without_time_line(read_file(target1)));
   EXPECT_TRUE(merging.get_list().empty());
 
   SR kept(file("TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n", " <Merge_addr: //LOC1/ >\n c ;\n t ;\n").c_str());
@@ -165,8 +166,8 @@ TEST_F(SrLiveTest, SrSaveActualMergeRules) {
   empty_merge.fill_list();
   const std::string target3 = dir_.path("plain.sr");
   empty_merge.sr_save_actual(target3.c_str(), 0, 0);
-  EXPECT_EQ(without_time_line(read_file(target3)),
-            "//Save_&_Restore//\n c ;\n<time>\n ;\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n");
+  EXPECT_SAME_TEXT("//Save_&_Restore//\n c ;\n<time>\n ;\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n",
+                   without_time_line(read_file(target3)));
 
   // A file written with the merge block restores its merge address.
   SR reread(target2.c_str());
@@ -187,10 +188,10 @@ TEST_F(SrLiveTest, SrSaveActualReportsChannelsItCannotRead) {
   EXPECT_EQ(going_on.get_error(), 1);
   ASSERT_EQ(messages(going_on).size(), 1u);
   EXPECT_EQ(messages(going_on)[0].rfind("TEST.SIM/SCALAR/LOC1/NOPE error: ", 0), 0u);
-  EXPECT_EQ(without_time_line(read_file(target)),
-            "//Save_&_Restore//\n c ;\n<time>\n ;\n"
-            "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
-            "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n");
+  EXPECT_SAME_TEXT("//Save_&_Restore//\n c ;\n<time>\n ;\n"
+                   "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
+                   "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n",
+                   without_time_line(read_file(target)));
 
   // With stop the save ends at the failure and a good old file stays.
   const std::string good = dir_.write("good.sr", "//Save_&_Restore// good ; t ;\n");

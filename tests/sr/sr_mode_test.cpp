@@ -10,10 +10,12 @@
 
 #include "sr_mode.h"
 #include "sr_test_files.h"
+#include "text_diff.h"
 
 namespace {
 
 using vantosr::SrModeOptions;
+using vantotest::pad;
 
 struct PassResult {
   std::optional<int> status;
@@ -40,10 +42,6 @@ class SrModeTest : public ::testing::Test {
     return result;
   }
 
-  static std::string padded(const std::string& text, size_t width = 80) {
-    return text + std::string(width - text.size(), ' ');
-  }
-
   srtest::ScratchDir dir_;
   SrModeOptions options_;
 };
@@ -52,27 +50,28 @@ TEST_F(SrModeTest, DisplaysFileValuesInCells) {
   PassResult r = pass();
   EXPECT_EQ(r.status, std::nullopt);
   // A tab inside a value shows as a blank: it never splits a column.
-  EXPECT_EQ(r.out, padded("42") + "\t" + padded("hello world") + "\t" + padded("1 2 3 4") + "\t\n");
+  EXPECT_EQ(r.out, pad("42") + "\t" + pad("hello world") + "\t" + pad("1 2 3 4") + "\t\n");
   EXPECT_EQ(r.err, "");
 }
 
 TEST_F(SrModeTest, HeaderOnlyOnTheFirstPass) {
   options_.header_flag = true;
   options_.tab_flag = true;
-  EXPECT_EQ(pass(true).out,
-            "TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\tTEST.SIM/ARRAY/LOC1/A_INT\t\n"
-            "42\thello world\t1 2 3 4\t\n");
+  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\t"
+                   "TEST.SIM/ARRAY/LOC1/A_INT\t\n"
+                   "42\thello world\t1 2 3 4\t\n",
+                   pass(true).out);
   EXPECT_EQ(pass(false).out, "42\thello world\t1 2 3 4\t\n");
 }
 
 TEST_F(SrModeTest, NarrowCellsKeepTheTailOfNamesAndValues) {
   options_.header_flag = true;
   options_.width = 5;
-  EXPECT_EQ(pass().out,
-            "</INT\t<RING\t<_INT\t\n"
-            "42   \torld>\t 3 4>\t\n");
+  EXPECT_SAME_TEXT("</INT\t<RING\t<_INT\t\n"
+                   "42   \torld>\t 3 4>\t\n",
+                   pass().out);
   options_.width = 1;
-  EXPECT_EQ(pass().out, "<\t<\t<\t\n>\t>\t>\t\n");
+  EXPECT_SAME_TEXT("<\t<\t<\t\n>\t>\t>\t\n", pass().out);
 }
 
 TEST_F(SrModeTest, DateColumnComesFirstAndCellsFollowATab) {
@@ -102,14 +101,15 @@ TEST_F(SrModeTest, EntryCountAndEntryNames) {
   options_.atoref_flag = false;
   options_.tab_flag = true;
   options_.line_number = 3;
-  EXPECT_EQ(pass().out, "TEST.SIM/ARRAY/LOC1/A_INT\n42\thello world\t1 2 3 4\t\n");
+  EXPECT_SAME_TEXT("TEST.SIM/ARRAY/LOC1/A_INT\n42\thello world\t1 2 3 4\t\n", pass().out);
   options_.line_number = -1;
   EXPECT_EQ(pass().out, "42\thello world\t1 2 3 4\t\n");
   options_.line_number = 1;
   options_.list_flag = true;
-  EXPECT_EQ(pass().out,
-            "TEST.SIM/SCALAR/LOC1/INT\n"
-            "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   TEST.SIM/ARRAY/LOC1/A_INT   \n");
+  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\n"
+                   "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   "
+                   "TEST.SIM/ARRAY/LOC1/A_INT   \n",
+                   pass().out);
 }
 
 TEST_F(SrModeTest, SavingAFileWithoutEntriesIsReportedAsAFailure) {
@@ -120,8 +120,9 @@ TEST_F(SrModeTest, SavingAFileWithoutEntriesIsReportedAsAFailure) {
   PassResult r = pass();
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "\n");
-  EXPECT_EQ(r.err, "vantoget: file not loaded\nvantoget: the live values were not saved to " +
-                       options_.filename1 + "\n");
+  EXPECT_SAME_TEXT("vantoget: file not loaded\nvantoget: the live values were not saved to " +
+                       options_.filename1 + "\n",
+                   r.err);
   EXPECT_FALSE(std::filesystem::exists(options_.filename1));
 }
 

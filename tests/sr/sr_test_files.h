@@ -4,10 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "text_diff.h"
 
 namespace srtest {
 
@@ -37,9 +38,6 @@ class ScratchDir {
   std::string path_;
 };
 
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using vantotest::read_file;
 
 }  // namespace srtest

@@ -12,6 +12,7 @@
 
 #include "harness.h"
 #include "sr_test_files.h"
+#include "text_diff.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ class VantogetSrTest : public vantotest::ServerTest {
 TEST_F(VantogetSrTest, ShowsTheFileValues) {
   vantotest::ProgramResult r = run({"-f", file_, "-T", "-H"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\t\n42\thello\t\n");
+  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\t\n42\thello\t\n", r.out);
   EXPECT_EQ(r.err, "");
 }
 
@@ -52,7 +53,7 @@ TEST_F(VantogetSrTest, EntryCountAndEntryNames) {
 
   r = run({"-f", file_, "-n", "1", "-T"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "TEST.SIM/SCALAR/LOC1/INT\n42\thello\t\n");
+  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\n42\thello\t\n", r.out);
 
   r = run({"-f", file_, "-L"});
   EXPECT_EQ(r.status, 0);
@@ -139,9 +140,9 @@ TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
 TEST_F(VantogetSrTest, SampleFileHoldsTheDemoInstallationsValues) {
   vantotest::ProgramResult r = run({"-f", vantotest::example_path("demo.sr"), "-r", "-n", "1"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "TEST.SIM/SCALAR/LOC1/INT\n"
-            "Differences between actual and reference data : 0\n");
+  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\n"
+                   "Differences between actual and reference data : 0\n",
+                   r.out);
 }
 
 TEST_F(VantogetSrTest, FileThatCannotBeLoaded) {
@@ -149,8 +150,9 @@ TEST_F(VantogetSrTest, FileThatCannotBeLoaded) {
   vantotest::ProgramResult r = run({"-f", missing});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err,
-            "Cannot open file " + missing + "\nvantoget: " + missing + ": No such file or directory\n");
+  EXPECT_SAME_TEXT("Cannot open file " + missing + "\nvantoget: " + missing +
+                       ": No such file or directory\n",
+                   r.err);
 }
 
 }  // namespace

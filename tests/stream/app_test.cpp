@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "streamcat_app.h"
+#include "text_diff.h"
 
 using namespace streamcat;
 
@@ -92,7 +93,7 @@ TEST(Run, AListWithoutAddressesEndsAtOnceWith255) {
     o.terminal_cursor = false;
     std::ostringstream out, err;
     EXPECT_EQ(run_streamcat(o, out, err), 255);
-    EXPECT_EQ(err.str(), "0 addresses found\nno address in the list given with -c\n");
+    EXPECT_SAME_TEXT("0 addresses found\nno address in the list given with -c\n", err.str());
   }
 }
 

@@ -12,11 +12,11 @@
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include <vanto/eqdata.h>
 
 #include "harness.h"
+#include "text_diff.h"
 
 using namespace vantotest;
 using namespace std::chrono_literals;
@@ -28,22 +28,10 @@ const std::string kLoc2 = "TEST.SIM/STREAM/LOC2/COUNTER";
 // tput finds no terminal description to act on; its failure is not looked at.
 const std::map<std::string, std::string> kTerminal = {{"TERM", "dumb"}};
 
-std::string diff_note(const std::string& want, const std::string& got) {
-  return "\n--- expected ---\n" + want + "\n--- got ---\n" + got + "\n";
-}
-
 ProgramResult streamcat(const std::vector<std::string>& args,
                         std::map<std::string, std::string> env = kTerminal) {
   env.insert(kTerminal.begin(), kTerminal.end());
   return run_program(STREAMCAT, args, "", env, 60s);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
 }
 
 int count_of(const std::string& text, const std::string& needle) {
@@ -179,7 +167,7 @@ TEST_F(StreamcatE2E, LevelZeroDrawsOnlyTheSpinner) {
   size_t shown = 0;
   while (want.size() < r.out.size() && shown < frames.size()) want += frames[shown++];
   EXPECT_GE(shown, 1u);
-  EXPECT_EQ(r.out, want) << diff_note(want, r.out);
+  EXPECT_SAME_TEXT(want, r.out);
 }
 
 TEST_F(StreamcatE2E, TheCycleCountEndsTheRun) {
@@ -268,7 +256,7 @@ TEST_F(StreamcatE2E, SeventyAddressesAreListedAndSixtyFourReceived) {
       "WARNING: only first 64 channels will be used\n";
   const ProgramResult r = streamcat({"-c", list, "-n", "3", "-d", "1", "-t", "20000"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err.substr(0, listing.size()), listing) << diff_note(listing, r.err);
+  EXPECT_SAME_TEXT(listing, r.err.substr(0, listing.size()));
   EXPECT_EQ(count_of(r.err, "] Connecting to "), 64) << r.err;
 }
 
@@ -476,7 +464,7 @@ TEST_P(StreamTypes, LevelFourPrintsTheWholeValue) {
   ASSERT_FALSE(got.empty()) << r.err;
   std::string want;
   while (want.size() < got.size()) want += c.body;
-  EXPECT_EQ(got, want) << diff_note(c.body, got);
+  EXPECT_SAME_TEXT(want, got);
 }
 INSTANTIATE_TEST_SUITE_P(Types, StreamTypes,
                          ::testing::Range(0, static_cast<int>(type_cases().size())),

@@ -12,15 +12,13 @@
 #include "receive.h"
 #include "stream_message.h"
 #include "stream_state.h"
+#include "sync_buffer.h"
+#include "text_diff.h"
 
 using namespace streamcat;
 using namespace streamtest;
 
 namespace {
-
-std::string diff_note(const std::string& want, const std::string& got) {
-  return "\n--- expected ---\n" + want + "\n--- got ---\n" + got + "\n";
-}
 
 class OutputTest : public ::testing::Test {
  protected:
@@ -58,7 +56,7 @@ TEST_F(OutputTest, LevelOneShowsDelayTypeLengthIdentityAndStatus) {
   const std::string want = std::string("[CH][ 1.50 ms]  data of type ") + d->type_string() +
                            "  length:1 1700000000:250_7 stat:3\n";
   const std::string got = printed(d, 1);
-  EXPECT_EQ(got, want) << diff_note(want, got);
+  EXPECT_SAME_TEXT(want, got);
 }
 
 TEST_F(OutputTest, LevelTwoShowsTheValueTextAndTheStatusHalves) {
@@ -151,14 +149,15 @@ TEST_P(ArrayLayout, TenElementsToALineAndOneClosingNewline) {
   }
   if (n % 10 != 0) want += "\n";
   const std::string got = printed(d, 4);
-  EXPECT_EQ(got, want) << diff_note(want, got);
+  EXPECT_SAME_TEXT(want, got);
 }
 INSTANTIATE_TEST_SUITE_P(Lengths, ArrayLayout, ::testing::Values(0, 3, 10, 11, 20));
 
 TEST_F(OutputTest, ShortArraysShowTheBitPattern) {
   vanto::EqData* d = decoded(vanto::DATA_A_SHORT, 2, Bytes().put<int16_t>(-1).put<int16_t>(16));
-  EXPECT_EQ(printed(d, 4), std::string("[CH]1700000000:250_7 ") + d->type_string() +
-                               " length:2\n[0000]:-1 (0xFFFF) \t[0001]:16 (0x10) \t\n");
+  EXPECT_SAME_TEXT(std::string("[CH]1700000000:250_7 ") + d->type_string() +
+                       " length:2\n[0000]:-1 (0xFFFF) \t[0001]:16 (0x10) \t\n",
+                   printed(d, 4));
 }
 
 Bytes image(int width, int height, int aoi_width, int bpp, int ebit, uint32_t flags, int pixel_bytes) {
@@ -194,7 +193,7 @@ TEST_F(OutputTest, AnEightBitImageOfThreeByFourPixels) {
     want += field;
   }
   const std::string got = printed(d, 4);
-  EXPECT_EQ(got, want) << diff_note(want, got);
+  EXPECT_SAME_TEXT(want, got);
 }
 
 TEST_F(OutputTest, ImageWithoutAoiWidthUsesWidthAndSwapsSixteenBitPixels) {
@@ -235,7 +234,7 @@ TEST_F(OutputTest, SpectrumValuesTenToALine) {
   }
   want += "\n";
   const std::string got = printed(d, 4);
-  EXPECT_EQ(got, want) << diff_note(want, got);
+  EXPECT_SAME_TEXT(want, got);
 }
 
 TEST_F(OutputTest, MultiDimensionalValues) {

@@ -1,7 +1,6 @@
 // vantozmq_subscribe run as a program against a started vantoserver.
 #include <csignal>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include <vanto/vanto.h>
 
 #include "harness.h"
+#include "text_diff.h"
 
 namespace {
 
@@ -22,13 +22,6 @@ std::string usage_text(const std::string& argv0) {
          " <vanto_address>\n"
          "Subscribe to the given address with VANTO-over-ZeroMQ and print\n"
          "all received data packets.\n\n";
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 class SubscribeTest : public vantotest::ServerTest {};
@@ -56,7 +49,7 @@ TEST_F(SubscribeTest, UnknownFacilityEndsWithTheNameServiceError) {
   EXPECT_EQ(r.out, "Subscribing to NO.SUCH/DEV/LOC/PROP ...\n");
   const std::string head = "Error 119, " + vanto::get_error_string(119) + ": ";
   EXPECT_EQ(r.err.rfind(head, 0), 0u) << r.err;
-  EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+  EXPECT_EQ(vantotest::lines_of(r.err).size(), 1u) << r.err;
 }
 
 // A channel, the type it holds, and how many updates to wait for: a streamed
@@ -81,7 +74,7 @@ TEST_P(SubscribeUpdatesTest, PrintsWholeLinesOfIncreasingValuesUntilInterrupted)
   EXPECT_EQ(r.status, 128 + SIGINT);
   EXPECT_EQ(r.err, "");
 
-  std::vector<std::string> lines = lines_of(r.out);
+  std::vector<std::string> lines = vantotest::lines_of(r.out);
   ASSERT_GE(lines.size(), p.updates + 2u) << r.out;
   EXPECT_EQ(lines[0], "Subscribing to " + p.channel + " ...");
   EXPECT_EQ(lines[1] + "\n", kEstablished);  // before any update
@@ -106,11 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Updates>& test) { return test.param.name; });
 
 TEST(SubscribeServerDownTest, ChannelWhoseServerIsDownEndsWithStatusOne) {
-  vantotest::ServerProcess server;
-  const std::string ens = server.ens();
-  server.stop();
-  vantotest::ProgramResult r =
-      vantotest::run_program(kProgram, {"TEST.SIM/STREAM/LOC1/COUNTER"}, "", {{"VANTO_ENS", ens}});
+  vantotest::ProgramResult r = vantotest::run_program(kProgram, {"TEST.SIM/STREAM/LOC1/COUNTER"},
+                                                     "", {{"VANTO_ENS", vantotest::dead_ens()}});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Subscribing to TEST.SIM/STREAM/LOC1/COUNTER ...\n");
   EXPECT_EQ(r.err.rfind("Error 100, " + vanto::get_error_string(100) + ": ", 0), 0u) << r.err;

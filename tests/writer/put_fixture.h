@@ -34,19 +34,18 @@ class PutFixture : public ::testing::Test {
     return vantotest::run_program(program, args, "", {{"VANTO_ENS", server_->ens()}});
   }
 
-  // The value of the channel as a second client sees it.
-  std::string read_text(const std::string& address) {
-    vanto::EqCall call;
-    vanto::EqAdr adr(direct(address));
-    vanto::EqData in, out;
-    EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.error_text();
-    return out.get_string();
+  // The channel's value as a second client sees it.
+  vanto::EqData read(const std::string& address) {
+    vanto::EqData out = server_->read(address);
+    EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
+    return out;
   }
+  std::string read_text(const std::string& address) { return read(address).get_string(); }
 
   // Sets an INT channel through a second client.
   void write_int(const std::string& address, int value) {
     vanto::EqCall call;
-    vanto::EqAdr adr(direct(address));
+    vanto::EqAdr adr(server_->direct(address));
     vanto::EqData in, out;
     in.set_type(vanto::DATA_INT);
     in.set_int(value);
@@ -54,9 +53,6 @@ class PutFixture : public ::testing::Test {
   }
 
  private:
-  std::string direct(const std::string& address) const {
-    return "vanto://127.0.0.1:" + std::to_string(server_->port()) + "/" + address;
-  }
   std::unique_ptr<vantotest::ServerProcess> server_;
 };
 

@@ -15,6 +15,7 @@
 #include "put_fixture.h"
 #include "restore_from_file.h"
 #include "session.h"
+#include "text_diff.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ TEST_F(RestoreE2E, SnapshotWrittenByTheReaderIsRestoredWhole) {
   const vantotest::ProgramResult r = put({"-f", snapshot});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "11\n12\n13\n");
+  EXPECT_SAME_TEXT("11\n12\n13\n", r.out);
   for (const auto& [address, value] : channels) EXPECT_EQ(read_text(address), value) << address;
 }
 
@@ -80,7 +81,7 @@ TEST_F(RestoreE2E, ValuesOfEveryShapeKeepEveryWord) {
                          "TEST.SIM SCALAR LOC1 STRING\t3\tgood  day\t;\n"
                          "TEST.SIM SCALAR LOC1 FLOAT 2 0.75 ;\n")});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "5 6 7 8\n9 8 7\ngood  day\n0.75\n");
+  EXPECT_SAME_TEXT("5 6 7 8\n9 8 7\ngood  day\n0.75\n", r.out);
   EXPECT_EQ(read_text("TEST.SIM/SCALAR/LOC1/IIII"), "5 6 7 8");
   EXPECT_EQ(read_text("TEST.SIM/ARRAY/LOC1/A_INT"), "9 8 7");
   EXPECT_EQ(read_text("TEST.SIM/SCALAR/LOC1/STRING"), "good  day");
@@ -109,7 +110,7 @@ TEST_F(RestoreE2E, FailedEntryFailsTheRunButTheOthersAreWritten) {
                                                         "TEST.VAC PUMP2 L1 ERROR\t1\t2\t;\n")});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find(" , result.error() = "), std::string::npos) << r.err;
-  EXPECT_EQ(r.out, "1\n2\n");
+  EXPECT_SAME_TEXT("1\n2\n", r.out);
   EXPECT_EQ(read_text("TEST.VAC/PUMP1/L1/NAME"), "L1");
   EXPECT_EQ(read_text("TEST.VAC/PUMP2/L1/ERROR"), "2");
 }
@@ -201,13 +202,13 @@ TEST_F(MergeRestore, MergeLineIsUsedOnlyWithC) {
   const std::string merged = file(" <Merge_addr: ///.TARGET >\n");
   const vantotest::ProgramResult plain = put({"-f", merged});
   EXPECT_EQ(plain.status, 0) << plain.err;
-  EXPECT_EQ(plain.out, "21\n22\n");
+  EXPECT_SAME_TEXT("21\n22\n", plain.out);
   EXPECT_EQ(values("PS"), "21 22");
   EXPECT_EQ(values("PS.TARGET"), "0 0");
 
   const vantotest::ProgramResult r = put({"-C", "-f", merged});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "21\n22\n");
+  EXPECT_SAME_TEXT("21\n22\n", r.out);
   EXPECT_EQ(values("PS.TARGET"), "21 22");
 }
 
@@ -273,7 +274,7 @@ TEST_F(RestoreE2E, DelayOptionIsAcceptedInEveryForm) {
 
 // The restore itself, in this process, with the pause observed.
 TEST_F(RestoreE2E, PauseFollowsEverySuccessfulWriteOnly) {
-  const std::string host = "vanto://127.0.0.1:" + std::to_string(server().port()) + "/TEST.VAC";
+  const std::string host = server().direct("TEST.VAC");
   const std::string path =
       sr_file("//Save_&_Restore//\n c ;\n" + kTime + host + " PUMP1 L1 ERROR\t1\t1\t;\n" + host +
               " PUMP1 L1 NAME\t3\tno\t;\n" + host + " PUMP1 L2 ERROR\t1\t2\t;\n");
@@ -298,7 +299,7 @@ TEST_F(RestoreE2E, PauseFollowsEverySuccessfulWriteOnly) {
     request.delay = c.delay;
     request.pause = [&](microseconds d) { pauses.push_back(d); };
     EXPECT_EQ(vantoput::restore_from_file(session, request), 1);  // the NAME entry fails
-    EXPECT_EQ(out.str(), "1\n2\n");
+    EXPECT_SAME_TEXT("1\n2\n", out.str());
     EXPECT_EQ(pauses, c.pauses) << c.delay;
   }
 }
@@ -331,10 +332,8 @@ bool has_no_file_form(const std::string& address) {
 }
 
 vanto::EqData read_at(const vantotest::ServerProcess& server, const std::string& address) {
-  vanto::EqCall call;
-  vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server.port()) + "/" + address);
-  vanto::EqData in, out;
-  EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.error_text();
+  vanto::EqData out = server.read(address);
+  EXPECT_EQ(out.error(), 0) << address << ": " << out.error_text();
   return out;
 }
 

@@ -14,6 +14,7 @@
 #include <vanto/types.h>
 
 #include "expected_usage.h"
+#include "put_fixture.h"
 
 namespace {
 
@@ -29,28 +30,8 @@ constexpr const char* kPumpError = "TEST.VAC/PUMP1/L1/ERROR";
 
 const std::string kTimeWarning = "\"time\" parameter is 0, current time will be set\n";
 
-// Every test has a server of its own, so its writes never reach another test
-// (whether ctest runs the tests one per process or the binary runs them all).
-class VantoputE2E : public ::testing::Test {
+class VantoputE2E : public writertest::PutFixture {
  protected:
-  void SetUp() override { server_ = std::make_unique<vantotest::ServerProcess>(); }
-
-  vantotest::ServerProcess& server() { return *server_; }
-
-  ProgramResult put(const std::vector<std::string>& args) {
-    return vantotest::run_program(VANTOPUT_PATH, args, "", {{"VANTO_ENS", server_->ens()}});
-  }
-
-  // The channel's value as a second client sees it.
-  vanto::EqData read(const std::string& address) {
-    vanto::EqCall call;
-    vanto::EqAdr adr("vanto://127.0.0.1:" + std::to_string(server_->port()) + "/" + address);
-    vanto::EqData in, out;
-    EXPECT_EQ(call.get(&adr, &in, &out), 0) << address << ": " << out.error_text();
-    return out;
-  }
-  std::string read_text(const std::string& address) { return read(address).get_string(); }
-
   struct Spectrum {
     std::string comment;
     int64_t time = 0;
@@ -73,9 +54,6 @@ class VantoputE2E : public ::testing::Test {
     s.values = view->values();
     return s;
   }
-
- private:
-  std::unique_ptr<vantotest::ServerProcess> server_;
 };
 
 struct ScalarCase {
