@@ -8,6 +8,8 @@
 #include <ctime>
 #include <ostream>
 
+#include <vanto/eqdata.h>
+
 #include "cell.h"
 #include "help_text.h"
 #include "history_time.h"
@@ -168,6 +170,18 @@ Ending take_interval(const char* text, ReaderOptions& o, std::ostream& err) {
   return std::nullopt;
 }
 
+// -I: the four integers sent with an image or spectrum read, checked here so
+// that a malformed argument is refused before anything is read instead of
+// going out as zeros.
+Ending check_read_input(const char* arg, std::ostream& err) {
+  vanto::EqData input;
+  input.set_type(vanto::DATA_IIII);
+  if (input.set_from_string(arg) != 0) {
+    return refuse(err, std::string("the argument of -I is not four integers: \"") + arg + "\"");
+  }
+  return std::nullopt;
+}
+
 // The options with rules of their own; number is the argument of an option
 // of kIntegerOptions.
 Ending take_special_option(int c, const char* arg, long number, ReaderOptions& o,
@@ -245,7 +259,9 @@ Ending take_option(int c, const char* arg, ReaderOptions& o, std::ostream& out, 
     if (!fits(arg, text->limit)) return refuse(err, too_long(text->letter, text->limit));
     o.*(text->field) = arg;
     if (text->flag != nullptr) o.*(text->flag) = true;
-    return c == 'i' ? take_interval(arg, o, err) : std::nullopt;
+    if (c == 'i') return take_interval(arg, o, err);
+    if (c == 'I') return check_read_input(arg, err);
+    return std::nullopt;
   }
   long number = 0;
   if (arg != nullptr && std::strchr(kIntegerOptions, c) != nullptr) {

@@ -164,7 +164,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{{"-R", ""}, "argument of -R is not a number: \"\""},
         RefusedCase{{"-j", "0"}, "the seconds of -j are below 1: 0"},
         RefusedCase{{"-e", "-2"}, "the step of -e is negative: -2"},
-        RefusedCase{{"-u", "x"}, "the unit of -u is none of s, m, h, d, w, M, y: \"x\""}));
+        RefusedCase{{"-u", "x"}, "the unit of -u is none of s, m, h, d, w, M, y: \"x\""},
+        RefusedCase{{"-I", "0 4 x 20"}, "the argument of -I is not four integers: \"0 4 x 20\""},
+        RefusedCase{{"-I", "0 4 1"}, "the argument of -I is not four integers: \"0 4 1\""}));
 
 INSTANTIATE_TEST_SUITE_P(
     Intervals, RefusedArguments,
