@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vanto/eqdata.h"
+#include "vanto/export.h"
 
 namespace vanto {
 
@@ -27,7 +28,7 @@ struct StreamInfo {
 inline constexpr size_t kHeaderV1Size = 40;
 inline constexpr size_t kHeaderV2Size = 120;
 
-class Codec {
+class VANTO_EXPORT Codec {
  public:
   // The data part of value (its layout by value.type()); the element count
   // that belongs in the header's len field is stored in *count.

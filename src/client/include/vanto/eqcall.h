@@ -8,6 +8,7 @@
 
 #include "vanto/eqadr.h"
 #include "vanto/eqdata.h"
+#include "vanto/export.h"
 
 namespace vanto {
 
@@ -28,7 +29,7 @@ enum EqOption : int {
 // ("host:port"; unset: localhost and the default port), cached per process.
 // No answer in time (default 2000 ms) or no server gives unavail_serv (100);
 // an unknown facility or device gives no_ens_entry (119).
-class EqCall {
+class VANTO_EXPORT EqCall {
  public:
   EqCall();
   ~EqCall();
