@@ -21,11 +21,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from the binaries themselves (dpkg-shlibdeps).
-# libzmq5 is among them (libvanto links it, so every program records it);
-# naming it here too keeps it for streamcat's run-time binding, which opens
-# libzmq.so.5 by name, should that ever be the only user. vantoget's PNG
-# library is named too, so that the package says what it needs even where
-# shlibdeps is off.
+# libzmq5 is among them: libvanto links it, so every program records it,
+# streamcat too, whose RPC runs through libvanto. libzmq5 and vantoget's PNG
+# library are named here as well, so that the package says what it needs even
+# where shlibdeps is off.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libzmq5, libpng16-16")

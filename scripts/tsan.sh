@@ -10,7 +10,7 @@ build=${TSAN_BUILD_DIR:-build-tsan}
 jobs=${JOBS:-$(nproc)}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVANTO_TSAN=ON -DVANTO_TESTS=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target vantoserver streamcat vantozmq_subscribe \
-  stream_unit_tests stream_e2e_tests subscribe_e2e_test server_e2e_tests restart_e2e_tests \
+  stream_unit_tests stream_e2e_tests subscribe_e2e_tests server_e2e_tests restart_e2e_tests \
   load_e2e_tests load_client
 # libzmq is not built with ThreadSanitizer: its own hand-overs between its I/O
 # threads and the caller are invisible to it (tests/stream/tsan.supp).

@@ -34,16 +34,20 @@ done
 extra=$(ls "$prefix/include/vanto" | grep -vxF -f <(ls "$SOURCE_DIR/src/client/include/vanto"))
 [ -z "$extra" ] || fail "unexpected headers: $extra"
 
-# The example, five lines that need the headers and the library.
+# The example, a few lines that need the headers and the library: an address,
+# a value and a free function, so that each kind of exported name is used.
 cat >"$work/example.cpp" <<'CPP'
 #include <vanto/vanto.h>
 #include <iostream>
 int main() {
   vanto::EqAdr address("vanto://127.0.0.1:5600/TEST.SIM/SCALAR/LOC1/INT");
-  std::cout << address.show_adr() << ' ' << address.property() << '\n';
+  vanto::EqData value;
+  value.set_int(42);
+  std::cout << address.show_adr() << ' ' << address.property() << ' ' << value.get_string()
+            << ' ' << vanto::get_error_string(vanto::unavail_serv) << '\n';
 }
 CPP
-expected="vanto://127.0.0.1:5600/TEST.SIM/SCALAR/LOC1/INT INT"
+expected="vanto://127.0.0.1:5600/TEST.SIM/SCALAR/LOC1/INT INT 42 service unavailable"
 
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
 flags=$(pkg-config --cflags --libs vanto) || fail "pkg-config does not know vanto"

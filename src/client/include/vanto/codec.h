@@ -11,6 +11,7 @@
 
 #include "vanto/eqdata.h"
 #include "vanto/stream_view.h"
+#include "vanto/export.h"
 
 namespace vanto {
 
@@ -25,7 +26,7 @@ struct StreamInfo {
   uint32_t res1 = 0;
 };
 
-class Codec {
+class VANTO_EXPORT Codec {
  public:
   // The data part of value (its layout by value.type()); the element count
   // that belongs in the header's len field is stored in *count.

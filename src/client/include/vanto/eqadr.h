@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "vanto/export.h"
+
 namespace vanto {
 
 // An address with an optional protocol prefix. Accepted forms:
@@ -10,7 +12,7 @@ namespace vanto {
 //   vanto:F/D/L/P  rask:...  epics:...  tango:...
 //   vanto://host:port/F/D/L/P    (goes to that server directly)
 // A '*' is kept as an ordinary character; the programs expand it themselves.
-class EqAdr {
+class VANTO_EXPORT EqAdr {
  public:
   EqAdr() = default;
   explicit EqAdr(const std::string& text) { adr(text); }

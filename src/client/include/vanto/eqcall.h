@@ -8,6 +8,7 @@
 
 #include "vanto/eqadr.h"
 #include "vanto/eqdata.h"
+#include "vanto/export.h"
 
 namespace vanto {
 
@@ -23,7 +24,7 @@ enum EqOption : int {
 // handle is cancelled or destroyed, or its EqCall is destroyed, whichever
 // comes first. Movable, not copyable; a default-constructed or moved-from
 // handle holds no subscription.
-class [[nodiscard]] Subscription {
+class [[nodiscard]] VANTO_EXPORT Subscription {
  public:
   Subscription() = default;
   ~Subscription() { cancel(); }
@@ -62,7 +63,7 @@ class [[nodiscard]] Subscription {
 //
 // Every call has a reference form and a pointer form; in the pointer form a
 // null address or result gives ill_parameter.
-class EqCall {
+class VANTO_EXPORT EqCall {
  public:
   EqCall();
   ~EqCall();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vanto/export.h"
 #include "vanto/types.h"
 
 namespace vanto {
@@ -25,7 +26,7 @@ class Structure {
   const uint8_t* bytes_;
   size_t size_;
 };
-std::string to_string(const Structure& s);
+VANTO_EXPORT std::string to_string(const Structure& s);
 
 // View of DATA_MDA_FLOAT / DATA_MDA_DOUBLE.
 struct Mda {
@@ -69,7 +70,7 @@ struct SpectrumView {
 // Text forms (get_string / set_from_string) are defined per type in
 // docs/text-forms.md and round-trip. Every "get" that takes a buffer writes at
 // most size-1 characters and a NUL, and returns buf.
-class EqData {
+class VANTO_EXPORT EqData {
  public:
   EqData();
   // A container over a block that somebody else filled (the stream decoder):

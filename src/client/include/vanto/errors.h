@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "vanto/export.h"
+
 namespace vanto {
 
 // Error codes carried by EqData::error(). The numbers are shared with the
@@ -28,16 +30,16 @@ enum ErrorCodes : int {
 };
 
 // The library's fixed text for a code ("unknown error" for unknown codes).
-std::string get_error_string(int code);
+VANTO_EXPORT std::string get_error_string(int code);
 
 // A failure of the library.
-class Error : public std::runtime_error {
+class VANTO_EXPORT Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // A failure with one of the codes above.
-class ErrorCode : public Error {
+class VANTO_EXPORT ErrorCode : public Error {
  public:
   ErrorCode(int code, const std::string& message) : Error(message), code_(code) {}
   int code() const noexcept { return code_; }

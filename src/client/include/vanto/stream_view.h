@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "vanto/eqdata.h"
+#include "vanto/export.h"
 
 namespace vanto {
 
@@ -49,14 +50,14 @@ enum class HeaderFault {
 };
 
 // Reads the header of the size bytes at msg into out.
-HeaderFault read_stream_header(const uint8_t* msg, size_t size, StreamHeader& out);
+VANTO_EXPORT HeaderFault read_stream_header(const uint8_t* msg, size_t size, StreamHeader& out);
 
 // Points u at the data part data[0, size) of type with count elements (count
 // as the header gives it). Record types get their string pointers written
 // into data, as the stream format lays them out. Returns false, with why set
 // and u unchanged, when the bytes do not hold what type and count require or
 // the type is unknown.
-bool bind_data_part(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
+VANTO_EXPORT bool bind_data_part(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
                     std::string* why);
 
 }  // namespace vanto

@@ -4,15 +4,17 @@
 #include <cstdint>
 #include <string>
 
+#include "vanto/export.h"
+
 namespace vanto {
 
-struct Timestamp {
+struct VANTO_EXPORT Timestamp {
   int64_t sec = 0;
   int32_t usec = 0;
   static Timestamp now();
 };
 
 // strftime of the local time of ts with format ("" on failure).
-std::string format_localtime(const Timestamp& ts, const char* format);
+VANTO_EXPORT std::string format_localtime(const Timestamp& ts, const char* format);
 
 }  // namespace vanto
