@@ -31,7 +31,8 @@ void put(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin
 void write_seed(const std::filesystem::path& dir, const std::string& name, const Bytes& bytes) {
   std::filesystem::create_directories(dir);
   std::ofstream(dir / ("seed_" + name), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 uint8_t selector_of(int type) {

@@ -6,7 +6,7 @@ packages=(cmake g++ make pkg-config libzmq3-dev cppzmq-dev libtomlplusplus-dev
           libgtest-dev libgmock-dev libbenchmark-dev binutils procps ncurses-bin
           groff-base man-db dpkg-dev file libpng-dev libxml2-utils
           libtango-dev tango-test tango-db dbconfig-no-thanks mariadb-server iproute2
-          libca-dev libcom-dev perl)
+          libca-dev libcom-dev perl clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

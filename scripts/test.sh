@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and
+# Installs what is missing, checks that every C++ file follows .clang-format,
+# builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs every test (the fuzz corpora are
 # replayed as unit tests). Then, as a second phase, builds the threaded parts
 # with ThreadSanitizer and runs their tests (scripts/tsan.sh; VANTO_SKIP_TSAN=1
@@ -12,6 +13,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# The layout first: a file that differs from .clang-format fails the run at
+# once, before the long build.
+scripts/format-check.sh
 build=${BUILD_DIR:-build-test}
 # The EPICS base tree gives the soft IOC and the Channel Access headers that
 # Debian's libca-dev lacks; it must be there before the build looks for them.

@@ -27,7 +27,8 @@ const char* label_of(int which) {
 void BM_ValueCell(benchmark::State& state) {
   const vanto::EqData value = value_of(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    std::string cell = vantocli::tabs_to_blanks(vantocli::value_cell(vantocli::value_text(value), 18, false));
+    std::string cell =
+        vantocli::tabs_to_blanks(vantocli::value_cell(vantocli::value_text(value), 18, false));
     benchmark::DoNotOptimize(cell.data());
   }
   state.SetLabel(label_of(static_cast<int>(state.range(0))));

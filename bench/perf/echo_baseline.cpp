@@ -43,7 +43,8 @@ int serve() {
   Fd listener(::socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in addr = loopback(0);
   socklen_t length = sizeof addr;
-  if (listener.get() < 0 || ::bind(listener.get(), reinterpret_cast<sockaddr*>(&addr), length) != 0 ||
+  if (listener.get() < 0 ||
+      ::bind(listener.get(), reinterpret_cast<sockaddr*>(&addr), length) != 0 ||
       ::listen(listener.get(), 64) != 0 ||
       ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
     std::perror("echo_baseline serve");

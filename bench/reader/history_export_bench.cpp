@@ -14,7 +14,8 @@ namespace {
 // One reply of n A_TDS points, one per second, built from its text form.
 vantoget::HistoryCollection history_of(int n) {
   std::string text;
-  for (int i = 0; i < n; ++i) text += std::to_string(1700000000 + i) + " " + std::to_string(i) + " 0 ";
+  for (int i = 0; i < n; ++i)
+    text += std::to_string(1700000000 + i) + " " + std::to_string(i) + " 0 ";
   auto chunk = std::make_unique<vanto::EqData>();
   chunk->set_type(vanto::DATA_A_TDS);
   chunk->set_from_string(text);

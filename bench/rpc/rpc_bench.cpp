@@ -70,8 +70,10 @@ void measure(const std::string& address, int threads, int gets) {
     busiest = std::max(busiest, sum / 1e6);
   }
   const double per_second = static_cast<double>(all.size()) / busiest;
-  std::printf("%-34s threads %d  gets %7zu  %9.0f gets/s  median %6.1f us  p99 %7.1f us  failures %d  (wall %.2f s)\n",
-              address.c_str(), threads, all.size(), per_second, median, p99, failures, seconds);
+  std::printf(
+      "%-34s threads %d  gets %7zu  %9.0f gets/s  median %6.1f us  p99 %7.1f us  failures %d  "
+      "(wall %.2f s)\n",
+      address.c_str(), threads, all.size(), per_second, median, p99, failures, seconds);
 }
 
 // Reads `gets` times in lists of 128 with get_many, as the programs read a
@@ -107,7 +109,8 @@ int main(int argc, char** argv) {
   vantoserver::ServerOptions options;
   options.port = 0;
   std::ostringstream log;
-  vantoserver::Server server(vantoserver::load_config(VANTO_EXAMPLES_DIR "/demo.toml"), options, log);
+  vantoserver::Server server(vantoserver::load_config(VANTO_EXAMPLES_DIR "/demo.toml"), options,
+                             log);
   server.start();
   const std::string ens = "127.0.0.1:" + std::to_string(server.port());
   ::setenv("VANTO_ENS", ens.c_str(), 1);

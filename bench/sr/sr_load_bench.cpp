@@ -11,8 +11,8 @@
 namespace {
 
 std::string write_file(int entries) {
-  std::string path = "/tmp/sr_load_bench_" + std::to_string(::getpid()) + "_" +
-                     std::to_string(entries) + ".sr";
+  std::string path =
+      "/tmp/sr_load_bench_" + std::to_string(::getpid()) + "_" + std::to_string(entries) + ".sr";
   std::ofstream out(path);
   out << "//Save_&_Restore//\n bench ;\n Tue Dec  8 02:07:37 2026\n ;\n";
   for (int i = 0; i < entries; ++i) {

@@ -17,7 +17,8 @@ std::string config(int elements) {
   for (int i = 0; i < elements; ++i) values += (i ? ", " : "") + std::to_string(i % 1000);
   return "[server]\nevent_rate = 1000.0\n\n[[device]]\nfacility = \"BENCH.STREAM\"\n"
          "name = \"DEV\"\nlocation = \"L1\"\n\n[[device.property]]\nname = \"ARRAY\"\n"
-         "type = \"A_INT\"\nstream = true\nvalue = [" + values + "]\n";
+         "type = \"A_INT\"\nstream = true\nvalue = [" +
+         values + "]\n";
 }
 
 void BM_StreamcatLevelZero(benchmark::State& state) {
@@ -25,9 +26,9 @@ void BM_StreamcatLevelZero(benchmark::State& state) {
   vantotest::ServerProcess server(vantotest::temp_file(config(elements), ".toml"));
   const std::map<std::string, std::string> env = {{"VANTO_ENS", server.ens()}, {"TERM", "dumb"}};
   for (auto _ : state) {
-    const auto r = vantotest::run_program(STREAMCAT, {"-c", "BENCH.STREAM/DEV/L1/ARRAY", "-n",
-                                                      std::to_string(kMessages), "-d", "0"},
-                                          "", env);
+    const auto r = vantotest::run_program(
+        STREAMCAT, {"-c", "BENCH.STREAM/DEV/L1/ARRAY", "-n", std::to_string(kMessages), "-d", "0"},
+        "", env);
     if (r.status != 0) state.SkipWithError(r.err.c_str());
   }
   state.SetItemsProcessed(state.iterations() * kMessages);

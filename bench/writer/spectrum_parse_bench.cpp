@@ -17,8 +17,9 @@ std::string value_lines(int count) {
 
 void header_spectrum(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
-  const std::string text = "#comment=bench, start=0, increment=1, status=0, points=" +
-                           std::to_string(count) + ", time=1\n" + value_lines(count);
+  const std::string text =
+      "#comment=bench, start=0, increment=1, status=0, points=" + std::to_string(count) +
+      ", time=1\n" + value_lines(count);
   for (auto _ : state) {
     std::ostringstream err;
     const auto parse = vantoput::parse_header_spectrum(text, err);
@@ -31,8 +32,7 @@ void header_spectrum(benchmark::State& state) {
 
 void preformatted_spectrum(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
-  const std::string text =
-      "1 0 1 0\nbench\n" + std::to_string(count) + "\n\n" + value_lines(count);
+  const std::string text = "1 0 1 0\nbench\n" + std::to_string(count) + "\n\n" + value_lines(count);
   for (auto _ : state) {
     std::ostringstream out, err;
     const auto parse = vantoput::parse_preformatted_spectrum(text, out, err);
@@ -44,7 +44,11 @@ void preformatted_spectrum(benchmark::State& state) {
 }
 
 BENCHMARK(header_spectrum)->Arg(1000)->Arg(100'000)->Arg(600'000)->Unit(benchmark::kMillisecond);
-BENCHMARK(preformatted_spectrum)->Arg(1000)->Arg(100'000)->Arg(600'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(preformatted_spectrum)
+    ->Arg(1000)
+    ->Arg(100'000)
+    ->Arg(600'000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

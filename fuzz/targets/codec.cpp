@@ -27,8 +27,7 @@ void check_round_trip(const vanto::EqData& value) {
   if (vanto::Codec::decode_data(again, value.type(), count, bytes.data(), bytes.size()) != 0)
     std::abort();
   uint32_t count_again = 0;
-  if (vanto::Codec::encode_data(again, &count_again) != bytes || count_again != count)
-    std::abort();
+  if (vanto::Codec::encode_data(again, &count_again) != bytes || count_again != count) std::abort();
 }
 
 }  // namespace

@@ -14,8 +14,7 @@ void check(const vantoput::RestoreFile& file) {
   // The fixed sizes hold for whatever is accepted.
   if (file.entries.size() > vantoput::kRestoreEntriesMax) std::abort();
   for (const auto& entry : file.entries)
-    if (entry.chn.empty() || entry.value.empty() ||
-        entry.value.find('\0') != std::string::npos)
+    if (entry.chn.empty() || entry.value.empty() || entry.value.find('\0') != std::string::npos)
       std::abort();
 }
 

@@ -84,9 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vantofuzz::FuzzInput input(data, size);
   auto frames = request_frames(input);
   // A request with a well-formed header is always answered, exactly once.
-  const bool answerable =
-      frames.size() >= 1 &&
-      vanto::rpc::read_header<vanto::rpc::RequestHeader>(frames[0].data(), frames[0].size());
+  const bool answerable = frames.size() >= 1 && vanto::rpc::read_header<vanto::rpc::RequestHeader>(
+                                                    frames[0].data(), frames[0].size());
   if (!zmq::send_multipart(s.client, frames, zmq::send_flags::dontwait)) return 0;
   // A loop of its own per input: fault settings of one input never reach the next.
   vantoserver::RequestLoop loop(s.router, s.service, s.log, /*allow_faults=*/true);

@@ -24,7 +24,8 @@ std::ostream& discard() {
 streamcat::MessagePart make_part(const std::vector<uint8_t>& bytes) {
   streamcat::MessagePart part(new zmq_msg_t);
   streamcat::lib_zmq_msg_init_size(part.get(), bytes.size());
-  if (!bytes.empty()) std::memcpy(streamcat::lib_zmq_msg_data(part.get()), bytes.data(), bytes.size());
+  if (!bytes.empty())
+    std::memcpy(streamcat::lib_zmq_msg_data(part.get()), bytes.data(), bytes.size());
   return part;
 }
 
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Up to three parts: the first two lengths come first, the last part takes the rest.
   const int count = input.take<uint8_t>() % 3 + 1;
   streamcat::MessageParts parts;
-  for (int i = 1; i < count; ++i) parts.push_back(make_part(input.take_bytes(input.take<uint16_t>())));
+  for (int i = 1; i < count; ++i)
+    parts.push_back(make_part(input.take_bytes(input.take<uint16_t>())));
   parts.push_back(make_part(input.rest()));
 
   streamcat::chan channel;

@@ -150,9 +150,8 @@ std::vector<uint8_t> gspectrum_part(const GSpectrumRec& f, std::string_view comm
   return w.take();
 }
 
-std::vector<uint8_t> image_part(const IMH& header, int64_t seconds, int64_t micros,
-                                int32_t status, std::string_view comment, const uint8_t* pixels,
-                                size_t count) {
+std::vector<uint8_t> image_part(const IMH& header, int64_t seconds, int64_t micros, int32_t status,
+                                std::string_view comment, const uint8_t* pixels, size_t count) {
   // The comment ends at its first NUL on the wire.
   comment = comment.substr(0, std::min(comment.size(), comment.find('\0')));
   Writer w(kImageCommentOffset + comment.size() + 1 + count);
@@ -165,8 +164,8 @@ std::vector<uint8_t> image_part(const IMH& header, int64_t seconds, int64_t micr
   return w.take();
 }
 
-std::vector<uint8_t> bytes2d_part(int32_t x_dim, int32_t y_dim, int32_t x_offset,
-                                  int32_t y_offset, int32_t option, const uint8_t* bytes) {
+std::vector<uint8_t> bytes2d_part(int32_t x_dim, int32_t y_dim, int32_t x_offset, int32_t y_offset,
+                                  int32_t option, const uint8_t* bytes) {
   const size_t n = x_dim > 0 && y_dim > 0 ? size_t(x_dim) * size_t(y_dim) : 0;
   Writer w(kByteDataOffset + n);
   w.put(x_dim > 0 ? x_dim : 0);
@@ -208,10 +207,11 @@ std::string text_of(const EqDataBlock& b) {
 uint32_t count_of(const EqDataBlock& b) {
   const auto& u = b.data_u;
   switch (shape_of(u.data_sel)) {
-    case Shape::fixed_array: case Shape::ustr: case Shape::ts_ustr: case Shape::ts_xyzs:
-      return u.d_array.ptr ? u.d_array.length : 0;
-    case Shape::xyzs:
-      return u.data_sel == DATA_XYZS ? 1 : (u.d_array.ptr ? u.d_array.length : 0);
+    case Shape::fixed_array:
+    case Shape::ustr:
+    case Shape::ts_ustr:
+    case Shape::ts_xyzs: return u.d_array.ptr ? u.d_array.length : 0;
+    case Shape::xyzs: return u.data_sel == DATA_XYZS ? 1 : (u.d_array.ptr ? u.d_array.length : 0);
     case Shape::spectrum: return u.d_spectrum.values ? u.d_spectrum.count : 0;
     case Shape::gspectrum: return u.d_gspectrum.values ? u.d_gspectrum.count : 0;
     case Shape::image: return u.d_image.pixels.ptr ? u.d_image.pixels.length : 0;
@@ -324,7 +324,8 @@ bool bind_records(DataPair& pair, uint32_t count, uint8_t* data, size_t size, si
 bool bind_scalar(EqDataBlock::DataU& u, int type, const uint8_t* data, size_t size,
                  std::string* why) {
   const size_t n = scalar_size(type);
-  if (size < n) return fail(why, "value of " + std::to_string(n) + " bytes, got " + std::to_string(size));
+  if (size < n)
+    return fail(why, "value of " + std::to_string(n) + " bytes, got " + std::to_string(size));
   std::memcpy(&u.d_int, data, n);
   return true;
 }
@@ -439,8 +440,7 @@ bool bind_shape(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, 
     case Shape::scalar: return bind_scalar(u, type, data, size, why);
     case Shape::text: return bind_text(u, data, size, why);
     case Shape::fixed_array: return bind_fixed_array(u, type, count, data, size, why);
-    case Shape::ustr:
-      return bind_records(u.d_array, count, data, size, kUstrRecord, 24, 32, why);
+    case Shape::ustr: return bind_records(u.d_array, count, data, size, kUstrRecord, 24, 32, why);
     case Shape::ts_ustr:
       return bind_records(u.d_array, count, data, size, kTsUstrRecord, 16 + 24, 16 + 32, why);
     case Shape::ts_xyzs:
@@ -527,7 +527,8 @@ std::vector<uint8_t> encode_bytes2d(const ByteRec& r, uint32_t n) {
 }
 
 std::vector<uint8_t> encode_mda(const MdaRec& m, int type, uint32_t n) {
-  return mda_part(m.dimn, m.dims, comment_of(static_cast<const char*>(m.comment.ptr), m.comment.length),
+  return mda_part(m.dimn, m.dims,
+                  comment_of(static_cast<const char*>(m.comment.ptr), m.comment.length),
                   m.values.ptr, n, type == DATA_MDA_DOUBLE);
 }
 
@@ -535,10 +536,13 @@ std::vector<uint8_t> encode_mda(const MdaRec& m, int type, uint32_t n) {
 // fields count their elements, the element count otherwise.
 uint32_t header_count(const EqDataBlock& b) {
   switch (shape_of(b.data_u.data_sel)) {
-    case Shape::empty: case Shape::unknown: return 0;
-    case Shape::scalar: case Shape::text: case Shape::spectrum: case Shape::gspectrum:
-    case Shape::mda:
-      return 1;
+    case Shape::empty:
+    case Shape::unknown: return 0;
+    case Shape::scalar:
+    case Shape::text:
+    case Shape::spectrum:
+    case Shape::gspectrum:
+    case Shape::mda: return 1;
     default: return count_of(b);
   }
 }
@@ -551,12 +555,14 @@ std::vector<uint8_t> encode_block(const EqDataBlock& b, uint32_t* count) {
   const uint32_t n = count_of(b);
   if (count) *count = header_count(b);
   switch (shape_of(type)) {
-    case Shape::empty: case Shape::unknown: return {};
+    case Shape::empty:
+    case Shape::unknown: return {};
     case Shape::scalar: return encode_scalar(u);
     case Shape::text: return text_part(text_of(b));
     case Shape::fixed_array: return encode_fixed_array(u, n);
     case Shape::ustr: return encode_ustrs(b, n);
-    case Shape::ts_ustr: case Shape::ts_xyzs: return encode_stamped(b, n);
+    case Shape::ts_ustr:
+    case Shape::ts_xyzs: return encode_stamped(b, n);
     case Shape::xyzs: return encode_xyzs(b, n);
     case Shape::spectrum: {
       const SpectrumRec& s = u.d_spectrum;
@@ -605,10 +611,10 @@ namespace {
 
 // Fixed header offsets (the size field, the name and the flag of layout 1 are
 // public: stream_view.h).
-constexpr size_t kV2Type = 68, kV2Len = 72, kV2Ident = 80, kV2Sec = 88, kV2Usec = 96,
-                 kV2Stat = 100, kV2Info = 104, kV2Res0 = 108, kV2Res1 = 112;
-constexpr size_t kV1Type = 4, kV1Len = 8, kV1Ident = 16, kV1Sec = 24, kV1Usec = 28,
-                 kV1Stat = 32, kV1Sechi = 36;
+constexpr size_t kV2Type = 68, kV2Len = 72, kV2Ident = 80, kV2Sec = 88, kV2Usec = 96, kV2Stat = 100,
+                 kV2Info = 104, kV2Res0 = 108, kV2Res1 = 112;
+constexpr size_t kV1Type = 4, kV1Len = 8, kV1Ident = 16, kV1Sec = 24, kV1Usec = 28, kV1Stat = 32,
+                 kV1Sechi = 36;
 
 uint32_t status_word(const EqData& value, const StreamInfo& info) {
   const uint32_t err = static_cast<uint32_t>(value.error()) & 0xFFFF;
@@ -746,8 +752,8 @@ int Codec::decode_message(const uint8_t* msg, size_t size, EqData& out, StreamIn
   info.res1 = header.res1;
 
   out.init();
-  const int rc = decode_data(out, header.type, header.count, msg + header.length,
-                             size - header.length);
+  const int rc =
+      decode_data(out, header.type, header.count, msg + header.length, size - header.length);
   out.blk_.tm = info.sec;
   out.blk_.tm_usec = info.usec;
   out.set_event_id(info.ident);

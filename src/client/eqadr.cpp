@@ -90,8 +90,8 @@ int EqAdr::adr(const std::string& text) {
     // scheme://host:port/F/D/L/P
     const size_t host_start = pos + 2;
     const size_t slash = text.find('/', host_start);
-    const std::string server =
-        text.substr(host_start, slash == std::string::npos ? std::string::npos : slash - host_start);
+    const std::string server = text.substr(
+        host_start, slash == std::string::npos ? std::string::npos : slash - host_start);
     const size_t colon = server.rfind(':');
     if (colon == std::string::npos) return fail("address '" + text + "': server without port");
     host = server.substr(0, colon);
@@ -117,8 +117,8 @@ int EqAdr::adr(const std::string& text) {
   return ok;
 }
 
-void EqAdr::set(const std::string& facility, const std::string& device,
-                const std::string& location, const std::string& property) {
+void EqAdr::set(const std::string& facility, const std::string& device, const std::string& location,
+                const std::string& property) {
   facility_ = facility;
   device_ = device;
   location_ = location;

@@ -174,7 +174,7 @@ struct EqCall::Impl {
   std::chrono::milliseconds timeout = kDefaultTimeout;
   std::shared_ptr<SubscriptionSet> subscriptions = std::make_shared<SubscriptionSet>();
   LastRoute last;
-  std::string name;  // buffer of the channel name sent
+  std::string name;      // buffer of the channel name sent
   ForeignCalls foreign;  // "tango:" and "epics:" addresses
 
   // Checks the address and finds its server; on failure out holds the error.
@@ -281,10 +281,10 @@ struct EqCall::Impl {
 
 size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count) {
   if (out != nullptr && ForeignCalls::serves_any(adrs, count)) {
-    return impl_->foreign.get_many(adrs, out, count, [&](EqAdr* const* own, EqData* const* results,
-                                                         size_t own_count) {
-      return get_many(own, in, results, own_count);
-    });
+    return impl_->foreign.get_many(
+        adrs, out, count, [&](EqAdr* const* own, EqData* const* results, size_t own_count) {
+          return get_many(own, in, results, own_count);
+        });
   }
   const size_t total = adrs != nullptr && out != nullptr ? count : 0;
   // The connection of the previous call, when read i may go there at once.
@@ -311,8 +311,8 @@ size_t EqCall::get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size
       names.push_back(adrs[i]->channel());
       results.push_back(out[i]);
     }
-    failed += connection->call_many(rpc::Op::get, names, in, results, kReadsInFlight,
-                                    impl_->timeout);
+    failed +=
+        connection->call_many(rpc::Op::get, names, in, results, kReadsInFlight, impl_->timeout);
   }
   return failed;
 }
@@ -444,8 +444,7 @@ int EqCall::get_option(const EqAdr* adr, const EqData* in, EqData* out, int opti
   return impl_->perform(rpc::Op::hostname, adr, nullptr, out);
 }
 
-Subscription EqCall::subscribe(const EqAdr& adr,
-                               std::function<void(const EqData&)> callback) {
+Subscription EqCall::subscribe(const EqAdr& adr, std::function<void(const EqData&)> callback) {
   const std::weak_ptr<SubscriptionSet> set = impl_->subscriptions;
   auto handle = [&set](std::future<void> established, uint64_t id) {
     return Subscription(std::move(established), [set, id] {
@@ -473,8 +472,8 @@ Subscription EqCall::subscribe(const EqAdr& adr,
   int64_t tm = 0;
   char* topic = nullptr;
   if (reply.error() == 0 &&
-      (reply.type() != DATA_USTR || !reply.get_ustr(&port, &f1, &f2, &tm, &topic, 0) ||
-       port < 1 || port > 65535 || topic == nullptr)) {
+      (reply.type() != DATA_USTR || !reply.get_ustr(&port, &f1, &f2, &tm, &topic, 0) || port < 1 ||
+       port > 65535 || topic == nullptr)) {
     reply.init();
     reply.error(bad_frame, "malformed subscription reply");
   }

@@ -118,21 +118,13 @@ void EqData::set_type(int t) {
       set_scalar(t, zeros);
       return;
     }
-    case Shape::text:
-      adopt(t, 1, wire::text_part(""));
-      return;
-    case Shape::spectrum:
-      adopt(t, 1, wire::spectrum_part("", 0, 0, 0, 0, nullptr, 0));
-      return;
+    case Shape::text: adopt(t, 1, wire::text_part("")); return;
+    case Shape::spectrum: adopt(t, 1, wire::spectrum_part("", 0, 0, 0, 0, nullptr, 0)); return;
     case Shape::gspectrum:
       adopt(t, 1, wire::gspectrum_part(GSpectrumRec{}, "", nullptr, 0));
       return;
-    case Shape::image:
-      adopt(t, 1, wire::image_part(IMH{}, 0, 0, 0, "", nullptr, 0));
-      return;
-    case Shape::bytes2d:
-      adopt(t, 0, wire::bytes2d_part(0, 0, 0, 0, 0, nullptr));
-      return;
+    case Shape::image: adopt(t, 1, wire::image_part(IMH{}, 0, 0, 0, "", nullptr, 0)); return;
+    case Shape::bytes2d: adopt(t, 0, wire::bytes2d_part(0, 0, 0, 0, 0, nullptr)); return;
     case Shape::mda:
       adopt(t, 1, wire::mda_part(0, nullptr, "", nullptr, 0, t == DATA_MDA_DOUBLE));
       return;
@@ -175,7 +167,8 @@ void EqData::set_event_id(int64_t id) {
 
 int EqData::length() const {
   switch (shape_of(type())) {
-    case Shape::empty: case Shape::unknown: return 0;
+    case Shape::empty:
+    case Shape::unknown: return 0;
     case Shape::scalar: return 1;
     case Shape::text: return blk_.data_u.d_char.ptr ? int(blk_.data_u.d_char.length) : 0;
     default: return static_cast<int>(std::min<uint32_t>(wire::count_of(blk_), INT32_MAX));
@@ -195,9 +188,24 @@ struct Num {
   int64_t i = 0;
   uint64_t u = 0;
   double f = 0;
-  static Num of_int(int64_t v) { Num n; n.kind = sint; n.i = v; return n; }
-  static Num of_uint(uint64_t v) { Num n; n.kind = uint; n.u = v; return n; }
-  static Num of_real(double v) { Num n; n.kind = real; n.f = v; return n; }
+  static Num of_int(int64_t v) {
+    Num n;
+    n.kind = sint;
+    n.i = v;
+    return n;
+  }
+  static Num of_uint(uint64_t v) {
+    Num n;
+    n.kind = uint;
+    n.u = v;
+    return n;
+  }
+  static Num of_real(double v) {
+    Num n;
+    n.kind = real;
+    n.f = v;
+    return n;
+  }
 };
 
 template <typename T>
@@ -271,29 +279,46 @@ bool holds(const Num& n) {
 // Number of the element of type t at p.
 Num load_elem(int t, const uint8_t* p) {
   switch (t) {
-    case DATA_A_SHORT: case DATA_SHORT: return num_of(load<int16_t>(p));
-    case DATA_A_USHORT: case DATA_USHORT: return num_of(load<uint16_t>(p));
-    case DATA_A_INT: case DATA_INT: case DATA_BOOL: return num_of(load<int32_t>(p));
-    case DATA_A_UINT: case DATA_UINT: return num_of(load<uint32_t>(p));
-    case DATA_A_LONG: case DATA_LONG: return num_of(load<int64_t>(p));
-    case DATA_A_ULONG: case DATA_ULONG: return num_of(load<uint64_t>(p));
-    case DATA_A_FLOAT: case DATA_FLOAT: return num_of(load<float>(p));
-    case DATA_A_DOUBLE: case DATA_DOUBLE: return num_of(load<double>(p));
+    case DATA_A_SHORT:
+    case DATA_SHORT: return num_of(load<int16_t>(p));
+    case DATA_A_USHORT:
+    case DATA_USHORT: return num_of(load<uint16_t>(p));
+    case DATA_A_INT:
+    case DATA_INT:
+    case DATA_BOOL: return num_of(load<int32_t>(p));
+    case DATA_A_UINT:
+    case DATA_UINT: return num_of(load<uint32_t>(p));
+    case DATA_A_LONG:
+    case DATA_LONG: return num_of(load<int64_t>(p));
+    case DATA_A_ULONG:
+    case DATA_ULONG: return num_of(load<uint64_t>(p));
+    case DATA_A_FLOAT:
+    case DATA_FLOAT: return num_of(load<float>(p));
+    case DATA_A_DOUBLE:
+    case DATA_DOUBLE: return num_of(load<double>(p));
     default: return num_of(load<uint8_t>(p));  // byte elements
   }
 }
 
 void store_elem(int t, uint8_t* p, const Num& n) {
   switch (t) {
-    case DATA_A_SHORT: case DATA_SHORT: wire::store(p, num_to<int16_t>(n)); break;
-    case DATA_A_USHORT: case DATA_USHORT: wire::store(p, num_to<uint16_t>(n)); break;
-    case DATA_A_INT: case DATA_INT: wire::store(p, num_to<int32_t>(n)); break;
+    case DATA_A_SHORT:
+    case DATA_SHORT: wire::store(p, num_to<int16_t>(n)); break;
+    case DATA_A_USHORT:
+    case DATA_USHORT: wire::store(p, num_to<uint16_t>(n)); break;
+    case DATA_A_INT:
+    case DATA_INT: wire::store(p, num_to<int32_t>(n)); break;
     case DATA_BOOL: wire::store(p, int32_t(num_to<bool>(n))); break;
-    case DATA_A_UINT: case DATA_UINT: wire::store(p, num_to<uint32_t>(n)); break;
-    case DATA_A_LONG: case DATA_LONG: wire::store(p, num_to<int64_t>(n)); break;
-    case DATA_A_ULONG: case DATA_ULONG: wire::store(p, num_to<uint64_t>(n)); break;
-    case DATA_A_FLOAT: case DATA_FLOAT: wire::store(p, num_to<float>(n)); break;
-    case DATA_A_DOUBLE: case DATA_DOUBLE: wire::store(p, num_to<double>(n)); break;
+    case DATA_A_UINT:
+    case DATA_UINT: wire::store(p, num_to<uint32_t>(n)); break;
+    case DATA_A_LONG:
+    case DATA_LONG: wire::store(p, num_to<int64_t>(n)); break;
+    case DATA_A_ULONG:
+    case DATA_ULONG: wire::store(p, num_to<uint64_t>(n)); break;
+    case DATA_A_FLOAT:
+    case DATA_FLOAT: wire::store(p, num_to<float>(n)); break;
+    case DATA_A_DOUBLE:
+    case DATA_DOUBLE: wire::store(p, num_to<double>(n)); break;
     case DATA_A_BOOL: wire::store(p, uint8_t(num_to<bool>(n))); break;
     default: wire::store(p, num_to<uint8_t>(n)); break;
   }
@@ -301,15 +326,24 @@ void store_elem(int t, uint8_t* p, const Num& n) {
 
 bool holds_in(int t, const Num& n) {
   switch (t) {
-    case DATA_SHORT: case DATA_A_SHORT: return holds<int16_t>(n);
-    case DATA_USHORT: case DATA_A_USHORT: return holds<uint16_t>(n);
-    case DATA_INT: case DATA_A_INT: return holds<int32_t>(n);
-    case DATA_UINT: case DATA_A_UINT: return holds<uint32_t>(n);
-    case DATA_LONG: case DATA_A_LONG: return holds<int64_t>(n);
-    case DATA_ULONG: case DATA_A_ULONG: return holds<uint64_t>(n);
-    case DATA_FLOAT: case DATA_A_FLOAT: return holds<float>(n);
-    case DATA_DOUBLE: case DATA_A_DOUBLE: return holds<double>(n);
-    case DATA_BOOL: case DATA_A_BOOL: return holds<bool>(n);
+    case DATA_SHORT:
+    case DATA_A_SHORT: return holds<int16_t>(n);
+    case DATA_USHORT:
+    case DATA_A_USHORT: return holds<uint16_t>(n);
+    case DATA_INT:
+    case DATA_A_INT: return holds<int32_t>(n);
+    case DATA_UINT:
+    case DATA_A_UINT: return holds<uint32_t>(n);
+    case DATA_LONG:
+    case DATA_A_LONG: return holds<int64_t>(n);
+    case DATA_ULONG:
+    case DATA_A_ULONG: return holds<uint64_t>(n);
+    case DATA_FLOAT:
+    case DATA_A_FLOAT: return holds<float>(n);
+    case DATA_DOUBLE:
+    case DATA_A_DOUBLE: return holds<double>(n);
+    case DATA_BOOL:
+    case DATA_A_BOOL: return holds<bool>(n);
     default: return false;
   }
 }
@@ -329,8 +363,15 @@ bool read_num(const EqData& d, int index, Num* out) {
   const auto& u = blk.data_u;
   const auto* scalar = reinterpret_cast<const uint8_t*>(&u.d_int);
   switch (t) {
-    case DATA_INT: case DATA_FLOAT: case DATA_DOUBLE: case DATA_SHORT: case DATA_USHORT:
-    case DATA_LONG: case DATA_ULONG: case DATA_UINT: case DATA_BOOL:
+    case DATA_INT:
+    case DATA_FLOAT:
+    case DATA_DOUBLE:
+    case DATA_SHORT:
+    case DATA_USHORT:
+    case DATA_LONG:
+    case DATA_ULONG:
+    case DATA_UINT:
+    case DATA_BOOL:
       if (index != 0) return false;
       *out = load_elem(t, scalar);
       return true;
@@ -348,14 +389,17 @@ bool read_num(const EqData& d, int index, Num* out) {
       return true;
     case DATA_TTII:
       if (index > 3) return false;
-      *out = index == 0 ? num_of(u.d_ttii.tm1) : index == 1 ? num_of(u.d_ttii.tm2)
-             : index == 2 ? num_of(u.d_ttii.i1) : num_of(u.d_ttii.i2);
+      *out = index == 0   ? num_of(u.d_ttii.tm1)
+             : index == 1 ? num_of(u.d_ttii.tm2)
+             : index == 2 ? num_of(u.d_ttii.i1)
+                          : num_of(u.d_ttii.i2);
       return true;
     case DATA_TDS:
       if (index != 0) return false;
       *out = num_of(u.d_tds.value);
       return true;
-    case DATA_STRING: case DATA_TEXT: {
+    case DATA_STRING:
+    case DATA_TEXT: {
       // A text that is a number reads as that number.
       if (index != 0) return false;
       EqData probe;
@@ -364,8 +408,7 @@ bool read_num(const EqData& d, int index, Num* out) {
       *out = num_of(probe.get_double());
       return true;
     }
-    default:
-      break;
+    default: break;
   }
   const uint32_t count = wire::count_of(blk);
   if (uint32_t(index) >= count) return false;
@@ -378,19 +421,16 @@ bool read_num(const EqData& d, int index, Num* out) {
         *out = num_of(load<float>(e + offsetof(TDS, value)));
       } else if (wire::stamped_value_type(t) != 0) {
         *out = load_elem(wire::stamped_value_type(t), e + kTsValue);
-      } else if (t == DATA_A_XY || t == DATA_A_TS_XY || t == DATA_A_TS_IIII || t == DATA_A_TS_IFFF) {
+      } else if (t == DATA_A_XY || t == DATA_A_TS_XY || t == DATA_A_TS_IIII ||
+                 t == DATA_A_TS_IFFF) {
         return false;  // records, not numbers
       } else {
         *out = load_elem(t, e);
       }
       return true;
     }
-    case Shape::spectrum:
-      *out = num_of(load<float>(u.d_spectrum.values + index));
-      return true;
-    case Shape::gspectrum:
-      *out = num_of(load<float>(u.d_gspectrum.values + index));
-      return true;
+    case Shape::spectrum: *out = num_of(load<float>(u.d_spectrum.values + index)); return true;
+    case Shape::gspectrum: *out = num_of(load<float>(u.d_gspectrum.values + index)); return true;
     case Shape::mda: {
       const auto* v = static_cast<const uint8_t*>(u.d_mda.values.ptr);
       *out = t == DATA_MDA_DOUBLE ? num_of(load<double>(v + size_t(index) * 8))
@@ -403,8 +443,7 @@ bool read_num(const EqData& d, int index, Num* out) {
     case Shape::bytes2d:
       *out = num_of(static_cast<const uint8_t*>(u.d_byte_struct.bytes.ptr)[index]);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -460,7 +499,7 @@ void ElementNumbers::write(EqData& d, int index, const Num& value, int scalar_ty
     if (size_t(index) >= values.size()) values.resize(size_t(index) + 1, 0.0f);
     values[size_t(index)] = num_to<float>(value);
     d.set_spectrum(std::string(s.comment).c_str(), s.time, s.start, s.increment, s.status,
-                 values.data(), int(values.size()));
+                   values.data(), int(values.size()));
     return;
   }
   int target = t;
@@ -520,17 +559,48 @@ bool EqData::get_bool(int index) const {
   return read_num(*this, index, &n) ? num_to<bool>(n) : false;
 }
 
-template <> int EqData::get_value<int>() const { return get_int(0); }
-template <> float EqData::get_value<float>() const { return get_float(0); }
-template <> double EqData::get_value<double>() const { return get_double(0); }
-template <> long EqData::get_value<long>() const { return get_long(0); }
-template <> unsigned EqData::get_value<unsigned>() const { return get_uint(0); }
-template <> bool EqData::get_value<bool>() const { return get_bool(0); }
-template <> short EqData::get_value<short>() const { return get_short(0); }
-template <> unsigned short EqData::get_value<unsigned short>() const { return get_ushort(0); }
-template <> unsigned long EqData::get_value<unsigned long>() const { return get_ulong(0); }
-template <> long long EqData::get_value<long long>() const { return get_long(0); }
-template <> unsigned long long EqData::get_value<unsigned long long>() const {
+template <>
+int EqData::get_value<int>() const {
+  return get_int(0);
+}
+template <>
+float EqData::get_value<float>() const {
+  return get_float(0);
+}
+template <>
+double EqData::get_value<double>() const {
+  return get_double(0);
+}
+template <>
+long EqData::get_value<long>() const {
+  return get_long(0);
+}
+template <>
+unsigned EqData::get_value<unsigned>() const {
+  return get_uint(0);
+}
+template <>
+bool EqData::get_value<bool>() const {
+  return get_bool(0);
+}
+template <>
+short EqData::get_value<short>() const {
+  return get_short(0);
+}
+template <>
+unsigned short EqData::get_value<unsigned short>() const {
+  return get_ushort(0);
+}
+template <>
+unsigned long EqData::get_value<unsigned long>() const {
+  return get_ulong(0);
+}
+template <>
+long long EqData::get_value<long long>() const {
+  return get_long(0);
+}
+template <>
+unsigned long long EqData::get_value<unsigned long long>() const {
   return get_ulong(0);
 }
 

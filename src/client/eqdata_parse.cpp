@@ -13,18 +13,17 @@
 
 namespace vanto {
 
+using wire::kRecordSeparatorOpen;
+using wire::kRecordSeparators;
 using wire::load;
 using wire::Shape;
 using wire::shape_of;
-using wire::kRecordSeparatorOpen;
-using wire::kRecordSeparators;
 
 namespace {
 
 bool is_opaque(int t) {
   return shape_of(t) == Shape::fixed_array && wire::element_size(t) == 1 && t != DATA_A_BOOL;
 }
-
 
 // --- parsing ---------------------------------------------------------------------
 
@@ -70,38 +69,84 @@ std::optional<T> parse(std::string_view s) {
 // Parses token into the element of type t at p.
 bool parse_elem(int t, std::string_view tok, uint8_t* p) {
   switch (t) {
-    case DATA_SHORT: case DATA_A_SHORT: case DATA_A_TS_SHORT: {
-      auto v = parse<int16_t>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_SHORT:
+    case DATA_A_SHORT:
+    case DATA_A_TS_SHORT: {
+      auto v = parse<int16_t>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_USHORT: case DATA_A_USHORT: case DATA_A_TS_USHORT: {
-      auto v = parse<uint16_t>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_USHORT:
+    case DATA_A_USHORT:
+    case DATA_A_TS_USHORT: {
+      auto v = parse<uint16_t>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_INT: case DATA_A_INT: case DATA_A_TS_INT: {
-      auto v = parse<int32_t>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_INT:
+    case DATA_A_INT:
+    case DATA_A_TS_INT: {
+      auto v = parse<int32_t>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_UINT: case DATA_A_UINT: case DATA_A_TS_UINT: {
-      auto v = parse<uint32_t>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_UINT:
+    case DATA_A_UINT:
+    case DATA_A_TS_UINT: {
+      auto v = parse<uint32_t>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_LONG: case DATA_A_LONG: case DATA_A_TS_LONG: {
-      auto v = parse<int64_t>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_LONG:
+    case DATA_A_LONG:
+    case DATA_A_TS_LONG: {
+      auto v = parse<int64_t>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_ULONG: case DATA_A_ULONG: case DATA_A_TS_ULONG: {
-      auto v = parse<uint64_t>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_ULONG:
+    case DATA_A_ULONG:
+    case DATA_A_TS_ULONG: {
+      auto v = parse<uint64_t>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_FLOAT: case DATA_A_FLOAT: case DATA_A_TS_FLOAT: {
-      auto v = parse<float>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_FLOAT:
+    case DATA_A_FLOAT:
+    case DATA_A_TS_FLOAT: {
+      auto v = parse<float>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
-    case DATA_DOUBLE: case DATA_A_DOUBLE: case DATA_A_TS_DOUBLE: {
-      auto v = parse<double>(tok); if (!v) return false; wire::store(p, *v); return true;
+    case DATA_DOUBLE:
+    case DATA_A_DOUBLE:
+    case DATA_A_TS_DOUBLE: {
+      auto v = parse<double>(tok);
+      if (!v) return false;
+      wire::store(p, *v);
+      return true;
     }
     case DATA_BOOL: {
-      auto v = parse<bool>(tok); if (!v) return false; wire::store(p, int32_t(*v)); return true;
+      auto v = parse<bool>(tok);
+      if (!v) return false;
+      wire::store(p, int32_t(*v));
+      return true;
     }
-    case DATA_A_BOOL: case DATA_A_TS_BOOL: {
-      auto v = parse<bool>(tok); if (!v) return false; wire::store(p, uint8_t(*v)); return true;
+    case DATA_A_BOOL:
+    case DATA_A_TS_BOOL: {
+      auto v = parse<bool>(tok);
+      if (!v) return false;
+      wire::store(p, uint8_t(*v));
+      return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -129,12 +174,13 @@ std::vector<Field> record_fields(int t) {
     return all;
   };
   switch (t) {
-    case DATA_XY: case DATA_A_XY: return {{DATA_FLOAT, 0}, {DATA_FLOAT, 4}};
+    case DATA_XY:
+    case DATA_A_XY: return {{DATA_FLOAT, 0}, {DATA_FLOAT, 4}};
     case DATA_IIII: return {{DATA_INT, 0}, {DATA_INT, 4}, {DATA_INT, 8}, {DATA_INT, 12}};
     case DATA_IFFF: return {{DATA_INT, 0}, {DATA_FLOAT, 4}, {DATA_FLOAT, 8}, {DATA_FLOAT, 12}};
     case DATA_TTII: return {{DATA_LONG, 0}, {DATA_LONG, 8}, {DATA_INT, 16}, {DATA_INT, 20}};
-    case DATA_TDS: case DATA_A_TDS:
-      return {{DATA_LONG, 0}, {DATA_FLOAT, 8}, {DATA_A_BOOL /*byte*/, 12}};
+    case DATA_TDS:
+    case DATA_A_TDS: return {{DATA_LONG, 0}, {DATA_FLOAT, 8}, {DATA_A_BOOL /*byte*/, 12}};
     case DATA_A_TS_XY: return with_stamp({{DATA_FLOAT, 0}, {DATA_FLOAT, 4}});
     case DATA_A_TS_IIII:
       return with_stamp({{DATA_INT, 0}, {DATA_INT, 4}, {DATA_INT, 8}, {DATA_INT, 12}});
@@ -159,7 +205,8 @@ bool parse_record(int t, const std::vector<std::string_view>& toks, size_t first
       rec[fields[i].offset] = *v;
       continue;
     }
-    if (first + i >= toks.size() || !parse_elem(fields[i].type, toks[first + i], rec + fields[i].offset)) {
+    if (first + i >= toks.size() ||
+        !parse_elem(fields[i].type, toks[first + i], rec + fields[i].offset)) {
       return false;
     }
   }
@@ -187,9 +234,8 @@ std::vector<std::string_view> lines(std::string_view s) {
 // (every piece a record, empty ones too), else one record per line.
 std::vector<std::string_view> record_lines(std::string_view s) {
   const std::string_view open = kRecordSeparatorOpen;
-  if (s.size() < open.size() + 2 || s.substr(0, open.size()) != open ||
-      s[open.size() + 1] != ']' || std::string_view(kRecordSeparators).find(s[open.size()]) ==
-                                       std::string_view::npos) {
+  if (s.size() < open.size() + 2 || s.substr(0, open.size()) != open || s[open.size() + 1] != ']' ||
+      std::string_view(kRecordSeparators).find(s[open.size()]) == std::string_view::npos) {
     return lines(s);
   }
   const char sep = s[open.size()];
@@ -526,8 +572,7 @@ int set_mda_from(EqData& d, const std::vector<std::string_view>& toks, HeaderFie
   return ok;
 }
 
-int set_spectrum_from(EqData& d, const std::vector<std::string_view>& toks,
-                      const HeaderFields& f) {
+int set_spectrum_from(EqData& d, const std::vector<std::string_view>& toks, const HeaderFields& f) {
   const auto values = numbers_of<float>(toks);
   if (!values) return ill_parameter;
   if (d.type() == DATA_GSPECTRUM) {
@@ -552,7 +597,8 @@ int set_from_header_text(EqData& d, std::string_view text) {
   const auto toks = tokens(h.body);
   switch (d.type()) {
     case DATA_A_BYTE: return set_byte_array_from(d, toks, fields);
-    case DATA_MDA_DOUBLE: case DATA_MDA_FLOAT: return set_mda_from(d, toks, fields);
+    case DATA_MDA_DOUBLE:
+    case DATA_MDA_FLOAT: return set_mda_from(d, toks, fields);
     default: return set_spectrum_from(d, toks, fields);
   }
 }
@@ -579,27 +625,28 @@ int EqData::set_from_string(const char* text_in) {
   error_text_.clear();
 
   switch (shape_of(t)) {
-    case Shape::text:
-      adopt(t, 1, wire::text_part(text));
-      return ok;
+    case Shape::text: adopt(t, 1, wire::text_part(text)); return ok;
     case Shape::empty:
       if (!trim(text).empty()) return refuse();
       set_type(t);
       return ok;
-    case Shape::unknown: case Shape::image:
-      return refuse();
+    case Shape::unknown:
+    case Shape::image: return refuse();
     case Shape::scalar: {
       const auto rec = scalar_from_text(t, text);
       if (!rec) return refuse();
       set_scalar(t, rec->data());
       return ok;
     }
-    case Shape::fixed_array:
-      return adopt_parsed(fixed_array_from_text(t, text));
-    case Shape::ustr: case Shape::ts_ustr: case Shape::xyzs: case Shape::ts_xyzs:
-      return adopt_parsed(text_records_from_text(t, text));
-    case Shape::spectrum: case Shape::gspectrum: case Shape::mda: case Shape::bytes2d:
-      return set_from_header_text(*this, text) == ok ? ok : refuse();
+    case Shape::fixed_array: return adopt_parsed(fixed_array_from_text(t, text));
+    case Shape::ustr:
+    case Shape::ts_ustr:
+    case Shape::xyzs:
+    case Shape::ts_xyzs: return adopt_parsed(text_records_from_text(t, text));
+    case Shape::spectrum:
+    case Shape::gspectrum:
+    case Shape::mda:
+    case Shape::bytes2d: return set_from_header_text(*this, text) == ok ? ok : refuse();
   }
   return refuse();
 }

@@ -190,7 +190,8 @@ bool EqData::get_xyzs(XYZS* out, int index) const {
   if (type() == DATA_XYZS && index == 0) {
     *out = u.d_xyzs;
   } else if (type() == DATA_A_XYZS && index >= 0 && uint32_t(index) < wire::count_of(blk_)) {
-    *out = load<XYZS>(static_cast<const uint8_t*>(u.d_array.ptr) + size_t(index) * wire::kXyzsRecord);
+    *out =
+        load<XYZS>(static_cast<const uint8_t*>(u.d_array.ptr) + size_t(index) * wire::kXyzsRecord);
   } else {
     return false;
   }
@@ -203,8 +204,8 @@ bool EqData::get_xyzs(XYZS* out, int index) const {
 
 // --- spectra ------------------------------------------------------------------
 
-void EqData::set_spectrum(const char* comment, int64_t tm, float start, float inc,
-                          uint32_t status, const float* values, int count) {
+void EqData::set_spectrum(const char* comment, int64_t tm, float start, float inc, uint32_t status,
+                          const float* values, int count) {
   count = values == nullptr ? 0 : std::max(count, 0);
   adopt(DATA_SPECTRUM, 1,
         wire::spectrum_part(comment ? comment : "", tm, start, inc, status, values, size_t(count)));
@@ -246,9 +247,9 @@ bool EqData::get_spec_groups(int* groups, int* group_size, float* group_inc) con
   return true;
 }
 
-void EqData::set_gspectrum(const char* comment, int64_t tm, float start, float inc,
-                           uint32_t status, int groups, int group_size, float group_inc,
-                           const float* values, int count) {
+void EqData::set_gspectrum(const char* comment, int64_t tm, float start, float inc, uint32_t status,
+                           int groups, int group_size, float group_inc, const float* values,
+                           int count) {
   count = values == nullptr ? 0 : std::max(count, 0);
   GSpectrumRec f{};
   f.tm = tm;
@@ -296,8 +297,8 @@ bool EqData::get_image_timestamp_and_status(int64_t* seconds, int64_t* micros,
   return true;
 }
 
-void EqData::set_byte_array(const uint8_t* bytes, int x_dim, int y_dim, int x_offset,
-                            int y_offset, int option) {
+void EqData::set_byte_array(const uint8_t* bytes, int x_dim, int y_dim, int x_offset, int y_offset,
+                            int option) {
   if (bytes == nullptr || x_dim <= 0 || y_dim <= 0) x_dim = y_dim = 0;
   adopt(DATA_A_BYTE, uint32_t(int64_t(x_dim) * y_dim),
         wire::bytes2d_part(x_dim, y_dim, x_offset, y_offset, option, bytes));
@@ -338,7 +339,8 @@ bool EqData::get_tds(int64_t* tm, float* value, uint8_t* status, int index) cons
   if (type() == DATA_TDS && index == 0) {
     r = blk_.data_u.d_tds;
   } else if (type() == DATA_A_TDS && index >= 0 && uint32_t(index) < wire::count_of(blk_)) {
-    r = load<TDS>(static_cast<const uint8_t*>(blk_.data_u.d_array.ptr) + size_t(index) * sizeof(TDS));
+    r = load<TDS>(static_cast<const uint8_t*>(blk_.data_u.d_array.ptr) +
+                  size_t(index) * sizeof(TDS));
   } else {
     return false;
   }
@@ -387,12 +389,16 @@ namespace {
 
 bool is_numeric_ts(int t) {
   switch (t) {
-    case DATA_A_TS_BOOL: case DATA_A_TS_INT: case DATA_A_TS_FLOAT: case DATA_A_TS_DOUBLE:
-    case DATA_A_TS_LONG: case DATA_A_TS_SHORT: case DATA_A_TS_USHORT: case DATA_A_TS_UINT:
-    case DATA_A_TS_ULONG:
-      return true;
-    default:
-      return false;
+    case DATA_A_TS_BOOL:
+    case DATA_A_TS_INT:
+    case DATA_A_TS_FLOAT:
+    case DATA_A_TS_DOUBLE:
+    case DATA_A_TS_LONG:
+    case DATA_A_TS_SHORT:
+    case DATA_A_TS_USHORT:
+    case DATA_A_TS_UINT:
+    case DATA_A_TS_ULONG: return true;
+    default: return false;
   }
 }
 
@@ -480,10 +486,12 @@ void EqData::set_mda(int dimn, const int* dims, const char* comment, const doubl
   dimn = std::clamp(dimn, 0, 6);
   for (int i = 0; i < dimn && dims != nullptr; ++i) d[i] = dims[i];
   if (as_double) {
-    adopt(DATA_MDA_DOUBLE, 1, wire::mda_part(dimn, d, comment ? comment : "", values, size_t(count), true));
+    adopt(DATA_MDA_DOUBLE, 1,
+          wire::mda_part(dimn, d, comment ? comment : "", values, size_t(count), true));
   } else {
     std::vector<float> f(values, values + count);
-    adopt(DATA_MDA_FLOAT, 1, wire::mda_part(dimn, d, comment ? comment : "", f.data(), f.size(), false));
+    adopt(DATA_MDA_FLOAT, 1,
+          wire::mda_part(dimn, d, comment ? comment : "", f.data(), f.size(), false));
   }
 }
 

@@ -10,11 +10,11 @@
 
 namespace vanto {
 
+using wire::kRecordSeparatorOpen;
+using wire::kRecordSeparators;
 using wire::load;
 using wire::Shape;
 using wire::shape_of;
-using wire::kRecordSeparatorOpen;
-using wire::kRecordSeparators;
 
 namespace {
 
@@ -35,16 +35,33 @@ std::string num_text(T v) {
 // Text of the number of type t (scalar or array element type) at p.
 std::string elem_text(int t, const uint8_t* p) {
   switch (t) {
-    case DATA_SHORT: case DATA_A_SHORT: case DATA_A_TS_SHORT: return num_text(load<int16_t>(p));
-    case DATA_USHORT: case DATA_A_USHORT: case DATA_A_TS_USHORT: return num_text(load<uint16_t>(p));
-    case DATA_INT: case DATA_A_INT: case DATA_A_TS_INT: return num_text(load<int32_t>(p));
-    case DATA_UINT: case DATA_A_UINT: case DATA_A_TS_UINT: return num_text(load<uint32_t>(p));
-    case DATA_LONG: case DATA_A_LONG: case DATA_A_TS_LONG: return num_text(load<int64_t>(p));
-    case DATA_ULONG: case DATA_A_ULONG: case DATA_A_TS_ULONG: return num_text(load<uint64_t>(p));
-    case DATA_FLOAT: case DATA_A_FLOAT: case DATA_A_TS_FLOAT: return num_text(load<float>(p));
-    case DATA_DOUBLE: case DATA_A_DOUBLE: case DATA_A_TS_DOUBLE: return num_text(load<double>(p));
+    case DATA_SHORT:
+    case DATA_A_SHORT:
+    case DATA_A_TS_SHORT: return num_text(load<int16_t>(p));
+    case DATA_USHORT:
+    case DATA_A_USHORT:
+    case DATA_A_TS_USHORT: return num_text(load<uint16_t>(p));
+    case DATA_INT:
+    case DATA_A_INT:
+    case DATA_A_TS_INT: return num_text(load<int32_t>(p));
+    case DATA_UINT:
+    case DATA_A_UINT:
+    case DATA_A_TS_UINT: return num_text(load<uint32_t>(p));
+    case DATA_LONG:
+    case DATA_A_LONG:
+    case DATA_A_TS_LONG: return num_text(load<int64_t>(p));
+    case DATA_ULONG:
+    case DATA_A_ULONG:
+    case DATA_A_TS_ULONG: return num_text(load<uint64_t>(p));
+    case DATA_FLOAT:
+    case DATA_A_FLOAT:
+    case DATA_A_TS_FLOAT: return num_text(load<float>(p));
+    case DATA_DOUBLE:
+    case DATA_A_DOUBLE:
+    case DATA_A_TS_DOUBLE: return num_text(load<double>(p));
     case DATA_BOOL: return num_text(load<int32_t>(p) != 0);
-    case DATA_A_BOOL: case DATA_A_TS_BOOL: return num_text(load<uint8_t>(p) != 0);
+    case DATA_A_BOOL:
+    case DATA_A_TS_BOOL: return num_text(load<uint8_t>(p) != 0);
     default: return num_text(unsigned(load<uint8_t>(p)));
   }
 }
@@ -54,8 +71,8 @@ std::string stamp_text(const TSStamp& s) {
 }
 
 std::string ustr_text(const wire::UstrItem& u) {
-  return num_text(u.i1) + " " + num_text(u.f1) + " " + num_text(u.f2) + " " + num_text(u.tm) +
-         " " + u.text;
+  return num_text(u.i1) + " " + num_text(u.f1) + " " + num_text(u.f2) + " " + num_text(u.tm) + " " +
+         u.text;
 }
 
 std::string xyzs_text(const wire::XyzsItem& p) {
@@ -76,22 +93,19 @@ std::string fixed_elem_text(int t, const uint8_t* base, uint32_t k) {
   const uint8_t* e = base + size_t(k) * wire::element_size(t);
   if (is_opaque(t)) return hex_byte(*e);
   switch (t) {
-    case DATA_A_XY:
-      return num_text(load<float>(e)) + " " + num_text(load<float>(e + 4));
+    case DATA_A_XY: return num_text(load<float>(e)) + " " + num_text(load<float>(e + 4));
     case DATA_A_TDS: {
       const TDS r = load<TDS>(e);
       return num_text(r.tm) + " " + num_text(r.value) + " " + num_text(unsigned(r.status));
     }
-    default:
-      break;
+    default: break;
   }
   if (t >= DATA_A_TS_BOOL) {
     const TSStamp st = load<TSStamp>(e);
     const uint8_t* v = e + sizeof(TSStamp);
     std::string s = stamp_text(st) + " ";
     switch (t) {
-      case DATA_A_TS_XY:
-        return s + num_text(load<float>(v)) + " " + num_text(load<float>(v + 4));
+      case DATA_A_TS_XY: return s + num_text(load<float>(v)) + " " + num_text(load<float>(v + 4));
       case DATA_A_TS_IIII:
         for (int i = 0; i < 4; ++i) {
           if (i) s += ' ';
@@ -105,8 +119,7 @@ std::string fixed_elem_text(int t, const uint8_t* base, uint32_t k) {
           s += num_text(load<float>(v + 4 * i));
         }
         return s;
-      default:
-        return s + elem_text(t, v);
+      default: return s + elem_text(t, v);
     }
   }
   return elem_text(t, e);
@@ -128,8 +141,8 @@ std::string EqData::get_string() const {
   const int t = type();
   const auto& u = blk_.data_u;
   switch (shape_of(t)) {
-    case Shape::empty: case Shape::unknown:
-      return {};
+    case Shape::empty:
+    case Shape::unknown: return {};
     case Shape::scalar: {
       const auto* p = reinterpret_cast<const uint8_t*>(&u.d_int);
       if (t == DATA_IIII || t == DATA_IFFF || t == DATA_TTII || t == DATA_XY || t == DATA_TDS) {
@@ -147,15 +160,13 @@ std::string EqData::get_string() const {
       }
       return elem_text(t, p);
     }
-    case Shape::text:
-      return wire::text_of(blk_);
+    case Shape::text: return wire::text_of(blk_);
     case Shape::image: {
       const IMH& h = u.d_image.header;
       return "IMAGE " + num_text(h.width) + "x" + num_text(h.height) + " bpp:" + num_text(h.bpp) +
              " bytes:" + num_text(wire::count_of(blk_));
     }
-    default:
-      break;
+    default: break;
   }
   const uint32_t n = wire::count_of(blk_);
   if (is_opaque(t)) {
@@ -165,8 +176,9 @@ std::string EqData::get_string() const {
     return s;
   }
   const Shape s = shape_of(t);
-  const char sep = s == Shape::ustr || s == Shape::ts_ustr || s == Shape::xyzs || s == Shape::ts_xyzs
-                       ? '\n' : ' ';
+  const char sep =
+      s == Shape::ustr || s == Shape::ts_ustr || s == Shape::xyzs || s == Shape::ts_xyzs ? '\n'
+                                                                                         : ' ';
   std::string out;
   for (uint32_t k = 0; k < n; ++k) {
     if (k) out += sep;
@@ -228,8 +240,7 @@ std::string EqData::header_block_() const {
       item("option", num_text(r.option));
       break;
     }
-    default:
-      return {};
+    default: return {};
   }
   // The comment takes the rest of the block, so it comes last.
   if (!comment.empty()) item("comment", comment);
@@ -238,9 +249,9 @@ std::string EqData::header_block_() const {
 
 std::optional<std::string> EqData::get_string_line() const {
   const Shape s = shape_of(type());
-  const bool records = (s == Shape::ustr || s == Shape::ts_ustr || s == Shape::xyzs ||
-                        s == Shape::ts_xyzs) &&
-                       type() != DATA_USTR && type() != DATA_XYZS;
+  const bool records =
+      (s == Shape::ustr || s == Shape::ts_ustr || s == Shape::xyzs || s == Shape::ts_xyzs) &&
+      type() != DATA_USTR && type() != DATA_XYZS;
   const std::string plain = get_string();
   if (error() != 0 || !records) {
     if (plain.find_first_of("\n\r") != std::string::npos) return std::nullopt;
@@ -279,10 +290,8 @@ std::string EqData::get_string_element_(int index) const {
       if (t == DATA_XY) return num_text(get_float(index));
       return index == 0 ? get_string() : std::string();
     }
-    case Shape::text:
-      return index == 0 ? wire::text_of(blk_) : std::string();
-    default:
-      break;
+    case Shape::text: return index == 0 ? wire::text_of(blk_) : std::string();
+    default: break;
   }
   if (uint32_t(index) >= wire::count_of(blk_)) return {};
   switch (shape_of(t)) {
@@ -308,14 +317,13 @@ std::string EqData::get_string_element_(int index) const {
       wire::stamped_at(blk_, index, &st);
       return stamp_text(st.stamp) + " " + xyzs_text(st.p);
     }
-    case Shape::spectrum: case Shape::gspectrum:
-      return num_text(get_float(index));
+    case Shape::spectrum:
+    case Shape::gspectrum: return num_text(get_float(index));
     case Shape::mda:
       return t == DATA_MDA_DOUBLE ? num_text(get_double(index)) : num_text(get_float(index));
-    case Shape::image: case Shape::bytes2d:
-      return num_text(get_uint(index));
-    default:
-      return {};
+    case Shape::image:
+    case Shape::bytes2d: return num_text(get_uint(index));
+    default: return {};
   }
 }
 
@@ -334,16 +342,17 @@ std::string EqData::get_string_arg_(int index) const {
   const int t = type();
   const auto& u = blk_.data_u;
   switch (shape_of(t)) {
-    case Shape::text:
-      return index == 0 ? wire::text_of(blk_) : std::string();
+    case Shape::text: return index == 0 ? wire::text_of(blk_) : std::string();
     case Shape::spectrum:
-      return wire::bounded_text(u.d_spectrum.comment,
-                                std::min<size_t>(u.d_spectrum.comment_length, kSpectrumCommentField));
+      return wire::bounded_text(u.d_spectrum.comment, std::min<size_t>(u.d_spectrum.comment_length,
+                                                                       kSpectrumCommentField));
     case Shape::gspectrum:
-      return wire::bounded_text(u.d_gspectrum.comment,
-                                std::min<size_t>(u.d_gspectrum.comment_length, kSpectrumCommentField));
+      return wire::bounded_text(
+          u.d_gspectrum.comment,
+          std::min<size_t>(u.d_gspectrum.comment_length, kSpectrumCommentField));
     case Shape::image:
-      return wire::bounded_text(static_cast<const char*>(u.d_image.comment.ptr), u.d_image.comment.length);
+      return wire::bounded_text(static_cast<const char*>(u.d_image.comment.ptr),
+                                u.d_image.comment.length);
     case Shape::mda:
       return wire::bounded_text(static_cast<const char*>(u.d_mda.comment.ptr),
                                 std::min<size_t>(u.d_mda.comment.length, kSpectrumCommentField));
@@ -363,8 +372,7 @@ std::string EqData::get_string_arg_(int index) const {
       wire::Stamped st;
       return wire::stamped_at(blk_, index, &st) ? st.p.loc : std::string();
     }
-    default:
-      return {};
+    default: return {};
   }
 }
 

@@ -124,7 +124,8 @@ bool route(ConnectionPool& pool, const EqAdr& adr, Endpoint& server, EqData& err
     return false;
   }
   // Port 0 and no host: the name server serves the name itself.
-  server = self ? ens : Endpoint{host == nullptr || *host == '\0' ? ens.host : std::string(host), port};
+  server =
+      self ? ens : Endpoint{host == nullptr || *host == '\0' ? ens.host : std::string(host), port};
   cache().store(key, server);
   return true;
 }

@@ -26,7 +26,8 @@ bool parse_endpoint(std::string_view text, Endpoint& out) {
   if (colon == std::string_view::npos) return false;
   const std::string_view port_text = text.substr(colon + 1);
   int port = 0;
-  const auto [end, ec] = std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
+  const auto [end, ec] =
+      std::from_chars(port_text.data(), port_text.data() + port_text.size(), port);
   if (ec != std::errc() || end != port_text.data() + port_text.size() || port < 1 || port > 65535)
     return false;
   out.host = std::string(text.substr(0, colon));

@@ -155,8 +155,7 @@ std::unique_ptr<Subscription::Link> Subscription::renew() {
     std::string topic;
     // The topic is the channel's name, so a server that answers with
     // another one serves something else: it is asked again later.
-    if (find_publisher(address_, timeout_, stop_, publisher, topic) &&
-        topic == topic_) {
+    if (find_publisher(address_, timeout_, stop_, publisher, topic) && topic == topic_) {
       try {
         return std::make_unique<Link>(publisher, topic_);
       } catch (const zmq::error_t&) {

@@ -16,10 +16,10 @@ struct TypeRow {
   int type;
   const char* name;
   Shape shape;
-  size_t scalar_bytes;      // Shape::scalar: bytes of the value
-  size_t element_bytes;     // Shape::fixed_array: bytes of one element (1: opaque bytes)
-  int stamped_value_type;   // DATA_A_TS_* of plain numbers: the type of the value after the stamp
-  bool numeric_array;       // an array of plain numbers, read and written element by element
+  size_t scalar_bytes;     // Shape::scalar: bytes of the value
+  size_t element_bytes;    // Shape::fixed_array: bytes of one element (1: opaque bytes)
+  int stamped_value_type;  // DATA_A_TS_* of plain numbers: the type of the value after the stamp
+  bool numeric_array;      // an array of plain numbers, read and written element by element
 };
 
 // Opaque byte sequences (structures, thumbnails, YT, XYT, FIS and the

@@ -16,18 +16,18 @@ namespace vanto::wire {
 
 // How a type's data part is built.
 enum class Shape {
-  empty,          // DATA_NULL: no bytes
-  scalar,         // fixed bytes copied into the union
-  text,           // NUL-terminated text
-  fixed_array,    // count elements of one fixed size
-  ustr,           // 40-byte USTR records, then their strings
-  ts_ustr,        // 56-byte stamp + USTR records, then their strings
-  xyzs,           // 32-byte XYZS records, then their locations
-  ts_xyzs,        // 48-byte stamp + XYZS records, then their locations
+  empty,        // DATA_NULL: no bytes
+  scalar,       // fixed bytes copied into the union
+  text,         // NUL-terminated text
+  fixed_array,  // count elements of one fixed size
+  ustr,         // 40-byte USTR records, then their strings
+  ts_ustr,      // 56-byte stamp + USTR records, then their strings
+  xyzs,         // 32-byte XYZS records, then their locations
+  ts_xyzs,      // 48-byte stamp + XYZS records, then their locations
   spectrum,
   gspectrum,
   image,
-  bytes2d,        // DATA_A_BYTE
+  bytes2d,  // DATA_A_BYTE
   mda,
   unknown,
 };
@@ -80,8 +80,8 @@ struct XyzsItem {
 };
 struct Stamped {
   TSStamp stamp{};
-  UstrItem u;      // ts_ustr
-  XyzsItem p;      // ts_xyzs
+  UstrItem u;  // ts_ustr
+  XyzsItem p;  // ts_xyzs
 };
 
 // --- building data parts ----------------------------------------------------
@@ -95,11 +95,10 @@ std::vector<uint8_t> spectrum_part(std::string_view comment, int64_t tm, float s
 // fields: every member but the pointers and counts is taken over.
 std::vector<uint8_t> gspectrum_part(const GSpectrumRec& fields, std::string_view comment,
                                     const float* values, size_t count);
-std::vector<uint8_t> image_part(const IMH& header, int64_t seconds, int64_t micros,
-                                int32_t status, std::string_view comment, const uint8_t* pixels,
-                                size_t count);
-std::vector<uint8_t> bytes2d_part(int32_t x_dim, int32_t y_dim, int32_t x_offset,
-                                  int32_t y_offset, int32_t option, const uint8_t* bytes);
+std::vector<uint8_t> image_part(const IMH& header, int64_t seconds, int64_t micros, int32_t status,
+                                std::string_view comment, const uint8_t* pixels, size_t count);
+std::vector<uint8_t> bytes2d_part(int32_t x_dim, int32_t y_dim, int32_t x_offset, int32_t y_offset,
+                                  int32_t option, const uint8_t* bytes);
 std::vector<uint8_t> mda_part(int32_t dimn, const int32_t* dims, std::string_view comment,
                               const void* values, size_t count, bool as_double);
 

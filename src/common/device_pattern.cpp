@@ -40,18 +40,12 @@ DevicePattern::DevicePattern(const std::string& pattern, DevicePatternRules rule
 
 bool DevicePattern::matches(const std::string& name) const {
   switch (kind_) {
-    case Kind::every:
-      return true;
-    case Kind::exact:
-      return name == prefix_;
-    case Kind::prefix_only:
-      return begins_with(name, prefix_);
-    case Kind::suffix_only:
-      return ends_with(name, suffix_);
-    case Kind::prefix_and_suffix:
-      return begins_with(name, prefix_) && ends_with(name, suffix_);
-    case Kind::none:
-      return false;
+    case Kind::every: return true;
+    case Kind::exact: return name == prefix_;
+    case Kind::prefix_only: return begins_with(name, prefix_);
+    case Kind::suffix_only: return ends_with(name, suffix_);
+    case Kind::prefix_and_suffix: return begins_with(name, prefix_) && ends_with(name, suffix_);
+    case Kind::none: return false;
   }
   return false;
 }

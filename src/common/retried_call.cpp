@@ -17,8 +17,8 @@ void ask_for_retry(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& re
 }
 }  // namespace
 
-int retried_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in,
-                vanto::EqData& out, vanto::EqData& retry_in, int attempts) {
+int retried_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in, vanto::EqData& out,
+                vanto::EqData& retry_in, int attempts) {
   return call_with_retry(
       attempts, [&] { return call.get(&address, &in, &out); },
       [&] { ask_for_retry(call, address, retry_in); });

@@ -15,8 +15,8 @@ namespace vantocli {
 // attempt that failed with 100 or 101 the call object is told to try the
 // server again (EQ_RETRY with the always empty `retry_in`). Returns the last
 // error code; out holds the last result.
-int retried_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in,
-                vanto::EqData& out, vanto::EqData& retry_in, int attempts);
+int retried_get(vanto::EqCall& call, vanto::EqAdr& address, vanto::EqData& in, vanto::EqData& out,
+                vanto::EqData& retry_in, int attempts);
 
 // What retried_get does after a first attempt that left out: when out holds
 // 100 or 101, the retry request and up to attempts - 1 further attempts.

@@ -148,8 +148,8 @@ int to_eqdata(const std::string& pv, chtype type, unsigned long count, const voi
       break;
     }
     default:
-      out.error(type_error, "Channel Access type " + std::to_string(type) + " of " + pv +
-                                " is not supported");
+      out.error(type_error,
+                "Channel Access type " + std::to_string(type) + " of " + pv + " is not supported");
       return out.error();
   }
   set_stamp(*head, out);
@@ -189,8 +189,8 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
       case DBF_ENUM:
         // Channel Access turns a label into its enum value.
         put.type = DBR_STRING;
-        if (const int code = put_text(array ? element_text(in, index) : in.get_string(),
-                                      put.bytes, why);
+        if (const int code =
+                put_text(array ? element_text(in, index) : in.get_string(), put.bytes, why);
             code != 0)
           return code;
         break;

@@ -154,8 +154,8 @@ struct Monitor {
     if (args.status != ECA_NORMAL || args.dbr == nullptr) {
       fail(data, code_of(args.status), ca_message(args.status));
     } else {
-      to_eqdata(monitor->pv, static_cast<chtype>(args.type),
-                static_cast<unsigned long>(args.count), args.dbr, monitor->array, data);
+      to_eqdata(monitor->pv, static_cast<chtype>(args.type), static_cast<unsigned long>(args.count),
+                args.dbr, monitor->array, data);
     }
     monitor->deliver(data);
   }
@@ -257,8 +257,8 @@ class EpicsBackend final : public backend::Backend {
       out.init();
       PutValue put;
       std::string why;
-      if (const int code = from_eqdata(in, ca_field_type(channel), ca_element_count(channel), put,
-                                       why);
+      if (const int code =
+              from_eqdata(in, ca_field_type(channel), ca_element_count(channel), put, why);
           code != 0)
         return fail(out, code, why);
       if (ca_field_type(channel) == DBF_ENUM) {
@@ -274,8 +274,7 @@ class EpicsBackend final : public backend::Backend {
       int status = ca_array_put_callback(put.type, put.count, channel, put.bytes.data(),
                                          Batch::on_reply, &batch.answers[0]);
       if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
-      if (status != ECA_NORMAL)
-        return fail(out, code_of(status), ca_message(status));
+      if (status != ECA_NORMAL) return fail(out, code_of(status), ca_message(status));
     }
     if (read_back != nullptr) get(adr, *read_back);
     return 0;
@@ -311,8 +310,7 @@ class EpicsBackend final : public backend::Backend {
     monitor->callback = std::move(callback);
     int ca_status = ca_create_channel(monitor->pv.c_str(), Monitor::on_connection, monitor.get(),
                                       CA_PRIORITY_DEFAULT, &monitor->channel);
-    if (ca_status != ECA_NORMAL)
-      return fail(status, code_of(ca_status), ca_message(ca_status));
+    if (ca_status != ECA_NORMAL) return fail(status, code_of(ca_status), ca_message(ca_status));
     ca_flush_io();
     bool connected = false;
     {
@@ -322,10 +320,10 @@ class EpicsBackend final : public backend::Backend {
     if (connected) {
       const unsigned long elements = ca_element_count(monitor->channel);
       monitor->array = elements > 1;
-      ca_status = ca_create_subscription(read_type(ca_field_type(monitor->channel), elements),
-                                         elements > 1 ? 0 : 1, monitor->channel,
-                                         DBE_VALUE | DBE_ALARM, Monitor::on_update,
-                                         monitor.get(), &monitor->event);
+      ca_status =
+          ca_create_subscription(read_type(ca_field_type(monitor->channel), elements),
+                                 elements > 1 ? 0 : 1, monitor->channel, DBE_VALUE | DBE_ALARM,
+                                 Monitor::on_update, monitor.get(), &monitor->event);
       ca_flush_io();
     }
     if (!connected || ca_status != ECA_NORMAL) {
@@ -341,8 +339,8 @@ class EpicsBackend final : public backend::Backend {
  private:
   // The programs name the channel: the texts stay within a line.
   std::string not_found() const {
-    return "search unanswered in " + std::to_string(timeout_.count()) + " ms: " +
-           ca_message(ECA_TIMEOUT);
+    return "search unanswered in " + std::to_string(timeout_.count()) +
+           " ms: " + ca_message(ECA_TIMEOUT);
   }
 
   // The state of an enum channel whose label is label (compared without

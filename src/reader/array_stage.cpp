@@ -27,8 +27,7 @@ std::unique_ptr<ExportFile> export_file_of_pass(ReaderContext& ctx) {
   if (o.filename.empty() && memory.default_file_name.empty()) {
     memory.default_file_name = default_export_name(o, std::time(nullptr));
   }
-  return std::make_unique<ExportFile>(export_dir(o),
-                                      export_file_name(o, memory.default_file_name));
+  return std::make_unique<ExportFile>(export_dir(o), export_file_name(o, memory.default_file_name));
 }
 
 }  // namespace
@@ -38,8 +37,8 @@ StageResult array_pass(ReaderContext& ctx) {
   for (ChannelEntry& entry : ctx.spect.entries()) {
     const int type = entry.result->type();
     if (has_address_lines(type)) {
-      ctx.out << "# Address: " << entry.name << "\n# Data Type : "
-              << vanto::EqData::type_string(type) << '\n';
+      ctx.out << "# Address: " << entry.name
+              << "\n# Data Type : " << vanto::EqData::type_string(type) << '\n';
     }
     bool exported = true;
     if (is_history_type(type)) {
@@ -58,8 +57,8 @@ StageResult array_pass(ReaderContext& ctx) {
     }
   }
   if (export_file && !export_file->finish()) {
-    ctx.err << "vantoget: the export file " << export_file->path() << ": "
-            << export_file->problem() << '\n';
+    ctx.err << "vantoget: the export file " << export_file->path() << ": " << export_file->problem()
+            << '\n';
     ctx.failed = true;
   }
   return std::nullopt;

@@ -29,8 +29,8 @@ long step_line_count(const std::vector<HistoryPoint>& points, const ExportInterv
   const auto first = std::find_if(points.begin(), points.end(),
                                   [&](const HistoryPoint& p) { return p.seconds >= iv.tmin; });
   if (first == points.end() || first->seconds > iv.tmax) return 0;
-  return static_cast<long>(std::min<int64_t>((iv.tmax - first->seconds) / iv.step + 1,
-                                             kMaxExportLines));
+  return static_cast<long>(
+      std::min<int64_t>((iv.tmax - first->seconds) / iv.step + 1, kMaxExportLines));
 }
 
 void write_every_point(std::ostream& out, const std::vector<HistoryPoint>& points,
@@ -143,8 +143,8 @@ std::string export_time_text(int64_t seconds) {
   return text;
 }
 
-int export_history(ExportFile& file, const std::vector<HistoryPoint>& points,
-                   ExportInterval iv, const std::string& chan_name) {
+int export_history(ExportFile& file, const std::vector<HistoryPoint>& points, ExportInterval iv,
+                   const std::string& chan_name) {
   if (!file.ready()) return 1;
   // The interval ends at the newest point read.
   if (!points.empty()) iv.tmax = std::min(iv.tmax, points.back().seconds);

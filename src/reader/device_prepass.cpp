@@ -23,13 +23,13 @@ StageResult device_name_prepass(ReaderContext& ctx, const std::string& name) {
   if (dev_str.find('*') == std::string::npos) return std::nullopt;
   const vantocli::DevicePattern pattern(dev_str, vantocli::DevicePatternRules::reader);
 
-  const int code = vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src,
-                                           ctx.options.retry);
+  const int code =
+      vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src, ctx.options.retry);
   if (code != 0) {
     // The loop still runs; the name finds no devices and reads nothing, and
     // the run fails.
-    ctx.err << ctx.address.channel() << " device names call: "
-            << vantocli::value_text_arg(ctx.dst) << ", error = " << code << '\n';
+    ctx.err << ctx.address.channel() << " device names call: " << vantocli::value_text_arg(ctx.dst)
+            << ", error = " << code << '\n';
     ctx.failed = true;
     return std::nullopt;
   }

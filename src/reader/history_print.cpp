@@ -19,9 +19,8 @@ std::string stamp_text(int64_t seconds, int msec) {
   const std::time_t t = static_cast<std::time_t>(seconds);
   std::tm local{};
   localtime_r(&t, &local);
-  return printf_text("%d-%02d-%02d  %02d:%02d:%02d,%03d \t", local.tm_year + 1900,
-                     local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                     msec);
+  return printf_text("%d-%02d-%02d  %02d:%02d:%02d,%03d \t", local.tm_year + 1900, local.tm_mon + 1,
+                     local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, msec);
 }
 
 std::string tds_line(const HistoryPoint& p, const HistoryPrintOptions& o) {
@@ -59,9 +58,9 @@ std::string stamped_line(int type, const HistoryPoint& p, const HistoryPrintOpti
     case vanto::DATA_A_TS_FLOAT: {
       float v = 0;
       d.get_ts_float(&sec, &msec, &status, &v, p.index);
-      const std::string head = printf_text("%s %lld \t%d \t%d : \t%.7e", stamp_text(sec, msec).c_str(),
-                                           static_cast<long long>(sec), msec,
-                                           static_cast<int>(status), static_cast<double>(v));
+      const std::string head = printf_text(
+          "%s %lld \t%d \t%d : \t%.7e", stamp_text(sec, msec).c_str(), static_cast<long long>(sec),
+          msec, static_cast<int>(status), static_cast<double>(v));
       return stamped_number_line(head, truncated_int(v), o);
     }
     case vanto::DATA_A_TS_INT: {

@@ -79,8 +79,8 @@ HistoryCollection read_history(ReaderContext& ctx, ChannelEntry& entry, HistoryR
     } else {
       ask.set_ttii(10, std::time(nullptr), kind, 0);
     }
-    const int code = vantocli::retried_get(ctx.call, ctx.address, ask, result, ctx.src,
-                                           ctx.options.retry);
+    const int code =
+        vantocli::retried_get(ctx.call, ctx.address, ask, result, ctx.src, ctx.options.retry);
     if (code != 0) {
       ctx.err << entry.name << ": " << vantocli::value_text(result) << " , error == " << code
               << '\n';

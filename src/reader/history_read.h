@@ -48,7 +48,6 @@ struct HistoryCollection {
 // Reads the history of entry page by page into a collection. A read that
 // fails (after the retries) is reported on ctx.err, marks the run failed and
 // ends the readout with what was collected so far.
-HistoryCollection read_history(ReaderContext& ctx, ChannelEntry& entry,
-                               HistoryRequest request);
+HistoryCollection read_history(ReaderContext& ctx, ChannelEntry& entry, HistoryRequest request);
 
 }  // namespace vantoget

@@ -189,7 +189,8 @@ IntervalReading read_interval(const std::string& text, std::time_t now) {
       rest_numbers = rest_numbers && vantocli::decimal_number(numbers[i]).has_value();
     }
     if (!t1 || !t2 || *t1 <= 0 || *t2 <= 0 || !rest_numbers) {
-      interval.problem = quoted(text) + ": neither two Unix times nor two local times "
+      interval.problem = quoted(text) +
+                         ": neither two Unix times nor two local times "
                          "separated by \",\"";
       return interval;
     }

@@ -20,8 +20,8 @@ std::string pixel_text(const uint8_t* p, int bpp, int y, int x) {
       return printf_text("[%d,%d]:%d\t", y, x, static_cast<int>(v));
     }
     case 3:
-      return printf_text("[%d,%d]:%d,%d,%d\t", y, x, static_cast<int>(p[0]),
-                         static_cast<int>(p[1]), static_cast<int>(p[2]));
+      return printf_text("[%d,%d]:%d,%d,%d\t", y, x, static_cast<int>(p[0]), static_cast<int>(p[1]),
+                         static_cast<int>(p[2]));
     default: {
       int32_t v;
       std::memcpy(&v, p, sizeof v);

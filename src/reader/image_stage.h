@@ -8,8 +8,7 @@ namespace vantoget {
 
 // Prepares ctx.data before the read of name: the crop of -I for an
 // "IMAGE_EXT" property. Returns the input the read is to use.
-vanto::EqData& image_read_input(ReaderContext& ctx, const std::string& name,
-                                vanto::EqData& crop);
+vanto::EqData& image_read_input(ReaderContext& ctx, const std::string& name, vanto::EqData& crop);
 
 // Prints the image result of entry and returns the status the process ends
 // with.

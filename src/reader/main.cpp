@@ -2,10 +2,10 @@
 #include <exception>
 #include <iostream>
 
-#include "options.h"
-#include "run_loop.h"
 #include "escaped_errors.h"
+#include "options.h"
 #include "protocol_lookup.h"
+#include "run_loop.h"
 #include "standard_output.h"
 
 namespace {

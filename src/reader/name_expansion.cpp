@@ -1,8 +1,8 @@
 // The expansion of a name with '*' in each iteration of the run loop.
 #include <algorithm>
 #include <memory>
-#include <span>
 #include <ostream>
+#include <span>
 
 #include <vanto/errors.h>
 
@@ -68,8 +68,8 @@ void count_read(ReaderContext& ctx, int code) {
 // Only the device was a pattern: reads ctx.address as it stands. A failed
 // read skips the device without a message.
 StageResult read_device_channel(ReaderContext& ctx, std::size_t index) {
-  const int code = vantocli::retried_get(ctx.call, ctx.address, ctx.data, ctx.dst, ctx.src,
-                                         ctx.options.retry);
+  const int code =
+      vantocli::retried_get(ctx.call, ctx.address, ctx.data, ctx.dst, ctx.src, ctx.options.retry);
   count_read(ctx, code);
   if (code != 0) return std::nullopt;
   const std::string name = ctx.address.channel();
@@ -170,8 +170,8 @@ StageResult read_composed_names(ReaderContext& ctx, std::size_t index,
 // next device follows.
 StageResult expand_names(ReaderContext& ctx, std::size_t index) {
   vanto::EqData answer;
-  const int code = vantocli::retried_names(ctx.call, ctx.address, answer, ctx.src,
-                                           ctx.options.retry);
+  const int code =
+      vantocli::retried_names(ctx.call, ctx.address, answer, ctx.src, ctx.options.retry);
   if (code != 0) {
     ctx.err << ctx.address.channel() << " names call: " << vantocli::value_text_arg(answer)
             << ", error = " << code << '\n';

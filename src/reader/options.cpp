@@ -19,8 +19,7 @@ namespace vantoget {
 
 namespace {
 
-constexpr const char* kOptionString =
-    "ahprtvABEHLNSTVXb:c:d:e:f:g:i:j:l:n:o:s:u:w:x:C:D:F:I:P:R:";
+constexpr const char* kOptionString = "ahprtvABEHLNSTVXb:c:d:e:f:g:i:j:l:n:o:s:u:w:x:C:D:F:I:P:R:";
 
 // The long options have no letter, so that none of the letters changes.
 enum LongOption { kPngOption = 1000, kSvgOption };
@@ -65,11 +64,11 @@ struct FlagOption {
   bool ReaderOptions::*flag;
 };
 constexpr FlagOption kFlagOptions[] = {
-    {'a', &ReaderOptions::array_flag},    {'A', &ReaderOptions::addr_flag},
-    {'B', &ReaderOptions::spect_info},    {'E', &ReaderOptions::table_flag},
-    {'H', &ReaderOptions::header_flag},   {'L', &ReaderOptions::list_flag},
-    {'N', &ReaderOptions::names_flag},    {'r', &ReaderOptions::reference_flag},
-    {'S', &ReaderOptions::strarg_flag},   {'T', &ReaderOptions::tab_flag},
+    {'a', &ReaderOptions::array_flag},      {'A', &ReaderOptions::addr_flag},
+    {'B', &ReaderOptions::spect_info},      {'E', &ReaderOptions::table_flag},
+    {'H', &ReaderOptions::header_flag},     {'L', &ReaderOptions::list_flag},
+    {'N', &ReaderOptions::names_flag},      {'r', &ReaderOptions::reference_flag},
+    {'S', &ReaderOptions::strarg_flag},     {'T', &ReaderOptions::tab_flag},
     {'X', &ReaderOptions::excludesvr_flag},
 };
 
@@ -184,8 +183,8 @@ Ending check_read_input(const char* arg, std::ostream& err) {
 
 // The options with rules of their own; number is the argument of an option
 // of kIntegerOptions.
-Ending take_special_option(int c, const char* arg, long number, ReaderOptions& o,
-                           std::ostream& out, std::ostream& err) {
+Ending take_special_option(int c, const char* arg, long number, ReaderOptions& o, std::ostream& out,
+                           std::ostream& err) {
   switch (c) {
     case 'e':
       if (number < 0) return refuse(err, std::string("the step of -e is negative: ") + arg);
@@ -220,14 +219,12 @@ Ending take_special_option(int c, const char* arg, long number, ReaderOptions& o
     case 't': o.debug_flag |= kDebugType; break;
     case 'u':
       if (arg[0] == '\0' || std::strchr(kStepUnits, arg[0]) == nullptr) {
-        return refuse(err, std::string("the unit of -u is none of s, m, h, d, w, M, y: \"") + arg +
-                               "\"");
+        return refuse(
+            err, std::string("the unit of -u is none of s, m, h, d, w, M, y: \"") + arg + "\"");
       }
       o.units = arg[0];
       break;
-    case 'v':
-      out << kAuthorLine << '\n' << "$Id$" << '\n';
-      break;
+    case 'v': out << kAuthorLine << '\n' << "$Id$" << '\n'; break;
     case 'V': o.debug_flag |= kDebugEventId; break;
     case 'w':
       // A cell needs at least one character and fits a 256-byte buffer.

@@ -24,56 +24,56 @@ inline constexpr int kDebugEventId = 2;  // -V
 struct ReaderOptions {
   std::string program_name = "vantoget";  // the command word
 
-  bool array_flag = false;          // -a
-  bool addr_flag = false;           // -A
-  bool atoref_flag = false;         // -b
-  std::string filename1;            // -b new_file
-  bool spect_info = false;          // -B
-  bool channels_flag = false;       // -c given
-  std::string channels;             // -c channel_list
-  std::vector<std::string> channel; // the names cut from channels
-  bool int_format_flag = false;     // -C
+  bool array_flag = false;           // -a
+  bool addr_flag = false;            // -A
+  bool atoref_flag = false;          // -b
+  std::string filename1;             // -b new_file
+  bool spect_info = false;           // -B
+  bool channels_flag = false;        // -c given
+  std::string channels;              // -c channel_list
+  std::vector<std::string> channel;  // the names cut from channels
+  bool int_format_flag = false;      // -C
   long int_format = 0;
-  bool date_flag = false;           // -d
+  bool date_flag = false;  // -d
   long form = 1;
-  bool delay_flag = false;          // -D
+  bool delay_flag = false;  // -D
   long delay = 0;
-  long step = 0;                    // -e
-  bool table_flag = false;          // -E
-  std::string filename;             // -f / -F
-  bool convert_flag = false;        // -g
+  long step = 0;              // -e
+  bool table_flag = false;    // -E
+  std::string filename;       // -f / -F
+  bool convert_flag = false;  // -g
   long convert = 0;
-  bool header_flag = false;         // -H
-  bool interval_flag = false;       // -i
+  bool header_flag = false;    // -H
+  bool interval_flag = false;  // -i
   std::string str;
-  long interval_t1 = 0;             // -i as Unix times (checked when parsed)
+  long interval_t1 = 0;  // -i as Unix times (checked when parsed)
   long interval_t2 = 0;
-  bool sp_flag = false;             // -I
+  bool sp_flag = false;  // -I
   std::string spstr;
-  bool s_intvl_flag = false;        // -j
+  bool s_intvl_flag = false;  // -j
   long s_intvl = 0;
-  bool loop_flag = false;           // -l or -s
-  long loop = 0;                    // -l value - 1
-  bool list_flag = false;           // -L
-  bool line_flag = false;           // -n
+  bool loop_flag = false;  // -l or -s
+  long loop = 0;           // -l value - 1
+  bool list_flag = false;  // -L
+  bool line_flag = false;  // -n
   long line_number = 0;
-  bool names_flag = false;          // -N
-  bool format_flag = false;         // -o
+  bool names_flag = false;   // -N
+  bool format_flag = false;  // -o
   long format = 0;
-  int plottype = 0;                 // -p
-  std::string dir;                  // -P
-  bool reference_flag = false;      // -r
-  int retry = 1;                    // -R, 1..10
-  float secounds = 10.0f;           // -s
-  bool strarg_flag = false;         // -S
-  int debug_flag = 0;               // -t, -V
-  bool tab_flag = false;            // -T
-  char units = 's';                 // -u
-  bool width_flag = false;          // -w
+  int plottype = 0;             // -p
+  std::string dir;              // -P
+  bool reference_flag = false;  // -r
+  int retry = 1;                // -R, 1..10
+  float secounds = 10.0f;       // -s
+  bool strarg_flag = false;     // -S
+  int debug_flag = 0;           // -t, -V
+  bool tab_flag = false;        // -T
+  char units = 's';             // -u
+  bool width_flag = false;      // -w
   std::size_t width = 80;
-  bool command_flag = false;        // -x
+  bool command_flag = false;  // -x
   std::string command;
-  bool excludesvr_flag = false;     // -X
+  bool excludesvr_flag = false;         // -X
   std::optional<std::string> png_file;  // --png: the image as a PNG file ("-": standard output)
   std::optional<std::string> svg_file;  // --svg: histories or spectra as an SVG plot
 };

@@ -24,10 +24,8 @@ bool has_numbers(int type) {
     case vanto::DATA_A_TS_BOOL:
     case vanto::DATA_A_TS_INT:
     case vanto::DATA_A_TS_FLOAT:
-    case vanto::DATA_A_TS_DOUBLE:
-      return true;
-    default:
-      return false;
+    case vanto::DATA_A_TS_DOUBLE: return true;
+    default: return false;
   }
 }
 

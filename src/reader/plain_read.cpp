@@ -54,8 +54,8 @@ namespace {
 StageResult take_plain_result(ReaderContext& ctx, const std::string& name,
                               std::unique_ptr<vanto::EqData> result, int code) {
   if (code != 0) {
-    ctx.err << name << ": " << vantocli::value_text(*result)
-            << " , result->error() = " << code << '\n';
+    ctx.err << name << ": " << vantocli::value_text(*result) << " , result->error() = " << code
+            << '\n';
     return 1;
   }
 
@@ -95,8 +95,8 @@ StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
   vanto::EqData crop;
   vanto::EqData& input = image_read_input(ctx, name, crop);
 
-  const int code = vantocli::retried_get(ctx.call, ctx.address, input, ctx.dst, ctx.src,
-                                         ctx.options.retry);
+  const int code =
+      vantocli::retried_get(ctx.call, ctx.address, input, ctx.dst, ctx.src, ctx.options.retry);
   result->copy_from(ctx.dst);
   return take_plain_result(ctx, name, std::move(result), code);
 }

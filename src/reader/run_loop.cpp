@@ -11,8 +11,8 @@
 #include "array_stage.h"
 #include "picture_stage.h"
 #include "plain_read.h"
-#include "retried_call.h"
 #include "reader_context.h"
+#include "retried_call.h"
 #include "sr_stage.h"
 #include "table_stage.h"
 #include "value_line.h"
@@ -31,9 +31,8 @@ StageResult check_single_wildcard(ReaderContext& ctx) {
   // A pattern has at most four fields. Tango's names may start with their
   // database or server ("tango://host:port/"), whose slashes do not count.
   const bool parsed = ctx.address.adr(name) == 0;
-  const bool too_long = ctx.address.protocol() == "tango"
-                            ? !parsed
-                            : std::count(name.begin(), name.end(), '/') > 3;
+  const bool too_long =
+      ctx.address.protocol() == "tango" ? !parsed : std::count(name.begin(), name.end(), '/') > 3;
   if (too_long) {
     ctx.err << "invalid VANTO Address: " << name << ", exit \n";
     return 1;
@@ -41,8 +40,8 @@ StageResult check_single_wildcard(ReaderContext& ctx) {
   // Channel Access lists no names: its backend's answer says so for any
   // pattern, not only for one in the device field.
   if (ctx.address.protocol() == "epics") {
-    const int code = vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src,
-                                             ctx.options.retry);
+    const int code =
+        vantocli::retried_names(ctx.call, ctx.address, ctx.dst, ctx.src, ctx.options.retry);
     ctx.err << name << ": " << vantocli::value_text_arg(ctx.dst) << ", error = " << code << '\n';
     return 1;
   }
@@ -94,7 +93,8 @@ StageResult print_iteration(ReaderContext& ctx) {
   if (StageResult r = svg_of_pass(ctx)) return r;
   if (o.array_flag) {
     if (ctx.spect.empty() && ctx.first_iteration) {
-      ctx.err << " No proper channels specified for " << "-a option! Ignoring -a ..." << '\n';
+      ctx.err << " No proper channels specified for "
+              << "-a option! Ignoring -a ..." << '\n';
     }
   } else if (!ctx.nonspect.append_all(ctx.spect)) {
     return table_full(ctx);

@@ -5,7 +5,6 @@
 
 #include "output_file.h"
 
-
 namespace vantoget {
 
 namespace {

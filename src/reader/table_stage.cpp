@@ -37,16 +37,14 @@ StageResult write_table(ReaderContext& ctx) {
   } else {
     const WriteResult written = write_text_file(path, table_rows(ctx.table.columns));
     switch (written.outcome) {
-      case WriteOutcome::written:
-        ctx.out << "table is created in the file " << path << '\n';
-        break;
+      case WriteOutcome::written: ctx.out << "table is created in the file " << path << '\n'; break;
       case WriteOutcome::cannot_open:
         ctx.err << "Cannot open file " << path << '\n';
         ctx.table.file_failed = true;
         break;
       case WriteOutcome::cannot_write:
-        ctx.err << "vantoget: the table file " << path << " could not be written: "
-                << written.reason << '\n';
+        ctx.err << "vantoget: the table file " << path
+                << " could not be written: " << written.reason << '\n';
         ctx.table.file_failed = true;
         break;
     }

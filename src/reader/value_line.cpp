@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <ctime>
+#include <ostream>
 #include <string>
 #include <vector>
-#include <ostream>
 
 #include "cell.h"
-#include "retried_call.h"
 #include "int_format.h"
 #include "plain_read.h"
+#include "retried_call.h"
 #include "time_format.h"
 #include "value_text.h"
 
@@ -83,8 +83,8 @@ void print_value(ReaderContext& ctx, const ChannelEntry& entry) {
   const ReaderOptions& o = ctx.options;
   const vanto::EqData& result = *entry.result;
   if (o.addr_flag) {
-    const std::string text = use_string_arg(o, result) ? vantocli::value_text_arg(result)
-                                                        : vantocli::value_text(result);
+    const std::string text =
+        use_string_arg(o, result) ? vantocli::value_text_arg(result) : vantocli::value_text(result);
     ctx.out << entry.name << "\t\t" << text << '\n';
     return;
   }
@@ -94,8 +94,8 @@ void print_value(ReaderContext& ctx, const ChannelEntry& entry) {
     ctx.out << '\t' << cell;
     return;
   }
-  const auto form = o.int_format_flag ? vantocli::int_form_from_code(o.int_format)
-                                      : vantocli::IntForm::none;
+  const auto form =
+      o.int_format_flag ? vantocli::int_form_from_code(o.int_format) : vantocli::IntForm::none;
   if (result.type() == vanto::DATA_INT && form != vantocli::IntForm::none) {
     const int value = result.get_value<int>();
     ctx.out << value << vantocli::int_form_suffix(value, form) << '\t';

@@ -11,20 +11,16 @@ namespace vantoserver {
 
 double Waveform::at(Dynamic kind, double t, int64_t ticks, int64_t event_id) const {
   switch (kind) {
-    case Dynamic::counter:
-      return offset + amplitude * static_cast<double>(ticks);
-    case Dynamic::sine:
-      return offset + amplitude * std::sin(2 * std::numbers::pi * t / period_s);
+    case Dynamic::counter: return offset + amplitude * static_cast<double>(ticks);
+    case Dynamic::sine: return offset + amplitude * std::sin(2 * std::numbers::pi * t / period_s);
     case Dynamic::noise: {
       thread_local std::mt19937 generator{std::random_device{}()};
       std::uniform_real_distribution<double> spread(-1.0, 1.0);
       return offset + amplitude * spread(generator);
     }
-    case Dynamic::event_id:
-      return static_cast<double>(event_id);
+    case Dynamic::event_id: return static_cast<double>(event_id);
     case Dynamic::flood:  // counted by the channel, not a waveform
-    case Dynamic::none:
-      break;
+    case Dynamic::none: break;
   }
   return offset;
 }

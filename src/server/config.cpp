@@ -207,7 +207,8 @@ Config build(const toml::table& root) {
   if (const toml::node* devices = root.get("device")) {
     const auto* array = devices->as_array();
     if (array == nullptr) fail(*devices, "\"device\" must be an array of tables ([[device]])");
-    for (const toml::node& block : *array) load_devices(as_table(block, "a device"), *config.registry, now_sec);
+    for (const toml::node& block : *array)
+      load_devices(as_table(block, "a device"), *config.registry, now_sec);
   }
   // Routes after the devices, so that a facility both served and routed is refused.
   if (const toml::node* routes = root.get("route")) load_routes(*routes, *config.registry);

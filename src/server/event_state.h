@@ -24,7 +24,8 @@ class EventState {
     const auto t = std::chrono::system_clock::now().time_since_epoch();
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(t).count();
     return Moment{us / 1'000'000, static_cast<uint32_t>(us % 1'000'000),
-                  event_id_.load(std::memory_order_acquire), ticks_.load(std::memory_order_relaxed)};
+                  event_id_.load(std::memory_order_acquire),
+                  ticks_.load(std::memory_order_relaxed)};
   }
 
  private:

@@ -10,16 +10,11 @@ constexpr int kMaxDelayMs = 600'000;
 
 bool valid(FaultMode mode, int code, int count, int delay_ms) {
   switch (mode) {
-    case FaultMode::fail_next:
-      return code > 0 && count >= 0;
-    case FaultMode::fail_always:
-      return code >= 0;
-    case FaultMode::fail_after:
-      return code > 0 && count >= 0;
-    case FaultMode::delay:
-      return delay_ms >= 0 && delay_ms <= kMaxDelayMs;
-    default:
-      return false;
+    case FaultMode::fail_next: return code > 0 && count >= 0;
+    case FaultMode::fail_always: return code >= 0;
+    case FaultMode::fail_after: return code > 0 && count >= 0;
+    case FaultMode::delay: return delay_ms >= 0 && delay_ms <= kMaxDelayMs;
+    default: return false;
   }
 }
 
@@ -55,16 +50,12 @@ bool FaultTable::apply(FaultMode mode, const std::string& address, int code, int
       fault.next_code = code;
       fault.next_count = count;
       break;
-    case FaultMode::fail_always:
-      fault.always_code = code;
-      break;
+    case FaultMode::fail_always: fault.always_code = code; break;
     case FaultMode::fail_after:
       fault.after_code = code;
       fault.passes_left = count;
       break;
-    default:
-      fault.delay_ms = delay_ms;
-      break;
+    default: fault.delay_ms = delay_ms; break;
   }
   if (fault.next_count == 0 && fault.always_code == 0 && fault.after_code == 0 &&
       fault.delay_ms == 0) {

@@ -56,7 +56,8 @@ size_t History::size() const {
 int64_t History::newest_sec() const {
   std::lock_guard lock(mutex_);
   if (ring_.empty()) return 0;
-  const size_t newest = ring_.size() < capacity_ ? ring_.size() - 1 : (next_ + capacity_ - 1) % capacity_;
+  const size_t newest =
+      ring_.size() < capacity_ ? ring_.size() - 1 : (next_ + capacity_ - 1) % capacity_;
   return ring_[newest].sec;
 }
 

@@ -30,13 +30,12 @@ int main(int argc, char** argv) {
     const auto parsed = vantoserver::parse_options(argc, argv, std::cout, std::cerr);
     if (!parsed.options) return vantocli::checked_exit(parsed.status, kProgram);
     const sigset_t stop_signals = block_stop_signals();
-    return vantocli::checked_exit(
-        vantoserver::run_server(*parsed.options, std::cout, std::cerr,
-                                [&] {
-                                  int signal_number = 0;
-                                  sigwait(&stop_signals, &signal_number);
-                                }),
-        kProgram);
+    return vantocli::checked_exit(vantoserver::run_server(*parsed.options, std::cout, std::cerr,
+                                                          [&] {
+                                                            int signal_number = 0;
+                                                            sigwait(&stop_signals, &signal_number);
+                                                          }),
+                                  kProgram);
   } catch (const std::exception& e) {
     return vantocli::exception_exit(e, kProgram);
   }

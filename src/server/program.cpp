@@ -62,9 +62,7 @@ vantocli::Parsed<ProgramOptions> parse_options(int argc, char** argv, std::ostre
   int c;
   while ((c = getopt_long(argc, argv, ":b:p:h", long_options, nullptr)) != -1) {
     switch (c) {
-      case 'b':
-        options.server.bind = optarg;
-        break;
+      case 'b': options.server.bind = optarg; break;
       case 'p':
         if (!parse_port(optarg, options.server.port)) {
           err << program << ": invalid port '" << optarg << "'\n";
@@ -72,12 +70,8 @@ vantocli::Parsed<ProgramOptions> parse_options(int argc, char** argv, std::ostre
           return Parsed::end_with(kUsageError);
         }
         break;
-      case kAllowFaults:
-        options.server.allow_faults = true;
-        break;
-      case 'h':
-        usage(out, program);
-        return Parsed::end_with(0);
+      case kAllowFaults: options.server.allow_faults = true; break;
+      case 'h': usage(out, program); return Parsed::end_with(0);
       default:
         err << program << ": " << (c == ':' ? "missing argument for an option" : "unknown option")
             << "\n";

@@ -62,8 +62,7 @@ const Device* Registry::device(const std::string& facility_name,
   return it == f->by_name.end() ? nullptr : it->second;
 }
 
-const Location* Registry::location(const std::string& facility_name,
-                                   const std::string& device_name,
+const Location* Registry::location(const std::string& facility_name, const std::string& device_name,
                                    const std::string& location_name) const {
   const Device* d = device(facility_name, device_name);
   if (d == nullptr) return nullptr;

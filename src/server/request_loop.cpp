@@ -22,7 +22,9 @@ namespace {
 // Requests read in one go before the held answers are looked at again.
 constexpr int kBatch = 256;
 
-bool known_op(uint16_t op) { return op >= static_cast<uint16_t>(Op::get) && op <= static_cast<uint16_t>(Op::fault); }
+bool known_op(uint16_t op) {
+  return op >= static_cast<uint16_t>(Op::get) && op <= static_cast<uint16_t>(Op::fault);
+}
 
 bool faultable(Op op) { return op == Op::get || op == Op::set || op == Op::names; }
 
@@ -58,7 +60,8 @@ void RequestLoop::serve_once(std::chrono::milliseconds max_wait) {
   if (!held_.empty()) {
     const auto until_due = std::chrono::duration_cast<std::chrono::milliseconds>(
         held_.front().due - std::chrono::steady_clock::now());
-    wait = std::clamp(until_due + std::chrono::milliseconds(1), std::chrono::milliseconds(0), max_wait);
+    wait = std::clamp(until_due + std::chrono::milliseconds(1), std::chrono::milliseconds(0),
+                      max_wait);
   }
   // The connection events wake the loop too: connections waiting for a free
   // descriptor are turned away at once (see ConnectionWatch).
@@ -97,7 +100,8 @@ void RequestLoop::handle(std::vector<zmq::message_t>& frames) {
     note_bad_frame("wrong number of frames");
     return reply_with(Reply::failure(bad_frame, "a request has header, address and data frames"));
   }
-  if (!known_op(header->op)) return reply_with(Reply::failure(not_implemented, "unknown operation"));
+  if (!known_op(header->op))
+    return reply_with(Reply::failure(not_implemented, "unknown operation"));
   if (frames[2].size() > rpc::kMaxAddressLength)
     return reply_with(Reply::failure(bad_address, "address too long"));
   const std::string_view address = frames[2].to_string_view();
@@ -157,7 +161,8 @@ Reply RequestLoop::answer(uint16_t op_code, std::string_view address, const zmq:
                           int type, uint32_t count) {
   EqData in;
   if (type != DATA_NULL &&
-      Codec::decode_data(in, type, count, static_cast<const uint8_t*>(data.data()), data.size()) != 0)
+      Codec::decode_data(in, type, count, static_cast<const uint8_t*>(data.data()), data.size()) !=
+          0)
     return Reply::failure(bad_frame, "malformed data part: " + in.error_text());
   const Op op = static_cast<Op>(op_code);
   if (op == Op::fault) {
@@ -167,8 +172,8 @@ Reply RequestLoop::answer(uint16_t op_code, std::string_view address, const zmq:
     if (in.type() != DATA_IIII) return Reply::failure(ill_parameter, "a fault command is IIII");
     const IIII c = in.data_block()->data_u.d_iiii;
     std::string why;
-    if (!faults_.apply(static_cast<FaultMode>(c.i[0]), std::string(address), c.i[1], c.i[2],
-                       c.i[3], why))
+    if (!faults_.apply(static_cast<FaultMode>(c.i[0]), std::string(address), c.i[1], c.i[2], c.i[3],
+                       why))
       return Reply::failure(ill_parameter, why);
     log_ << "vantoserver: fault " << c.i[0] << " on " << address << " (code " << c.i[1]
          << ", count " << c.i[2] << ", delay " << c.i[3] << " ms)" << std::endl;

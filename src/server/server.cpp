@@ -126,8 +126,8 @@ void Server::sample_histories(const Moment& now) {
     History* history = channel->history();
     if (now.sec - history->newest_sec() < history->period_s()) continue;
     const Dynamic source = channel->dynamic == Dynamic::none ? Dynamic::sine : channel->dynamic;
-    const double value = channel->waveform.at(source, static_cast<double>(now.sec), now.ticks,
-                                              now.event_id);
+    const double value =
+        channel->waveform.at(source, static_cast<double>(now.sec), now.ticks, now.event_id);
     history->push(HistoryPoint{now.sec, static_cast<int32_t>(now.usec / 1000), 0, value});
   }
 }

@@ -23,7 +23,7 @@ class SubscriptionHub;
 
 struct ServerOptions {
   std::string bind = "127.0.0.1";
-  int port = 5600;  // 0: a free port
+  int port = 5600;            // 0: a free port
   bool allow_faults = false;  // accept fault injection commands (op 7)
 };
 

@@ -142,8 +142,8 @@ Reply Service::handle(Op op, std::string_view address, const EqData& in) {
 }
 
 Channel* Service::lookup(const Fields& f, Reply& error) const {
-  if (Channel* channel = registry_.find(f.facility + "/" + f.device + "/" + f.location + "/" +
-                                        f.property))
+  if (Channel* channel =
+          registry_.find(f.facility + "/" + f.device + "/" + f.location + "/" + f.property))
     return channel;
   if (registry_.facility(f.facility) == nullptr) {
     const std::string* route = registry_.route(f.facility);
@@ -152,11 +152,11 @@ Channel* Service::lookup(const Fields& f, Reply& error) const {
   } else if (registry_.device(f.facility, f.device) == nullptr) {
     error = Reply::failure(no_ens_entry, "unknown device " + f.facility + "/" + f.device);
   } else if (registry_.location(f.facility, f.device, f.location) == nullptr) {
-    error = Reply::failure(ill_location, "unknown location " + f.facility + "/" + f.device + "/" +
-                                             f.location);
+    error = Reply::failure(ill_location,
+                           "unknown location " + f.facility + "/" + f.device + "/" + f.location);
   } else {
-    error = Reply::failure(ill_property, "unknown property " + f.property + " of " +
-                                             f.facility + "/" + f.device + "/" + f.location);
+    error = Reply::failure(ill_property, "unknown property " + f.property + " of " + f.facility +
+                                             "/" + f.device + "/" + f.location);
   }
   return nullptr;
 }
@@ -230,9 +230,10 @@ Reply Service::names(const Fields& f) {
   else
     return Reply::failure(ill_parameter, "a name list needs a '*' in device, location or property");
 
-  const std::string key = level == Level::devices     ? f.facility
-                          : level == Level::locations ? f.facility + "/" + f.device
-                                                      : f.facility + "/" + f.device + "/" + f.location;
+  const std::string key = level == Level::devices ? f.facility
+                          : level == Level::locations
+                              ? f.facility + "/" + f.device
+                              : f.facility + "/" + f.device + "/" + f.location;
   auto cached = names_cache_.find(key);
   if (cached == names_cache_.end()) {
     std::vector<wire::UstrItem> items;

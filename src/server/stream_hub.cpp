@@ -57,8 +57,8 @@ int StreamHub::start(Channel& channel, std::string& why) {
       ipc_path.clear();
     }
     if (ipc_path.empty())
-      std::cerr << "vantoserver: stream " << channel.address() << ": no IPC endpoint /tmp/"
-                << port << ": " << ipc_why << std::endl;
+      std::cerr << "vantoserver: stream " << channel.address() << ": no IPC endpoint /tmp/" << port
+                << ": " << ipc_why << std::endl;
     std::cerr << "vantoserver: stream " << channel.address() << " on port " << port
               << ", data version " << channel.stream.version << std::endl;
     streams_.emplace(&channel,

@@ -65,8 +65,7 @@ const toml::table& table_of(const toml::node& node) {
 
 void set_ustr(EqData& value, const toml::table& t, const Placeholders& names, int index) {
   const std::string text = text_or(t, "text", "", names);
-  value.set_ustr(static_cast<int>(number_or(t, "i1", 0)),
-                 static_cast<float>(number_or(t, "f1", 0)),
+  value.set_ustr(static_cast<int>(number_or(t, "i1", 0)), static_cast<float>(number_or(t, "f1", 0)),
                  static_cast<float>(number_or(t, "f2", 0)),
                  static_cast<int64_t>(number_or(t, "tm", 0)), text.c_str(), index);
 }
@@ -152,8 +151,7 @@ void build_history(const toml::table& p, Channel& channel, int64_t now_sec) {
   const Dynamic source = channel.dynamic == Dynamic::none ? Dynamic::sine : channel.dynamic;
   for (int64_t k = points; k >= 1; --k) {
     const int64_t sec = now_sec - k * step;
-    const double v =
-        channel.waveform.at(source, static_cast<double>(sec), points - k, points - k);
+    const double v = channel.waveform.at(source, static_cast<double>(sec), points - k, points - k);
     history->push(HistoryPoint{sec, 0, 0, v});
   }
   channel.attach_history(std::move(history));
@@ -207,15 +205,11 @@ void build_records(const toml::table& p, EqData& value, int type, const Placehol
   const toml::node* v = p.get("value");
   value.set_type(type);
   switch (type) {
-    case DATA_USTR:
-      set_ustr(value, v ? table_of(*v) : toml::table{}, names, 0);
-      return;
+    case DATA_USTR: set_ustr(value, v ? table_of(*v) : toml::table{}, names, 0); return;
     case DATA_A_USTR:
       each_table(p, [&](const toml::table& t, int i) { set_ustr(value, t, names, i); });
       return;
-    case DATA_XYZS:
-      set_xyzs(value, v ? table_of(*v) : toml::table{}, names, 0);
-      return;
+    case DATA_XYZS: set_xyzs(value, v ? table_of(*v) : toml::table{}, names, 0); return;
     case DATA_A_XYZS:
       each_table(p, [&](const toml::table& t, int i) { set_xyzs(value, t, names, i); });
       return;
@@ -305,42 +299,40 @@ void build_value(const toml::table& p, Channel& channel, const Placeholders& nam
     return;
   }
   switch (type) {
-    case DATA_STRING: case DATA_TEXT: case DATA_XML:
-      build_text(p, value, type, names);
-      return;
-    case DATA_IIII: case DATA_IFFF: case DATA_XY: case DATA_TTII: case DATA_TDS:
-      build_tuple(p, value, type);
-      return;
-    case DATA_USTR: case DATA_A_USTR: case DATA_XYZS: case DATA_A_XYZS:
-      build_records(p, value, type, names);
-      return;
-    case DATA_A_INT: case DATA_A_FLOAT: case DATA_A_DOUBLE: case DATA_A_SHORT:
-    case DATA_A_USHORT: case DATA_A_UINT: case DATA_A_LONG: case DATA_A_ULONG:
-    case DATA_A_BOOL:
-      build_number_array(p, value, type);
-      return;
-    case DATA_A_XY:
-      build_xy_array(p, value);
-      return;
-    case DATA_A_BYTE:
-      build_byte_array(p, value);
-      return;
+    case DATA_STRING:
+    case DATA_TEXT:
+    case DATA_XML: build_text(p, value, type, names); return;
+    case DATA_IIII:
+    case DATA_IFFF:
+    case DATA_XY:
+    case DATA_TTII:
+    case DATA_TDS: build_tuple(p, value, type); return;
+    case DATA_USTR:
+    case DATA_A_USTR:
+    case DATA_XYZS:
+    case DATA_A_XYZS: build_records(p, value, type, names); return;
+    case DATA_A_INT:
+    case DATA_A_FLOAT:
+    case DATA_A_DOUBLE:
+    case DATA_A_SHORT:
+    case DATA_A_USHORT:
+    case DATA_A_UINT:
+    case DATA_A_LONG:
+    case DATA_A_ULONG:
+    case DATA_A_BOOL: build_number_array(p, value, type); return;
+    case DATA_A_XY: build_xy_array(p, value); return;
+    case DATA_A_BYTE: build_byte_array(p, value); return;
     case DATA_STRUCTURE: {
       const auto bytes = bytes_of(p, 0);
       value.set_structure(bytes.data(), static_cast<int>(bytes.size()));
       return;
     }
-    case DATA_MDA_FLOAT: case DATA_MDA_DOUBLE:
-      build_mda(p, value, type, names);
-      return;
-    case DATA_SPECTRUM: case DATA_GSPECTRUM:
-      build_spectrum(p, value, type, names, now_sec);
-      return;
-    case DATA_IMAGE:
-      build_image(p, channel, names, now_sec);
-      return;
-    default:
-      fail(p, std::string("type ") + EqData::type_string(type) + " cannot be configured");
+    case DATA_MDA_FLOAT:
+    case DATA_MDA_DOUBLE: build_mda(p, value, type, names); return;
+    case DATA_SPECTRUM:
+    case DATA_GSPECTRUM: build_spectrum(p, value, type, names, now_sec); return;
+    case DATA_IMAGE: build_image(p, channel, names, now_sec); return;
+    default: fail(p, std::string("type ") + EqData::type_string(type) + " cannot be configured");
   }
 }
 

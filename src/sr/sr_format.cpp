@@ -146,9 +146,7 @@ TokenStatus read_token(std::FILE* fp, size_t max_length, std::string& token, boo
   return TokenStatus::ok;
 }
 
-bool is_marker(const std::string& token) {
-  return token == kMarker || token == kMarkerReadOnly;
-}
+bool is_marker(const std::string& token) { return token == kMarker || token == kMarkerReadOnly; }
 
 ReadResult read_header(std::FILE* fp, SrHeader& header) {
   header = SrHeader{};
@@ -187,9 +185,9 @@ ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
       return fault("the facility is longer than " + std::to_string(kMaxField) + " characters");
     case TokenStatus::ok: break;
   }
-  for (auto [field, what] : {std::pair{&entry.device, "device"},
-                             std::pair{&entry.location, "location"},
-                             std::pair{&entry.property, "property"}}) {
+  for (auto [field, what] :
+       {std::pair{&entry.device, "device"}, std::pair{&entry.location, "location"},
+        std::pair{&entry.property, "property"}}) {
     ReadResult r = read_field(fp, what, *field);
     if (r.kind != ReadResult::ok) return r;
   }
@@ -205,8 +203,8 @@ ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
   ReadResult r = read_value(fp, entry.value);
   if (r.kind != ReadResult::ok) return r;
   // A NUL byte would silently cut the text it stands in.
-  for (const std::string* text : {&entry.facility, &entry.device, &entry.location,
-                                  &entry.property, &entry.value}) {
+  for (const std::string* text :
+       {&entry.facility, &entry.device, &entry.location, &entry.property, &entry.value}) {
     if (text->find('\0') != std::string::npos) return fault("an entry holds a NUL byte");
   }
   if (entry.type == 0) entry.value = " ";
@@ -214,7 +212,8 @@ ReadResult read_entry(std::FILE* fp, SrEntryFields& entry) {
 }
 
 std::optional<std::string> value_storage_fault(const std::string& text, int type) {
-  if (text.size() > kMaxValue) return "it is longer than " + std::to_string(kMaxValue) + " characters";
+  if (text.size() > kMaxValue)
+    return "it is longer than " + std::to_string(kMaxValue) + " characters";
   if (text.find(';') != std::string::npos) return std::string("it holds a \";\"");
   if (text.find_first_of("\n\r") != std::string::npos) return std::string("it holds a line break");
   if (text.find('\t') != std::string::npos) return std::string("it holds a tab");
@@ -225,8 +224,7 @@ std::optional<std::string> value_storage_fault(const std::string& text, int type
   vanto::EqData back;
   back.set_type(type);
   if (back.set_from_string(text) != 0 || back.get_string_line() != text) {
-    return "it does not read back as a " + std::string(vanto::EqData::type_string(type)) +
-           " value";
+    return "it does not read back as a " + std::string(vanto::EqData::type_string(type)) + " value";
   }
   return std::nullopt;
 }
@@ -236,18 +234,17 @@ std::string format_save_header(const std::string& comment, const std::string& ti
 }
 
 std::string format_save_actual_header(const std::optional<std::string>& merge,
-                                      const std::string& comment,
-                                      const std::string& time_text) {
+                                      const std::string& comment, const std::string& time_text) {
   std::string text = std::string(kMarker) + "\n";
   if (merge) text += " " + std::string(kMergeOpen) + " " + *merge + " >\n";
   return text + " " + comment + ";\n " + time_text + " ;\n";
 }
 
 std::string format_entry_line(const std::string& facility, const std::string& device,
-                              const std::string& location, const std::string& property,
-                              int type, const std::string& value) {
-  return facility + " " + device + " " + location + " " + property + "\t" +
-         std::to_string(type) + "\t" + value + "\t;\n";
+                              const std::string& location, const std::string& property, int type,
+                              const std::string& value) {
+  return facility + " " + device + " " + location + " " + property + "\t" + std::to_string(type) +
+         "\t" + value + "\t;\n";
 }
 
 }  // namespace vantosr

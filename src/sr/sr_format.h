@@ -73,12 +73,11 @@ std::string format_save_header(const std::string& comment, const std::string& ti
 // Header of a file written by SR::sr_save_actual; merge (when given) becomes
 // a merge block line.
 std::string format_save_actual_header(const std::optional<std::string>& merge,
-                                      const std::string& comment,
-                                      const std::string& time_text);
+                                      const std::string& comment, const std::string& time_text);
 // One entry line: fields separated by blanks, then tab, type, tab, value,
 // tab, ";" and a newline.
 std::string format_entry_line(const std::string& facility, const std::string& device,
-                              const std::string& location, const std::string& property,
-                              int type, const std::string& value);
+                              const std::string& location, const std::string& property, int type,
+                              const std::string& value);
 
 }  // namespace vantosr

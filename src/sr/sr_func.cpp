@@ -331,22 +331,20 @@ void SR::sr_save(const char* new_file) {
     // The file value (of a channel that could not be read, or unchanged)
     // is written back as the file held it.
     const bool from_file = value == entry->value_;
-    if (const auto fault = from_file ? std::nullopt
-                                     : vantosr::value_storage_fault(value, entry->type_)) {
+    if (const auto fault =
+            from_file ? std::nullopt : vantosr::value_storage_fault(value, entry->type_)) {
       // Such a text would not come back whole; keep the entry with its file value.
       add_error(std::string(entry->name_) + " error: the live value cannot be stored (" + *fault +
                 "); the file value was saved");
       value = entry->value_;
       ++stale;
     }
-    lines += vantosr::format_entry_line(facility_field(address), address.device(),
-                                        address.location(), address.property(), entry->type_,
-                                        value);
+    lines +=
+        vantosr::format_entry_line(facility_field(address), address.device(), address.location(),
+                                   address.property(), entry->type_, value);
   }
-  const std::string time_text =
-      save_time_text(text_or_empty(act_time_), stale, sr_data_p_.size());
-  const std::string text =
-      vantosr::format_save_header(text_or_empty(comment_), time_text) + lines;
+  const std::string time_text = save_time_text(text_or_empty(act_time_), stale, sr_data_p_.size());
+  const std::string text = vantosr::format_save_header(text_or_empty(comment_), time_text) + lines;
   if (write_file(new_file, text)) clear_list();
 }
 
@@ -361,8 +359,8 @@ void SR::sr_save_actual(const char* new_file, int stop, int merge) {
   const bool merging = merge && merge_;
   std::optional<std::string> merge_block;
   if (merge_ && std::strcmp(merge_, "///") != 0 && !merging) merge_block = merge_;
-  std::string text = vantosr::format_save_actual_header(merge_block, text_or_empty(comment_),
-                                                        ctime_text(started));
+  std::string text =
+      vantosr::format_save_actual_header(merge_block, text_or_empty(comment_), ctime_text(started));
   for (const sr_data* entry : sr_data_p_) {
     vanto::EqAdr address(entry->name_);
     if (merging) address.merge(merge_);
@@ -377,9 +375,9 @@ void SR::sr_save_actual(const char* new_file, int stop, int merge) {
       if (const auto fault = vantosr::value_storage_fault(live, entry->type_)) {
         failure = "the live value cannot be stored (" + *fault + ")";
       } else {
-        text += vantosr::format_entry_line(facility_field(address), address.device(),
-                                           address.location(), address.property(),
-                                           entry->type_, live);
+        text +=
+            vantosr::format_entry_line(facility_field(address), address.device(),
+                                       address.location(), address.property(), entry->type_, live);
         continue;
       }
     }

@@ -85,7 +85,8 @@ std::optional<int> compare_with_live(SR& engine, std::ostream& out) {
     const char* live = entry->actual_ ? entry->actual_ : "";
     if (std::strcmp(entry->value_, live) != 0) ++differences;
   }
-  out << "Differences between actual and " << "reference data : " << differences << '\n';
+  out << "Differences between actual and "
+      << "reference data : " << differences << '\n';
   return std::nullopt;
 }
 
@@ -149,8 +150,8 @@ int save_live_values(SR& engine, const SrModeOptions& options, std::ostream& err
 
 }  // namespace
 
-std::optional<int> sr_mode_pass(const SrModeOptions& options, bool first_pass,
-                                std::ostream& out, std::ostream& err) {
+std::optional<int> sr_mode_pass(const SrModeOptions& options, bool first_pass, std::ostream& out,
+                                std::ostream& err) {
   SR engine(options.filename.c_str());
   engine.fill_list();
   if (engine.get_error()) {

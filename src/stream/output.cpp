@@ -69,15 +69,17 @@ void print_image(Page& page, vanto::EqData& data, const dmsg_info* ts, const cha
                   static_cast<long>(seconds), static_cast<long>(micros), status));
   vanto::IMH hdr{};
   data.get_image_header(&hdr);
-  page.add(format("width:%d(xstart:%d, aoi_width:%d)\theight:%d(ystart:%d aoi_height:%d)\tbpp:%d"
-                  "(xbin:%d ybin:%d ebit:%d)\ts_format:%d\ti_format:%d\tframe:%d\tev#:%d\tlen:%d\n",
-                  hdr.width, hdr.x_start, hdr.aoi_width, hdr.height, hdr.y_start, hdr.aoi_height,
-                  hdr.bpp, hdr.hbin, hdr.vbin, hdr.ebitpp, hdr.source_format, hdr.image_format,
-                  hdr.frame, hdr.event, hdr.length));
-  page.add(format("scale_x:%f\tscale_y:%f\trotation:%f\tflags:0x%X\tfspares:(%f %f %f) "
-                  "\tispares:(%d %d %d)\n\n",
-                  hdr.scale_x, hdr.scale_y, hdr.image_rotation, hdr.image_flags, hdr.fspare2,
-                  hdr.fspare3, hdr.fspare4, hdr.ispare2, hdr.ispare3, hdr.ispare4));
+  page.add(
+      format("width:%d(xstart:%d, aoi_width:%d)\theight:%d(ystart:%d aoi_height:%d)\tbpp:%d"
+             "(xbin:%d ybin:%d ebit:%d)\ts_format:%d\ti_format:%d\tframe:%d\tev#:%d\tlen:%d\n",
+             hdr.width, hdr.x_start, hdr.aoi_width, hdr.height, hdr.y_start, hdr.aoi_height,
+             hdr.bpp, hdr.hbin, hdr.vbin, hdr.ebitpp, hdr.source_format, hdr.image_format,
+             hdr.frame, hdr.event, hdr.length));
+  page.add(
+      format("scale_x:%f\tscale_y:%f\trotation:%f\tflags:0x%X\tfspares:(%f %f %f) "
+             "\tispares:(%d %d %d)\n\n",
+             hdr.scale_x, hdr.scale_y, hdr.image_rotation, hdr.image_flags, hdr.fspare2,
+             hdr.fspare3, hdr.fspare4, hdr.ispare2, hdr.ispare3, hdr.ispare4));
   const int rows = hdr.aoi_height > 0 ? hdr.aoi_height : hdr.height;
   const int columns = hdr.aoi_width > 0 ? hdr.aoi_width : hdr.width;
   if (rows <= 0 || columns <= 0) {
@@ -128,7 +130,8 @@ void print_mda(Page& page, const vanto::EqData& data, const dmsg_info* ts, const
                const char* argtext, bool as_double) {
   const vanto::Mda mda = as_double ? data.get_mdad() : data.get_mda();
   page.add(format("%s %s '%s'\n", stamp(ts).c_str(), type, argtext));
-  for (int d = 0; d < mda.dimn && d < 6; ++d) page.add(format("dim[%d] values:%d\n", d, mda.dims[d]));
+  for (int d = 0; d < mda.dimn && d < 6; ++d)
+    page.add(format("dim[%d] values:%d\n", d, mda.dims[d]));
   // The dimensions come from the sender and may promise far more values than
   // the message holds (up to 2^62): only the values held are printed, so a
   // short message can never keep the output thread busy for ever.
@@ -136,7 +139,8 @@ void print_mda(Page& page, const vanto::EqData& data, const dmsg_info* ts, const
   const auto value = [&](size_t index) { return mda.values[index]; };
   if (mda.dimn == 2) {
     const size_t columns = mda.dims[0] > 0 ? static_cast<size_t>(mda.dims[0]) : 0;
-    for (int r = 0; columns > 0 && r < mda.dims[1] && static_cast<size_t>(r) * columns < held; ++r) {
+    for (int r = 0; columns > 0 && r < mda.dims[1] && static_cast<size_t>(r) * columns < held;
+         ++r) {
       for (int c = 0; c < mda.dims[0] && static_cast<size_t>(r) * columns + c < held; ++c) {
         const double v = value(static_cast<size_t>(r) * columns + c);
         page.add(as_double ? format("[%d:%d]: %e ", r, c, v) : format("[%d:%d]: %f ", r, c, v));
@@ -168,7 +172,9 @@ struct FullSlot {
   std::string arg;          // the library's argument text of the value
 
   // The array layout's first line.
-  std::string array_head() const { return format("%s %s length:%d\n", stamp.c_str(), type, length); }
+  std::string array_head() const {
+    return format("%s %s length:%d\n", stamp.c_str(), type, length);
+  }
   // The value's text through the conversion buffer.
   const char* value_text() {
     data.get_string(text.data(), static_cast<int>(text.size()));
@@ -185,7 +191,8 @@ void full_short_array(FullSlot& s) {
   print_array(s.page, s.array_head(), values ? s.length : 0, [&](int i) {
     Short value;
     std::memcpy(&value, values + i * sizeof value, sizeof value);
-    return format("[%04d]:%d (0x%X) \t", i, value, static_cast<unsigned>(static_cast<uint16_t>(value)));
+    return format("[%04d]:%d (0x%X) \t", i, value,
+                  static_cast<unsigned>(static_cast<uint16_t>(value)));
   });
 }
 
@@ -220,7 +227,8 @@ void full_ulong_array(FullSlot& s) {
 }
 
 void full_int(FullSlot& s) {
-  s.page.add(format("%s %s length:%d %d\n", s.stamp.c_str(), s.type, s.length, s.data.get_value<int>()));
+  s.page.add(
+      format("%s %s length:%d %d\n", s.stamp.c_str(), s.type, s.length, s.data.get_value<int>()));
 }
 
 void full_float(FullSlot& s) {
@@ -249,7 +257,8 @@ void full_iiii(FullSlot& s) {
 
 void full_ifff(FullSlot& s) {
   s.page.add(format("%s %s I:%d F1:%f F2:%f F3:%f\n", s.stamp.c_str(), s.type, s.data.get_int(0),
-                    static_cast<double>(s.data.get_float(1)), static_cast<double>(s.data.get_float(2)),
+                    static_cast<double>(s.data.get_float(1)),
+                    static_cast<double>(s.data.get_float(2)),
                     static_cast<double>(s.data.get_float(3))));
 }
 
@@ -378,7 +387,8 @@ void print_data(const char* name, vanto::EqData* data, const dmsg_info* ts, cons
   if (level != 0 && name) page.add(format("[%s]", name));
   switch (level) {
     case 1: {
-      const double arrival = static_cast<double>(dtm->tv_sec) * 1e6 + static_cast<double>(dtm->tv_usec);
+      const double arrival =
+          static_cast<double>(dtm->tv_sec) * 1e6 + static_cast<double>(dtm->tv_usec);
       const double stamped = static_cast<double>(ts->sec) * 1e6 + static_cast<double>(ts->usec);
       page.add(format("[%5.2f ms]  data of type %s  length:%d %ld:%d_%ld stat:%u\n",
                       (arrival - stamped) / 1000.0, data->type_string(), length,
@@ -395,7 +405,8 @@ void print_data(const char* name, vanto::EqData* data, const dmsg_info* ts, cons
     case 3: {
       const vanto::EqDataBlock* blk = data->data_block();
       page.add(format("HEADER: tm: %ld error: %d tmusec:%u  mp_lo:%u mp_hi:%u\n",
-                      static_cast<long>(blk->tm), blk->error, blk->tm_usec, blk->mp_lo, blk->mp_hi));
+                      static_cast<long>(blk->tm), blk->error, blk->tm_usec, blk->mp_lo,
+                      blk->mp_hi));
       break;
     }
     case 4: print_full(page, *data, ts, length, text); break;

@@ -201,7 +201,8 @@ bool connect_channel(chan_tb* tb, chan* chp) {
   }
   char filter[4 + sizeof chp->prop];
   const int filter_length = get_subscr(chp, filter, sizeof filter);
-  if (lib_zmq_setsockopt(tb->sockp, ZMQ_SUBSCRIBE, filter, static_cast<size_t>(filter_length)) < 0) {
+  if (lib_zmq_setsockopt(tb->sockp, ZMQ_SUBSCRIBE, filter, static_cast<size_t>(filter_length)) <
+      0) {
     dmsg_err("can not configure socket");
     close_socket(tb, false);
     return false;
@@ -324,8 +325,8 @@ int con_type(const char* name, const char* machname, unsigned long machaddr) {
 int get_binding(const std::string& written, vanto::EqAdr* ea, vanto::EqData* ed, char* hostp,
                 int len, int* portp, int* versp) {
   // The direct form is recognised in the address as the user wrote it.
-  const bool direct = written.find(':') != std::string::npos &&
-                      written.find("://") == std::string::npos;
+  const bool direct =
+      written.find(':') != std::string::npos && written.find("://") == std::string::npos;
   const int result = direct ? direct_binding(written, ed, hostp, len, portp, versp)
                             : server_binding(ea, ed, hostp, len, portp, versp);
   if (result != 0) return -1;

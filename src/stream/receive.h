@@ -19,8 +19,8 @@ struct StreamState;
 // A node of a channel's callback list. cb may take the container (move it
 // out); whatever it leaves is freed by the receive thread.
 struct chan_cb {
-  using Callback = std::function<void(chan* chp, std::unique_ptr<vanto::EqData>& data,
-                                      dmsg_info* ts)>;
+  using Callback =
+      std::function<void(chan* chp, std::unique_ptr<vanto::EqData>& data, dmsg_info* ts)>;
   chan_cb* next = nullptr;
   Callback cb;
 };
@@ -28,14 +28,14 @@ struct chan_cb {
 // Receive-thread record, one per channel.
 struct chan_tb {
   std::thread id;
-  void* sockp = nullptr;   // the thread's socket while it is open
-  int hwm = 0;             // high-water mark applied to the socket
-  unsigned int port = 0;   // port found by the binding
+  void* sockp = nullptr;  // the thread's socket while it is open
+  int hwm = 0;            // high-water mark applied to the socket
+  unsigned int port = 0;  // port found by the binding
   chan* chp = nullptr;
-  bool start = false;      // set by dmsg_rcv to release the thread
-  bool started = false;    // set by the thread when it runs
-  bool finished = false;   // set when the thread body has returned
-  std::mutex mutex;        // guards start, started and finished
+  bool start = false;     // set by dmsg_rcv to release the thread
+  bool started = false;   // set by the thread when it runs
+  bool finished = false;  // set when the thread body has returned
+  std::mutex mutex;       // guards start, started and finished
 };
 
 // Runs one receive thread per channel and returns when all have ended.

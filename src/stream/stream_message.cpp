@@ -17,17 +17,39 @@ namespace {
 // and the message travels on with its time, error code and type alone.
 bool decodes(int type) {
   switch (type) {
-    case vanto::DATA_INT: case vanto::DATA_FLOAT: case vanto::DATA_UINT: case vanto::DATA_SHORT:
-    case vanto::DATA_USHORT: case vanto::DATA_DOUBLE: case vanto::DATA_XY: case vanto::DATA_LONG:
-    case vanto::DATA_ULONG: case vanto::DATA_IIII: case vanto::DATA_IFFF: case vanto::DATA_TTII:
-    case vanto::DATA_XYZS: case vanto::DATA_STRING: case vanto::DATA_TEXT: case vanto::DATA_USTR:
-    case vanto::DATA_A_USTR: case vanto::DATA_SPECTRUM: case vanto::DATA_GSPECTRUM:
-    case vanto::DATA_IMAGE: case vanto::DATA_A_BYTE: case vanto::DATA_MDA_FLOAT:
-    case vanto::DATA_MDA_DOUBLE: case vanto::DATA_STRUCTURE: case vanto::DATA_A_FLOAT:
-    case vanto::DATA_A_XY: case vanto::DATA_A_INT: case vanto::DATA_A_DOUBLE:
-    case vanto::DATA_A_SHORT: case vanto::DATA_A_LONG: case vanto::DATA_A_USHORT:
-    case vanto::DATA_A_UINT: case vanto::DATA_A_ULONG:
-      return true;
+    case vanto::DATA_INT:
+    case vanto::DATA_FLOAT:
+    case vanto::DATA_UINT:
+    case vanto::DATA_SHORT:
+    case vanto::DATA_USHORT:
+    case vanto::DATA_DOUBLE:
+    case vanto::DATA_XY:
+    case vanto::DATA_LONG:
+    case vanto::DATA_ULONG:
+    case vanto::DATA_IIII:
+    case vanto::DATA_IFFF:
+    case vanto::DATA_TTII:
+    case vanto::DATA_XYZS:
+    case vanto::DATA_STRING:
+    case vanto::DATA_TEXT:
+    case vanto::DATA_USTR:
+    case vanto::DATA_A_USTR:
+    case vanto::DATA_SPECTRUM:
+    case vanto::DATA_GSPECTRUM:
+    case vanto::DATA_IMAGE:
+    case vanto::DATA_A_BYTE:
+    case vanto::DATA_MDA_FLOAT:
+    case vanto::DATA_MDA_DOUBLE:
+    case vanto::DATA_STRUCTURE:
+    case vanto::DATA_A_FLOAT:
+    case vanto::DATA_A_XY:
+    case vanto::DATA_A_INT:
+    case vanto::DATA_A_DOUBLE:
+    case vanto::DATA_A_SHORT:
+    case vanto::DATA_A_LONG:
+    case vanto::DATA_A_USHORT:
+    case vanto::DATA_A_UINT:
+    case vanto::DATA_A_ULONG: return true;
     default: return false;
   }
 }
@@ -74,7 +96,8 @@ int store_data(vanto::EqData* container, dmsg_info* info, uint8_t* buffer, int t
       dmsg_err("message shorter than its header, dropped");
       return -1;
     case vanto::HeaderFault::bad_length:
-      dmsg_err("header length " + std::to_string(header.length) + " does not fit the message, dropped");
+      dmsg_err("header length " + std::to_string(header.length) +
+               " does not fit the message, dropped");
       return -1;
   }
   clear_seconds_flag(buffer, header);

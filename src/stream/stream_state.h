@@ -17,12 +17,12 @@ namespace streamcat {
 
 struct StreamState {
   // Settings: written before the threads start, only read while they run.
-  int cycles = 100;           // events to print (-n); negative: no limit
-  int debug = 1;              // print level (-d)
-  unsigned int bufs = 8;      // depth of buf (-b); a depth below 1 counts as 1
-  bool keep = false;          // -k: a full buffer refuses new events
-  int connect_timeout = 5000; // ms to wait for a channel's first message (-t)
-  int nchans = 0;             // channels; an entry with this many slots is complete
+  int cycles = 100;            // events to print (-n); negative: no limit
+  int debug = 1;               // print level (-d)
+  unsigned int bufs = 8;       // depth of buf (-b); a depth below 1 counts as 1
+  bool keep = false;           // -k: a full buffer refuses new events
+  int connect_timeout = 5000;  // ms to wait for a channel's first message (-t)
+  int nchans = 0;              // channels; an entry with this many slots is complete
 
   // The waiting entries, oldest first, and the event ids of messages that a
   // receive thread has decided to keep but not yet filed (at most one per

@@ -39,7 +39,6 @@ std::vector<std::string> split_at_spaces(const std::string& list) {
   return words;
 }
 
-
 // tput writes its escape bytes straight to file descriptor 1: only a
 // terminal gets them, and only behind everything printed so far, so they
 // never land inside data that a file or a pipe receives.
@@ -94,8 +93,10 @@ vantocli::Parsed<StreamOptions> parse_options(int argc, const char* const* argv,
 }
 
 void print_usage(std::ostream& out, const char* program, const StreamOptions& options) {
-  out << format("Usage: %s -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t con_tmout]\n",
-                program)
+  out << format(
+             "Usage: %s -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t "
+             "con_tmout]\n",
+             program)
       << "\n"
       << "VANTO_addres   property VANTO addres to subscribe\n"
       << "               there can be a list of addess separated by spaces 'addr1 addr2 addr3'\n"
@@ -106,13 +107,14 @@ void print_usage(std::ostream& out, const char* program, const StreamOptions& op
       << "          2 - print data for simple data types and info for arrays/images\n"
       << "          3 - print parameters for all data types\n"
       << "          4 - print data for all data types\n"
-      << format("buffers   depths of  the buffer for data synchronization (default:%d)\n", options.bufs)
+      << format("buffers   depths of  the buffer for data synchronization (default:%d)\n",
+                options.bufs)
       << "-k        keep 'old' entries - no new data if the buffer is full,\n"
-      << "          if not set, the old data will be removed automatically from the buffer to put new once\n"
+      << "          if not set, the old data will be removed automatically from the buffer to put "
+         "new once\n"
       << format("con_tmout timeout to get first data after connection (default:%d)\n",
                 options.connect_timeout);
 }
-
 
 int run_streamcat(const StreamOptions& options, std::ostream& out, std::ostream& err) {
   set_console(out, err);

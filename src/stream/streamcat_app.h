@@ -32,8 +32,7 @@ struct StreamOptions {
 // Reads the options from argv[1] on, up to the first word it cannot take.
 // Without an address list it writes the usage text (with the values read so
 // far) to out and ends with kUsageStatus.
-vantocli::Parsed<StreamOptions> parse_options(int argc, const char* const* argv,
-                                              std::ostream& out);
+vantocli::Parsed<StreamOptions> parse_options(int argc, const char* const* argv, std::ostream& out);
 
 // The usage text with the current values of the settings.
 void print_usage(std::ostream& out, const char* program, const StreamOptions& options);

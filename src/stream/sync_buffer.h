@@ -22,8 +22,8 @@ inline constexpr int kMaxSlots = 64;
 
 // One event: up to 64 slots, one per message that carried its event id.
 struct data_entry {
-  dmsg_info info;  // identity of the message that created the entry
-  std::array<timeval, kMaxSlots> time{};  // local arrival time per slot
+  dmsg_info info;                             // identity of the message that created the entry
+  std::array<timeval, kMaxSlots> time{};      // local arrival time per slot
   std::array<const char*, kMaxSlots> name{};  // the channel's name (not copied)
   // pbuf before data: members die in reverse order, so every container is
   // gone before the buffer it points into.

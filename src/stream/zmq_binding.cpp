@@ -12,10 +12,10 @@
 namespace streamcat {
 
 const std::array<const char*, kZmqFunctions> dmsg_fnm = {
-    "zmq_ctx_new",   "zmq_ctx_destroy",   "zmq_socket",    "zmq_getsockopt",
-    "zmq_setsockopt", "zmq_close",        "zmq_bind",      "zmq_connect",
-    "zmq_poll",      "zmq_msg_send",      "zmq_msg_recv",  "zmq_msg_init",
-    "zmq_msg_init_size", "zmq_msg_close", "zmq_msg_size",  "zmq_msg_data"};
+    "zmq_ctx_new",       "zmq_ctx_destroy", "zmq_socket",   "zmq_getsockopt",
+    "zmq_setsockopt",    "zmq_close",       "zmq_bind",     "zmq_connect",
+    "zmq_poll",          "zmq_msg_send",    "zmq_msg_recv", "zmq_msg_init",
+    "zmq_msg_init_size", "zmq_msg_close",   "zmq_msg_size", "zmq_msg_data"};
 
 std::vector<void*> dmsg_func;
 void* dmsg_hdl = nullptr;
@@ -27,9 +27,22 @@ unsigned long hostaddr = 0;
 namespace {
 
 enum Slot {
-  k_ctx_new, k_ctx_destroy, k_socket, k_getsockopt, k_setsockopt, k_close, k_bind,
-  k_connect, k_poll, k_msg_send, k_msg_recv, k_msg_init, k_msg_init_size, k_msg_close,
-  k_msg_size, k_msg_data
+  k_ctx_new,
+  k_ctx_destroy,
+  k_socket,
+  k_getsockopt,
+  k_setsockopt,
+  k_close,
+  k_bind,
+  k_connect,
+  k_poll,
+  k_msg_send,
+  k_msg_recv,
+  k_msg_init,
+  k_msg_init_size,
+  k_msg_close,
+  k_msg_size,
+  k_msg_data
 };
 
 // The slot's address as a typed function pointer of the caller's signature.
@@ -100,7 +113,7 @@ int lib_zmq_getsockopt(void* socket, int option, void* value, size_t* length) {
 }
 int lib_zmq_setsockopt(void* socket, int option, const void* value, size_t length) {
   return slot<int (*)(void*, int, const void*, size_t)>(k_setsockopt)(socket, option, value,
-                                                                       length);
+                                                                      length);
 }
 int lib_zmq_close(void* socket) { return slot<int (*)(void*)>(k_close)(socket); }
 int lib_zmq_bind(void* socket, const char* endpoint) {
@@ -123,9 +136,7 @@ int lib_zmq_msg_init_size(zmq_msg_t* msg, size_t size) {
   return slot<int (*)(zmq_msg_t*, size_t)>(k_msg_init_size)(msg, size);
 }
 int lib_zmq_msg_close(zmq_msg_t* msg) { return slot<int (*)(zmq_msg_t*)>(k_msg_close)(msg); }
-size_t lib_zmq_msg_size(zmq_msg_t* msg) {
-  return slot<size_t (*)(zmq_msg_t*)>(k_msg_size)(msg);
-}
+size_t lib_zmq_msg_size(zmq_msg_t* msg) { return slot<size_t (*)(zmq_msg_t*)>(k_msg_size)(msg); }
 void* lib_zmq_msg_data(zmq_msg_t* msg) { return slot<void* (*)(zmq_msg_t*)>(k_msg_data)(msg); }
 
 }  // namespace streamcat

@@ -117,8 +117,8 @@ vantocli::Parsed<vanto::EqAdr> parse_options(int argc, const char* const* argv, 
   // A Channel Access name needs one field ("epics:TEST:AO"), others all four.
   const bool one_field_will_do = address.protocol() == "epics";
   if (address.facility().empty() ||
-      (!one_field_will_do && (address.device().empty() || address.location().empty() ||
-                              address.property().empty()))) {
+      (!one_field_will_do &&
+       (address.device().empty() || address.location().empty() || address.property().empty()))) {
     err << "Invalid VANTO address: " << argv[1] << "\n";
     return Parsed::end_with(invalid_address);
   }

@@ -105,20 +105,13 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
   const bool array = image || format == Tango::SPECTRUM ||
                      (format == Tango::FMT_UNKNOWN && attribute.get_dim_x() > 1);
   switch (attribute.get_type()) {
-    case Tango::DEV_SHORT:
-      return read_integers<Tango::DevShort>(attribute, image, array, out);
-    case Tango::DEV_LONG:
-      return read_integers<Tango::DevLong>(attribute, image, array, out);
-    case Tango::DEV_USHORT:
-      return read_integers<Tango::DevUShort>(attribute, image, array, out);
-    case Tango::DEV_UCHAR:
-      return read_integers<Tango::DevUChar>(attribute, image, array, out);
-    case Tango::DEV_ULONG:
-      return read_integers<Tango::DevULong>(attribute, image, array, out);
-    case Tango::DEV_LONG64:
-      return read_integers<Tango::DevLong64>(attribute, image, array, out);
-    case Tango::DEV_ULONG64:
-      return read_integers<Tango::DevULong64>(attribute, image, array, out);
+    case Tango::DEV_SHORT: return read_integers<Tango::DevShort>(attribute, image, array, out);
+    case Tango::DEV_LONG: return read_integers<Tango::DevLong>(attribute, image, array, out);
+    case Tango::DEV_USHORT: return read_integers<Tango::DevUShort>(attribute, image, array, out);
+    case Tango::DEV_UCHAR: return read_integers<Tango::DevUChar>(attribute, image, array, out);
+    case Tango::DEV_ULONG: return read_integers<Tango::DevULong>(attribute, image, array, out);
+    case Tango::DEV_LONG64: return read_integers<Tango::DevLong64>(attribute, image, array, out);
+    case Tango::DEV_ULONG64: return read_integers<Tango::DevULong64>(attribute, image, array, out);
     case Tango::DEV_FLOAT: {
       std::vector<float> values;
       if (!read_values(attribute, values) || values.empty()) return -1;
@@ -179,8 +172,7 @@ int read_value(Tango::DeviceAttribute& attribute, const std::vector<std::string>
                          : std::to_string(index));
       return 0;
     }
-    default:
-      return unsupported("Tango type " + std::to_string(attribute.get_type()), out);
+    default: return unsupported("Tango type " + std::to_string(attribute.get_type()), out);
   }
 }
 
@@ -284,26 +276,16 @@ int from_eqdata(const EqData& in, const Tango::AttributeInfoEx& info, Tango::Dev
   std::string name = info.name;
   value.set_name(name);
   switch (info.data_type) {
-    case Tango::DEV_SHORT:
-      return insert<Tango::DevShort>(in, array, value, why);
-    case Tango::DEV_LONG:
-      return insert<Tango::DevLong>(in, array, value, why);
-    case Tango::DEV_USHORT:
-      return insert<Tango::DevUShort>(in, array, value, why);
-    case Tango::DEV_UCHAR:
-      return insert<Tango::DevUChar>(in, array, value, why);
-    case Tango::DEV_ULONG:
-      return insert<Tango::DevULong>(in, array, value, why);
-    case Tango::DEV_LONG64:
-      return insert<Tango::DevLong64>(in, array, value, why);
-    case Tango::DEV_ULONG64:
-      return insert<Tango::DevULong64>(in, array, value, why);
-    case Tango::DEV_FLOAT:
-      return insert<Tango::DevFloat>(in, array, value, why);
-    case Tango::DEV_DOUBLE:
-      return insert<Tango::DevDouble>(in, array, value, why);
-    case Tango::DEV_BOOLEAN:
-      return insert<bool>(in, array, value, why);
+    case Tango::DEV_SHORT: return insert<Tango::DevShort>(in, array, value, why);
+    case Tango::DEV_LONG: return insert<Tango::DevLong>(in, array, value, why);
+    case Tango::DEV_USHORT: return insert<Tango::DevUShort>(in, array, value, why);
+    case Tango::DEV_UCHAR: return insert<Tango::DevUChar>(in, array, value, why);
+    case Tango::DEV_ULONG: return insert<Tango::DevULong>(in, array, value, why);
+    case Tango::DEV_LONG64: return insert<Tango::DevLong64>(in, array, value, why);
+    case Tango::DEV_ULONG64: return insert<Tango::DevULong64>(in, array, value, why);
+    case Tango::DEV_FLOAT: return insert<Tango::DevFloat>(in, array, value, why);
+    case Tango::DEV_DOUBLE: return insert<Tango::DevDouble>(in, array, value, why);
+    case Tango::DEV_BOOLEAN: return insert<bool>(in, array, value, why);
     case Tango::DEV_STRING: {
       if (!array) {
         std::string text = in.get_string();

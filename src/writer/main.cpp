@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "options.h"
-#include "run.h"
 #include "escaped_errors.h"
+#include "options.h"
 #include "protocol_lookup.h"
+#include "run.h"
 #include "standard_output.h"
 
 namespace {

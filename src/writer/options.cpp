@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "writer_limits.h"
 #include "usage.h"
+#include "writer_limits.h"
 
 namespace vantoput {
 namespace {
@@ -36,19 +36,13 @@ vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& ar
   int c = 0;
   while ((c = getopt(argc, argv.data(), kOptionString)) != -1) {
     switch (c) {
-      case 'v':
-        write_version(out);
-        break;
-      case 'V':
-        o.verbose_flag = true;
-        break;
+      case 'v': write_version(out); break;
+      case 'V': o.verbose_flag = true; break;
       case 'T':
         o.test_flag = true;
         o.verbose_flag = true;
         break;
-      case 'C':
-        o.copy_flag = true;
-        break;
+      case 'C': o.copy_flag = true; break;
       case 'A':
         o.chan_to_read = optarg;
         o.setvalue = kCopyPlaceholder;
@@ -66,19 +60,13 @@ vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& ar
         o.xmlfile = optarg;
         set_placeholder_if_empty(o, kXmlPlaceholder);
         break;
-      case 't':
-        o.datatype = std::atoi(optarg);
-        break;
+      case 't': o.datatype = std::atoi(optarg); break;
       case 'c':
         o.channel = optarg;
         o.copy_adr = true;
         break;
-      case 'd':
-        o.setvalue = optarg;
-        break;
-      case 'f':
-        o.filename = optarg;
-        break;
+      case 'd': o.setvalue = optarg; break;
+      case 'f': o.filename = optarg; break;
       case 'D':
         o.delay_flag = true;
         o.delay = static_cast<unsigned long>(std::atol(optarg));

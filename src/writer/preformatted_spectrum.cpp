@@ -4,8 +4,8 @@
 
 namespace vantoput {
 
-int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ,
-                      const std::string& value, const std::optional<std::string>& mrg) {
+int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ, const std::string& value,
+                      const std::optional<std::string>& mrg) {
   if (!set_target_address(s, chan, mrg)) return 1;
   if (typ == -1) {
     typ = detect_type(s, chan);
@@ -25,8 +25,8 @@ int write_spec_to_dev(WriterSession& s, const std::string& chan, int typ,
   }
   if (parse.status != 0) return parse.status;
   const SpectrumValue& v = parse.value;
-  s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status,
-                      v.values.data(), v.length);
+  s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status, v.values.data(),
+                      v.length);
   return write_value(s, typ);
 }
 

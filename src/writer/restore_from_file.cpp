@@ -13,17 +13,13 @@ namespace {
 // Says why a file cannot be restored; false when it can.
 bool refuse_file(WriterSession& s, const RestoreRequest& r, const RestoreFile& file) {
   switch (file.status) {
-    case RestoreFileStatus::ok:
-      return false;
+    case RestoreFileStatus::ok: return false;
     case RestoreFileStatus::cannot_open:
       s.err << "Cannot open file! \n";
       if (!file.detail.empty()) s.err << "vantoput: " << r.filename << ": " << file.detail << '\n';
       break;
-    case RestoreFileStatus::empty:
-      break;
-    case RestoreFileStatus::not_sr_file:
-      s.err << "This is not a save&restore file \n";
-      break;
+    case RestoreFileStatus::empty: break;
+    case RestoreFileStatus::not_sr_file: s.err << "This is not a save&restore file \n"; break;
     case RestoreFileStatus::header_unclosed:
       if (file.bad_line == 0) {
         s.err << "vantoput: the header of " << r.filename

@@ -134,9 +134,8 @@ RestoreFile refused(RestoreFileStatus status, std::size_t line = 0) {
 }
 
 RestoreFile refused_line(LineRead read, std::size_t line) {
-  return refused(read == LineRead::nul ? RestoreFileStatus::nul_byte
-                                       : RestoreFileStatus::line_too_long,
-                 line);
+  return refused(
+      read == LineRead::nul ? RestoreFileStatus::nul_byte : RestoreFileStatus::line_too_long, line);
 }
 
 }  // namespace

@@ -24,15 +24,15 @@ struct RestoreEntry {
 
 enum class RestoreFileStatus {
   ok,
-  cannot_open,      // detail says why
-  empty,            // not even a first line
-  not_sr_file,      // the first line does not begin with the ordinary marker
-  header_unclosed,  // comment or time not closed by ";" (bad_line: the entry it ran into)
-  merge_unclosed,   // a merge line without its ">" (bad_line)
-  two_merges,       // two different merge addresses (bad_line: the second)
-  merge_in_entries, // a merge line after the header (bad_line)
-  nul_byte,         // bad_line holds a NUL byte
-  line_too_long,    // bad_line
+  cannot_open,       // detail says why
+  empty,             // not even a first line
+  not_sr_file,       // the first line does not begin with the ordinary marker
+  header_unclosed,   // comment or time not closed by ";" (bad_line: the entry it ran into)
+  merge_unclosed,    // a merge line without its ">" (bad_line)
+  two_merges,        // two different merge addresses (bad_line: the second)
+  merge_in_entries,  // a merge line after the header (bad_line)
+  nul_byte,          // bad_line holds a NUL byte
+  line_too_long,     // bad_line
   too_many_entries,
 };
 

@@ -3,14 +3,14 @@
 #include <optional>
 #include <string>
 
-#include "writer_limits.h"
+#include "preformatted_spectrum.h"
 #include "restore_from_file.h"
 #include "session.h"
 #include "usage.h"
 #include "value_file.h"
 #include "wildcard_set.h"
-#include "preformatted_spectrum.h"
 #include "write_to_dev.h"
+#include "writer_limits.h"
 
 namespace vantoput {
 namespace {

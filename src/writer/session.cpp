@@ -4,9 +4,7 @@
 
 namespace vantoput {
 
-bool goes_on_after_failed_read(const std::string& chan) {
-  return !chan.empty() && chan[0] == '@';
-}
+bool goes_on_after_failed_read(const std::string& chan) { return !chan.empty() && chan[0] == '@'; }
 
 bool set_target_address(WriterSession& s, const std::string& chan,
                         const std::optional<std::string>& mrg) {

@@ -15,10 +15,10 @@ struct WriterSession {
   WriterSession(std::ostream& out_stream, std::ostream& err_stream)
       : out(out_stream), err(err_stream) {}
 
-  vanto::EqData data;    // the value to send; also the request of get calls
-  vanto::EqData result;  // the reply of get and set calls
+  vanto::EqData data;       // the value to send; also the request of get calls
+  vanto::EqData result;     // the reply of get and set calls
   vanto::EqData read_back;  // the channel as read right behind a set
-  vanto::EqAdr address;  // the address of the current call
+  vanto::EqAdr address;     // the address of the current call
   vanto::EqCall call;
   std::ostream& out;
   std::ostream& err;
@@ -33,8 +33,7 @@ bool set_target_address(WriterSession& s, const std::string& chan,
                         const std::optional<std::string>& mrg);
 
 // Reports a failed call on s.err: its error text, code and the address called.
-void report_failed_call(WriterSession& s, const vanto::EqData& result,
-                        const vanto::EqAdr& address);
+void report_failed_call(WriterSession& s, const vanto::EqData& result, const vanto::EqAdr& address);
 
 // The channel's data type by a get call into s.result; -1 after the message
 // when the read fails and chan does not begin with "@" (which takes the type

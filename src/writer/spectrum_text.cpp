@@ -148,8 +148,7 @@ bool parse_header_fields(const std::vector<std::string>& words, SpectrumValue& v
   if (words.size() > 1) {
     const auto start = header_float(words[1], "start=");
     if (!start) {
-      invalid_parameter(err,
-                        "\"start\" parameter is invalid: illegal spaces or incorrect value .");
+      invalid_parameter(err, "\"start\" parameter is invalid: illegal spaces or incorrect value .");
       return false;
     }
     value.start = *start;
@@ -157,8 +156,8 @@ bool parse_header_fields(const std::vector<std::string>& words, SpectrumValue& v
   if (words.size() > 2) {
     const auto inc = header_float(words[2], "increment=");
     if (!inc) {
-      invalid_parameter(
-          err, "\"increment\" parameter is invalid: illegal spaces or incorrect value .");
+      invalid_parameter(err,
+                        "\"increment\" parameter is invalid: illegal spaces or incorrect value .");
       return false;
     }
     value.increment = *inc;

@@ -12,9 +12,7 @@ namespace {
 bool build_value(WriterSession& s, int typ, const std::string& value) {
   s.data.set_type(typ);
   switch (typ) {
-    case vanto::DATA_XML:
-      s.data.set_xml(value.c_str());
-      return true;
+    case vanto::DATA_XML: s.data.set_xml(value.c_str()); return true;
     case vanto::DATA_SPECTRUM: {
       // One line without the "#" header line is the library's own text form,
       // the form a save & restore file holds.
@@ -26,8 +24,7 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
                           v.values.data(), v.length);
       return true;
     }
-    default:
-      break;
+    default: break;
   }
   // A text that is no value of the type would otherwise be sent as whatever
   // the failed conversion left behind.
@@ -85,8 +82,8 @@ int write_direct(WriterSession& s, const std::string& chan, int typ,
   }
   if (typ == -1) typ = result_r.type();
   if (target_type != typ) {
-    s.err << "type mismatch for two addresses : " << chan << " (type = " << target_type
-          << ") , " << chan_to_read << " (type = " << typ << "),  exit without setting\n";
+    s.err << "type mismatch for two addresses : " << chan << " (type = " << target_type << ") , "
+          << chan_to_read << " (type = " << typ << "),  exit without setting\n";
     return 1;
   }
 

@@ -33,12 +33,12 @@ std::vector<uint8_t> header_v2(int16_t vers, int32_t type, int64_t count) {
   std::memcpy(h.data() + 4, "PROP", 4);
   put<int32_t>(h, 68, type);
   put<int64_t>(h, 72, count);
-  put<int64_t>(h, 80, 4711);         // ident
-  put<int64_t>(h, 88, 1700000000);   // sec
-  put<uint32_t>(h, 96, 123456);      // usec
+  put<int64_t>(h, 80, 4711);           // ident
+  put<int64_t>(h, 88, 1700000000);     // sec
+  put<uint32_t>(h, 96, 123456);        // usec
   put<uint32_t>(h, 100, 0x0000'0002);  // stat: no error, status 2
-  put<uint32_t>(h, 108, 11);         // res0
-  put<uint32_t>(h, 112, 12);         // res1
+  put<uint32_t>(h, 108, 11);           // res0
+  put<uint32_t>(h, 112, 12);           // res1
   return h;
 }
 
@@ -178,8 +178,8 @@ TEST(StreamView, ReadsTheHeaderAndBindsTheDataPartWhereItLies) {
     EXPECT_EQ(h.type, DATA_STRING);
     EXPECT_EQ(h.name, layout == 2 ? "PROP" : "");
     EqDataBlock::DataU u{};
-    ASSERT_TRUE(bind_data_part(u, h.type, h.count, msg.data() + h.length, msg.size() - h.length,
-                               nullptr));
+    ASSERT_TRUE(
+        bind_data_part(u, h.type, h.count, msg.data() + h.length, msg.size() - h.length, nullptr));
     EXPECT_EQ(u.d_char.ptr, msg.data() + h.length);  // not a copy
     EXPECT_EQ(u.d_char.length, 8u);
   }
@@ -196,9 +196,9 @@ TEST(StreamView, ReadsTheHeaderAndBindsTheDataPartWhereItLies) {
 
 TEST(StreamDataParts, ImageOfThousandBytesWithFiveCharacterCommentHas754Pixels) {
   std::vector<uint8_t> part(100 + 8 + 8 + 4, 0);
-  put<int32_t>(part, 0, 29);   // width
-  put<int32_t>(part, 4, 26);   // height
-  put<int32_t>(part, 24, 1);   // bpp
+  put<int32_t>(part, 0, 29);  // width
+  put<int32_t>(part, 4, 26);  // height
+  put<int32_t>(part, 24, 1);  // bpp
   put<int64_t>(part, 100, 1700000001);
   put<int64_t>(part, 108, 250);
   put<int32_t>(part, 116, 6);
@@ -338,7 +338,8 @@ std::vector<Malformed> malformed_messages() {
   m.push_back({"int_short_part", with(DATA_INT, 1, {1, 2})});
   m.push_back({"double_short_part", with(DATA_DOUBLE, 1, {1, 2, 3, 4})});
   m.push_back({"a_int_count_beyond", with(DATA_A_INT, 1000, std::vector<uint8_t>(8, 1))});
-  m.push_back({"a_double_count_overflow", with(DATA_A_DOUBLE, 0xFFFFFFFFLL, std::vector<uint8_t>(16, 1))});
+  m.push_back(
+      {"a_double_count_overflow", with(DATA_A_DOUBLE, 0xFFFFFFFFLL, std::vector<uint8_t>(16, 1))});
   m.push_back({"string_unterminated", with(DATA_STRING, 1, {'a', 'b', 'c'})});
   m.push_back({"xml_empty_part", with(DATA_XML, 1, {})});
   {

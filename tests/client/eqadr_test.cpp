@@ -41,27 +41,26 @@ TEST_P(AddressParsing, GivesFieldsAndTextForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AddressParsing,
-    ::testing::Values(
-        Parsed{"TEST.SIM/SCALAR/LOC1/INT", "", "", 0, "TEST.SIM", "SCALAR", "LOC1", "INT",
-               "TEST.SIM/SCALAR/LOC1/INT"},
-        Parsed{"vanto:F/D/L/P", "vanto", "", 0, "F", "D", "L", "P", "vanto:F/D/L/P"},
-        Parsed{"rask:F/D/L/P", "rask", "", 0, "F", "D", "L", "P", "rask:F/D/L/P"},
-        Parsed{"epics:F/D", "epics", "", 0, "F", "D", "", "", "epics:F/D"},
-        Parsed{"tango:F/D/L/P", "tango", "", 0, "F", "D", "L", "P", "tango:F/D/L/P"},
-        Parsed{"vanto://127.0.0.1:5555/F/D/L/P", "vanto", "127.0.0.1", 5555, "F", "D", "L", "P",
-               "vanto://127.0.0.1:5555/F/D/L/P"},
-        Parsed{"F/*/L/P", "", "", 0, "F", "*", "L", "P", "F/*/L/P"},
-        Parsed{"F/D/*", "", "", 0, "F", "D", "*", "", "F/D/*/"},
-        Parsed{"F", "", "", 0, "F", "", "", "", "F///"},
-        Parsed{"h:5555;2", "", "", 0, "h:5555;2", "", "", "", "h:5555;2///"},
-        Parsed{"host:5555;2", "", "", 0, "host:5555;2", "", "", "", "host:5555;2///"},
-        Parsed{"///.TARGET", "", "", 0, "", "", "", ".TARGET", "///.TARGET"}),
+    ::testing::Values(Parsed{"TEST.SIM/SCALAR/LOC1/INT", "", "", 0, "TEST.SIM", "SCALAR", "LOC1",
+                             "INT", "TEST.SIM/SCALAR/LOC1/INT"},
+                      Parsed{"vanto:F/D/L/P", "vanto", "", 0, "F", "D", "L", "P", "vanto:F/D/L/P"},
+                      Parsed{"rask:F/D/L/P", "rask", "", 0, "F", "D", "L", "P", "rask:F/D/L/P"},
+                      Parsed{"epics:F/D", "epics", "", 0, "F", "D", "", "", "epics:F/D"},
+                      Parsed{"tango:F/D/L/P", "tango", "", 0, "F", "D", "L", "P", "tango:F/D/L/P"},
+                      Parsed{"vanto://127.0.0.1:5555/F/D/L/P", "vanto", "127.0.0.1", 5555, "F", "D",
+                             "L", "P", "vanto://127.0.0.1:5555/F/D/L/P"},
+                      Parsed{"F/*/L/P", "", "", 0, "F", "*", "L", "P", "F/*/L/P"},
+                      Parsed{"F/D/*", "", "", 0, "F", "D", "*", "", "F/D/*/"},
+                      Parsed{"F", "", "", 0, "F", "", "", "", "F///"},
+                      Parsed{"h:5555;2", "", "", 0, "h:5555;2", "", "", "", "h:5555;2///"},
+                      Parsed{"host:5555;2", "", "", 0, "host:5555;2", "", "", "", "host:5555;2///"},
+                      Parsed{"///.TARGET", "", "", 0, "", "", "", ".TARGET", "///.TARGET"}),
     [](const auto& param_info) { return "case" + std::to_string(param_info.index); });
 
 TEST(AddressParsing, RefusesMalformedAddressesAndEmptiesTheFields) {
-  for (const char* text : {"F/D/L/P/X", "a/b/c/d/e/f", "", "vanto:", "vanto://:5555/F/D/L/P",
-                           "vanto://host/F/D/L/P", "vanto://host:0/F/D/L/P",
-                           "vanto://host:99999/F/D/L/P", "vanto://host:12a/F/D/L/P"}) {
+  for (const char* text :
+       {"F/D/L/P/X", "a/b/c/d/e/f", "", "vanto:", "vanto://:5555/F/D/L/P", "vanto://host/F/D/L/P",
+        "vanto://host:0/F/D/L/P", "vanto://host:99999/F/D/L/P", "vanto://host:12a/F/D/L/P"}) {
     EqAdr a("OLD/OLD/OLD/OLD");
     EXPECT_EQ(a.adr(text), vanto::bad_address) << text;
     EXPECT_FALSE(a.error_text().empty()) << text;

@@ -10,9 +10,9 @@
 namespace vanto_test {
 
 struct Sample {
-  std::string name;                        // test name, e.g. "A_INT"
+  std::string name;                          // test name, e.g. "A_INT"
   std::function<void(vanto::EqData&)> make;  // fills a container
-  bool has_text_form = true;                // set_from_string(get_string()) round-trips
+  bool has_text_form = true;                 // set_from_string(get_string()) round-trips
 };
 
 inline std::vector<Sample> all_samples() {
@@ -33,7 +33,10 @@ inline std::vector<Sample> all_samples() {
   add("ULONG", [](EqData& d) { d.set_ulong(18446744073709551615ULL); });
   add("BOOL", [](EqData& d) { d.set_bool(true); });
   add("STRING", [](EqData& d) { d.set_string("hello world"); });
-  add("TEXT", [](EqData& d) { d.set_type(DATA_TEXT); d.set_string("two\nlines"); });
+  add("TEXT", [](EqData& d) {
+    d.set_type(DATA_TEXT);
+    d.set_string("two\nlines");
+  });
   add("XML", [](EqData& d) { d.set_xml("<a x=\"1\">text</a>"); });
   add("XY", [](EqData& d) { d.set_xy(1.25f, -2.5f); });
   add("IIII", [](EqData& d) { d.set_iiii(1, -2, 3, 2147483647); });
@@ -46,22 +49,31 @@ inline std::vector<Sample> all_samples() {
     const float v[] = {10, 20, 30.5f};
     d.set_spectrum("", 0, 0, 0, 0, v, 3);
   });
-  add("SPECTRUM_header", [](EqData& d) {
-    const float v[] = {10, 20, 30};
-    d.set_spectrum("scan, 3 points", 1700000000, 1.5f, 0.5f, 7, v, 3);
-  }, false);
-  add("GSPECTRUM", [](EqData& d) {
-    const float v[] = {1, 2, 3, 4};
-    d.set_gspectrum("grouped", 1700000000, 0.25f, 0.5f, 1, 2, 2, 1.5f, v, 4);
-  }, false);
-  add("IMAGE", [](EqData& d) {
-    IMH h{};
-    h.width = h.height = h.aoi_width = h.aoi_height = 2;
-    h.bpp = 1;
-    h.length = 4;
-    const uint8_t px[] = {1, 2, 3, 4};
-    d.set_image(h, 1700000000, 250000, 0, "camera", px, 4);
-  }, false);
+  add(
+      "SPECTRUM_header",
+      [](EqData& d) {
+        const float v[] = {10, 20, 30};
+        d.set_spectrum("scan, 3 points", 1700000000, 1.5f, 0.5f, 7, v, 3);
+      },
+      false);
+  add(
+      "GSPECTRUM",
+      [](EqData& d) {
+        const float v[] = {1, 2, 3, 4};
+        d.set_gspectrum("grouped", 1700000000, 0.25f, 0.5f, 1, 2, 2, 1.5f, v, 4);
+      },
+      false);
+  add(
+      "IMAGE",
+      [](EqData& d) {
+        IMH h{};
+        h.width = h.height = h.aoi_width = h.aoi_height = 2;
+        h.bpp = 1;
+        h.length = 4;
+        const uint8_t px[] = {1, 2, 3, 4};
+        d.set_image(h, 1700000000, 250000, 0, "camera", px, 4);
+      },
+      false);
   add("STRUCTURE", [](EqData& d) {
     const uint8_t b[] = {0x00, 0x7f, 0x80, 0xff};
     d.set_structure(b, 4);
@@ -79,13 +91,39 @@ inline std::vector<Sample> all_samples() {
     d.set_int_array(v, 4);
   });
   add("A_INT_empty", [](EqData& d) { d.set_type(DATA_A_INT); });
-  add("A_SHORT", [](EqData& d) { d.set_type(DATA_A_SHORT); d.set_short(-5, 0); d.set_short(7, 2); });
-  add("A_USHORT", [](EqData& d) { d.set_type(DATA_A_USHORT); d.set_ushort(65535, 1); });
-  add("A_UINT", [](EqData& d) { d.set_type(DATA_A_UINT); d.set_uint(4000000000u, 1); });
-  add("A_LONG", [](EqData& d) { d.set_type(DATA_A_LONG); d.set_long(-1, 0); d.set_long(1LL << 62, 1); });
-  add("A_ULONG", [](EqData& d) { d.set_type(DATA_A_ULONG); d.set_ulong(~0ULL, 2); });
-  add("A_BOOL", [](EqData& d) { d.set_type(DATA_A_BOOL); d.set_bool(true, 0); d.set_bool(false, 1); d.set_bool(true, 2); });
-  add("A_XY", [](EqData& d) { d.set_type(DATA_A_XY); d.set_xy(1, 2, 0); d.set_xy(3.5f, -4, 1); });
+  add("A_SHORT", [](EqData& d) {
+    d.set_type(DATA_A_SHORT);
+    d.set_short(-5, 0);
+    d.set_short(7, 2);
+  });
+  add("A_USHORT", [](EqData& d) {
+    d.set_type(DATA_A_USHORT);
+    d.set_ushort(65535, 1);
+  });
+  add("A_UINT", [](EqData& d) {
+    d.set_type(DATA_A_UINT);
+    d.set_uint(4000000000u, 1);
+  });
+  add("A_LONG", [](EqData& d) {
+    d.set_type(DATA_A_LONG);
+    d.set_long(-1, 0);
+    d.set_long(1LL << 62, 1);
+  });
+  add("A_ULONG", [](EqData& d) {
+    d.set_type(DATA_A_ULONG);
+    d.set_ulong(~0ULL, 2);
+  });
+  add("A_BOOL", [](EqData& d) {
+    d.set_type(DATA_A_BOOL);
+    d.set_bool(true, 0);
+    d.set_bool(false, 1);
+    d.set_bool(true, 2);
+  });
+  add("A_XY", [](EqData& d) {
+    d.set_type(DATA_A_XY);
+    d.set_xy(1, 2, 0);
+    d.set_xy(3.5f, -4, 1);
+  });
   add("A_TDS", [](EqData& d) {
     d.set_type(DATA_A_TDS);
     d.set_tds(1700000000, 1.5f, 0, 0);
@@ -116,10 +154,13 @@ inline std::vector<Sample> all_samples() {
     const uint8_t b[] = {0, 1, 2, 253, 254, 255};
     d.set_byte_array(b, 6, 1);
   });
-  add("A_BYTE_2d", [](EqData& d) {
-    const uint8_t b[] = {0, 1, 2, 253, 254, 255};
-    d.set_byte_array(b, 3, 2, 1, 2, 9);
-  }, false);
+  add(
+      "A_BYTE_2d",
+      [](EqData& d) {
+        const uint8_t b[] = {0, 1, 2, 253, 254, 255};
+        d.set_byte_array(b, 3, 2, 1, 2, 9);
+      },
+      false);
   add("MDA_FLOAT", [](EqData& d) {
     const double v[] = {1, 2, 3, 4, 5, 6};
     const int dims[] = {2, 3};
@@ -127,11 +168,14 @@ inline std::vector<Sample> all_samples() {
     const int one[] = {6};
     d.set_mda(1, one, "", v, 6, false);
   });
-  add("MDA_DOUBLE_2d", [](EqData& d) {
-    const double v[] = {1, 2, 3, 4, 5, 6.125};
-    const int dims[] = {2, 3};
-    d.set_mda(2, dims, "matrix", v, 6, true);
-  }, false);
+  add(
+      "MDA_DOUBLE_2d",
+      [](EqData& d) {
+        const double v[] = {1, 2, 3, 4, 5, 6.125};
+        const int dims[] = {2, 3};
+        d.set_mda(2, dims, "matrix", v, 6, true);
+      },
+      false);
   add("A_TS_DOUBLE", [](EqData& d) {
     d.set_type(DATA_A_TS_DOUBLE);
     d.set_ts(1700000000, 125, 0, 2.25, 0);

@@ -49,7 +49,8 @@ TEST(TextForms, OneLineFormOfRecordsPicksASeparatorNoRecordHolds) {
   EqData spectrum;  // the description comes first, its comment last
   const float v[] = {10, 20};
   spectrum.set_spectrum("scan, fast", 0, 1.5f, 0.5f, 0, v, 2);
-  EXPECT_EQ(spectrum.get_string_line(), "[start=1.5,inc=0.5,status=0,tm=0,comment=scan, fast] 10 20");
+  EXPECT_EQ(spectrum.get_string_line(),
+            "[start=1.5,inc=0.5,status=0,tm=0,comment=scan, fast] 10 20");
 }
 
 std::vector<vanto_test::Sample> with_text_form() {
@@ -114,10 +115,25 @@ TEST(TextForms, ExactTextsOfTheCommonTypes) {
       {"ifff", [](EqData& d) { d.set_ifff(1, 1.5f, 2, -3); }, "1 1.5 2 -3"},
       {"xy", [](EqData& d) { d.set_xy(1.5f, 2); }, "1.5 2"},
       {"ttii", [](EqData& d) { d.set_ttii(10, 20, 256, 0); }, "10 20 256 0"},
-      {"a_int", [](EqData& d) { const int32_t v[] = {1, 2, 3, 4}; d.set_int_array(v, 4); }, "1 2 3 4"},
+      {"a_int",
+       [](EqData& d) {
+         const int32_t v[] = {1, 2, 3, 4};
+         d.set_int_array(v, 4);
+       },
+       "1 2 3 4"},
       {"ustr", [](EqData& d) { d.set_ustr(1, 2.5f, 0, 17, "a name"); }, "1 2.5 0 17 a name"},
-      {"spectrum", [](EqData& d) { const float v[] = {10, 20, 30}; d.set_spectrum("c", 5, 1.5f, 0.5f, 0, v, 3); }, "10 20 30"},
-      {"structure", [](EqData& d) { const uint8_t b[] = {1, 0xab}; d.set_structure(b, 2); }, "01ab"},
+      {"spectrum",
+       [](EqData& d) {
+         const float v[] = {10, 20, 30};
+         d.set_spectrum("c", 5, 1.5f, 0.5f, 0, v, 3);
+       },
+       "10 20 30"},
+      {"structure",
+       [](EqData& d) {
+         const uint8_t b[] = {1, 0xab};
+         d.set_structure(b, 2);
+       },
+       "01ab"},
   };
   for (const auto& c : cases) {
     EqData d;

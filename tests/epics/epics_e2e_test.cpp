@@ -59,8 +59,7 @@ TEST_P(EpicsRead, EachRecordTypeReadsAsItsLibraryType) {
   const Read& c = GetParam();
   const ProgramResult r = vantoget({"-t", "-T", "-c", "epics:" + c.pv});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "vantoget: type() of epics:" + c.pv + " = " + c.type + "\n " + c.value + "\t\n");
+  EXPECT_EQ(r.out, "vantoget: type() of epics:" + c.pv + " = " + c.type + "\n " + c.value + "\t\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -102,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI"},
                       Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF"},
                       Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
-    [](const ::testing::TestParamInfo<Write>& case_info) { return std::to_string(case_info.index); });
+    [](const ::testing::TestParamInfo<Write>& case_info) {
+      return std::to_string(case_info.index);
+    });
 
 TEST_F(EpicsE2E, AListMixesVantoAndEpicsChannelsInItsOrder) {
   std::string list = "epics:BENCH:AO0,TEST.SIM/SCALAR/LOC1/DOUBLE";
@@ -121,22 +122,30 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
     std::string text;
   };
   const std::vector<Case> cases = {
-      {false, {"-c", "epics:TEST:INVALID"},
+      {false,
+       {"-c", "epics:TEST:INVALID"},
        "epics:TEST:INVALID: severity INVALID (HIHI), no value , result->error() = 101"},
-      {false, {"-c", "epics:NO:SUCH"},
+      {false,
+       {"-c", "epics:NO:SUCH"},
        "epics:NO:SUCH: search unanswered in 2000 ms: User specified timeout on IO operation "
        "expired , result->error() = 100"},
-      {false, {"-N", "-c", "epics:TEST/*"},
+      {false,
+       {"-N", "-c", "epics:TEST/*"},
        "epics:TEST/*: Channel Access has no name listing: give whole names (TEST:*), error = 5"},
-      {false, {"-c", "epics:TEST:*"},
+      {false,
+       {"-c", "epics:TEST:*"},
        "epics:TEST:*: Channel Access has no name listing: give whole names (TEST:*), error = 5"},
-      {true, {"-c", "epics:TEST:READONLY", "-d", "4"},
+      {true,
+       {"-c", "epics:TEST:READONLY", "-d", "4"},
        "Write access denied , result.error() = 7 for address epics:TEST:READONLY"},
-      {true, {"-c", "epics:TEST:SHORT", "-d", "70000"},
+      {true,
+       {"-c", "epics:TEST:SHORT", "-d", "70000"},
        "value 70000 out of the channel's range , result.error() = 6"},
-      {true, {"-c", "epics:TEST:MBBO", "-d", "Nope"},
+      {true,
+       {"-c", "epics:TEST:MBBO", "-d", "Nope"},
        "'Nope' is none of the labels: Off, On, Fault , result.error() = 5"},
-      {true, {"-c", "epics:TEST:WFL", "-d", "1 2 3 4 5"},
+      {true,
+       {"-c", "epics:TEST:WFL", "-d", "1 2 3 4 5"},
        "5 values, the channel holds at most 4 , result.error() = 6"},
   };
   for (const Case& c : cases) {

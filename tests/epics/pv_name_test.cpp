@@ -12,15 +12,14 @@ TEST_P(PvName, JoinsTheFieldsWithColons) {
   EXPECT_EQ(vanto::epics::pv_name(vanto::EqAdr(address)), name) << address;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, PvName,
-    ::testing::Values(std::pair{"epics:TEST:AO", "TEST:AO"},
-                      std::pair{"epics:TEST:AO.EGU", "TEST:AO.EGU"},
-                      std::pair{"epics:SR/C01/BPM1/X", "SR:C01:BPM1:X"},
-                      std::pair{"epics:TEST/AO", "TEST:AO"},
-                      // A save & restore entry fills unused fields with ".".
-                      std::pair{"epics:TEST:AO/././.", "TEST:AO"},
-                      std::pair{"epics:TEST/AO/./.EGU", "TEST:AO.EGU"}));
+INSTANTIATE_TEST_SUITE_P(Forms, PvName,
+                         ::testing::Values(std::pair{"epics:TEST:AO", "TEST:AO"},
+                                           std::pair{"epics:TEST:AO.EGU", "TEST:AO.EGU"},
+                                           std::pair{"epics:SR/C01/BPM1/X", "SR:C01:BPM1:X"},
+                                           std::pair{"epics:TEST/AO", "TEST:AO"},
+                                           // A save & restore entry fills unused fields with ".".
+                                           std::pair{"epics:TEST:AO/././.", "TEST:AO"},
+                                           std::pair{"epics:TEST/AO/./.EGU", "TEST:AO.EGU"}));
 
 TEST(EpicsAddress, IsShownAsWritten) {
   EXPECT_EQ(vanto::EqAdr("epics:TEST:AO").show_adr(), "epics:TEST:AO");

@@ -64,7 +64,8 @@ TEST(ServerDiesMidRun, ReaderLoopEndsWithTheFailedReadAndKeepsItsEarlierLines) {
   // The -x command marks every pass in a file; its output is not buffered
   // like the reader's own, so the test sees the loop running.
   const std::string ticks = temp_dir() + "/ticks";
-  ChildProcess reader("vantoget", {"-x", "echo >> " + ticks, "-T", "-s", "0", "-R", "1", "-c", kInt},
+  ChildProcess reader("vantoget",
+                      {"-x", "echo >> " + ticks, "-T", "-s", "0", "-R", "1", "-c", kInt},
                       env_of(server));
   ASSERT_TRUE(wait_until([&] { return read_file(ticks).size() >= 3; }, 60s)) << reader.err();
   server.stop();
@@ -82,8 +83,7 @@ TEST(ServerDiesMidRun, ReaderLoopEndsWithTheFailedReadAndKeepsItsEarlierLines) {
 
 TEST(ServerDiesMidRun, StreamReceiverWaitsQuietlyAndEndsOnInterrupt) {
   ServerProcess server;
-  ChildProcess receiver("streamcat", {"-c", kCounter, "-d", "2", "-t", "2000"},
-                        env_of(server));
+  ChildProcess receiver("streamcat", {"-c", kCounter, "-d", "2", "-t", "2000"}, env_of(server));
   ASSERT_TRUE(receiver.wait_for_out(kCounter, 30s, 3)) << receiver.out() << receiver.err();
   server.stop();
   // A stream that falls silent after its first message is waited for; the
@@ -119,7 +119,8 @@ TEST(ServerDiesMidRun, RestoreFailsTheEntriesAfterTheServerIsGone) {
   // Most of a second between writes: the server is stopped after the first one.
   ChildProcess writer("vantoput", {"-f", temp_file(file), "-D", "5000"}, env_of(server));
   // The first write has landed when a second client reads it.
-  ASSERT_TRUE(wait_until([&] { return read_channel(server, "TEST.VAC/PUMP1/L1/ERROR") == "7"; }, 60s))
+  ASSERT_TRUE(
+      wait_until([&] { return read_channel(server, "TEST.VAC/PUMP1/L1/ERROR") == "7"; }, 60s))
       << writer.err();
   server.stop();
   const ProgramResult r = writer.wait(180s);
@@ -271,7 +272,8 @@ TEST(NameServiceDown, EveryProgramEndsWithAFailure) {
   const ProgramResult read = run_program("vantoget", {"-R", "1", "-c", kInt}, "", env);
   EXPECT_FALSE(read.timed_out);
   EXPECT_EQ(read.status, 1);
-  EXPECT_TRUE(std::regex_match(read.err, std::regex(kInt + ": .* , result->error\\(\\) = 10[01]\n")))
+  EXPECT_TRUE(
+      std::regex_match(read.err, std::regex(kInt + ": .* , result->error\\(\\) = 10[01]\n")))
       << read.err;
 
   // Wildcards: the names calls fail, with the library's reason.
@@ -279,7 +281,8 @@ TEST(NameServiceDown, EveryProgramEndsWithAFailure) {
     const ProgramResult names = run_program("vantoget", {"-N", "-c", name}, "", env);
     EXPECT_FALSE(names.timed_out);
     EXPECT_EQ(names.status, 1) << name;
-    EXPECT_TRUE(std::regex_search(names.err, std::regex("names call: .*does not answer, error = 100\n")))
+    EXPECT_TRUE(
+        std::regex_search(names.err, std::regex("names call: .*does not answer, error = 100\n")))
         << names.err;
   }
 
@@ -288,7 +291,8 @@ TEST(NameServiceDown, EveryProgramEndsWithAFailure) {
   EXPECT_EQ(write.status, 1);
   EXPECT_FALSE(write.err.empty());
 
-  const ProgramResult wildcard = run_program("vantoput", {"-c", "TEST.VAC/*/L1/ERROR", "-d", "5"}, "", env);
+  const ProgramResult wildcard =
+      run_program("vantoput", {"-c", "TEST.VAC/*/L1/ERROR", "-d", "5"}, "", env);
   EXPECT_FALSE(wildcard.timed_out);
   EXPECT_EQ(wildcard.status, 1);
 
@@ -306,9 +310,9 @@ class DiskRefuses : public ::testing::Test {
 };
 
 TEST_F(DiskRefuses, SaveIntoAMissingDirectoryFailsAndWritesNothing) {
-  const std::string file =
-      temp_file("//Save_&_Restore//\n c ;\n Tue Dec  8 02:00:00 2026\n ;\n"
-                "TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n");
+  const std::string file = temp_file(
+      "//Save_&_Restore//\n c ;\n Tue Dec  8 02:00:00 2026\n ;\n"
+      "TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n");
   const std::string target = missing_dir_ + "/new.sr";
   const ProgramResult r = run_program("vantoget", {"-f", file, "-b", target}, "", env_of(server_));
   EXPECT_FALSE(r.timed_out);
@@ -317,13 +321,13 @@ TEST_F(DiskRefuses, SaveIntoAMissingDirectoryFailsAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(target));
   // The source file is untouched.
   EXPECT_EQ(read_file(file),
-            "//Save_&_Restore//\n c ;\n Tue Dec  8 02:00:00 2026\n ;\nTEST.SIM SCALAR LOC1 INT\t1\t1\t;\n");
+            "//Save_&_Restore//\n c ;\n Tue Dec  8 02:00:00 2026\n ;\nTEST.SIM SCALAR LOC1 "
+            "INT\t1\t1\t;\n");
 }
 
 TEST_F(DiskRefuses, TableFileInAMissingDirectoryIsReported) {
-  const ProgramResult r =
-      run_program("vantoget", {"-E", "-T", "-P", missing_dir_, "-F", "t.txt", "-c", kInt}, "",
-                  env_of(server_));
+  const ProgramResult r = run_program(
+      "vantoget", {"-E", "-T", "-P", missing_dir_, "-F", "t.txt", "-c", kInt}, "", env_of(server_));
   EXPECT_FALSE(r.timed_out);
   EXPECT_NE(r.status, 0) << r.out << r.err;
   EXPECT_FALSE(r.err.empty());
@@ -368,8 +372,8 @@ TEST_P(StandardOutputFails, TheProgramEndsWithStatus1AndSaysWhy) {
   const ProgramResult r = run_in_shell(":", GetParam(), "> /dev/full");
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_NE(r.err.find(GetParam().front() + ": write error on standard output"),
-            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(GetParam().front() + ": write error on standard output"), std::string::npos)
+      << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -457,10 +461,11 @@ INSTANTIATE_TEST_SUITE_P(
     FileOptions, UnusableInputFile,
     ::testing::Combine(
         ::testing::Values("Directory", "Fifo"),
-        ::testing::Values(std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/XML", "-x"},
-                          std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/SPECTRUM", "-a"},
-                          std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/SPECTRUM", "-s"},
-                          std::vector<std::string>{"vantoget", "-f"})),
+        ::testing::Values(
+            std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/XML", "-x"},
+            std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/SPECTRUM", "-a"},
+            std::vector<std::string>{"vantoput", "-c", "TEST.SIM/ARRAY/LOC1/SPECTRUM", "-s"},
+            std::vector<std::string>{"vantoget", "-f"})),
     [](const auto& p) {  // "Fifo_vantoput_x"
       const std::vector<std::string>& command = std::get<1>(p.param);
       return std::get<0>(p.param) + "_" + command.front() + "_" + command.back().substr(1);
@@ -487,7 +492,8 @@ INSTANTIATE_TEST_SUITE_P(
     AllPrograms, HostileAddress,
     ::testing::Values(std::vector<std::string>{"vantoget", "-c", "ADDRESS"},
                       std::vector<std::string>{"vantoput", "-c", "ADDRESS", "-d", "1"},
-                      std::vector<std::string>{"streamcat", "-c", "ADDRESS", "-n", "1", "-t", "500"},
+                      std::vector<std::string>{"streamcat", "-c", "ADDRESS", "-n", "1", "-t",
+                                               "500"},
                       std::vector<std::string>{"vantozmq_subscribe", "ADDRESS"}));
 
 }  // namespace

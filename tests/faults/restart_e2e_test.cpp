@@ -57,8 +57,9 @@ class Deliveries {
 
  private:
   std::vector<std::string> tail(size_t from) const {
-    return from >= values_.size() ? std::vector<std::string>()
-                                  : std::vector<std::string>(values_.begin() + static_cast<long>(from), values_.end());
+    return from >= values_.size()
+               ? std::vector<std::string>()
+               : std::vector<std::string>(values_.begin() + static_cast<long>(from), values_.end());
   }
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -129,7 +130,8 @@ TEST(ServerRestart, SubscriptionSurvivesTwoRestarts) {
   for (int round = 1; round <= 2; ++round) {
     const size_t before = seen.count();
     server.restart();
-    ASSERT_TRUE(seen.wait_for(before, {"42"}, 60s)) << "restart " << round << ": " << joined(seen.values());
+    ASSERT_TRUE(seen.wait_for(before, {"42"}, 60s))
+        << "restart " << round << ": " << joined(seen.values());
     ASSERT_EQ(write_int(server, kInt, 100 + round), 0);
     EXPECT_TRUE(seen.wait_for(before, {"42", std::to_string(100 + round)}, 30s))
         << "restart " << round << ": " << joined(seen.values());
@@ -208,7 +210,8 @@ TEST(ServerRestart, SubscribeMonitorKeepsPrintingUpdates) {
        at = before.find(" DATA_INT ", at + 1))
     ++printed;
   // Five more updates: the restarted server's counter.
-  EXPECT_TRUE(monitor.wait_for_out(" DATA_INT ", 60s, printed + 5)) << monitor.out() << monitor.err();
+  EXPECT_TRUE(monitor.wait_for_out(" DATA_INT ", 60s, printed + 5))
+      << monitor.out() << monitor.err();
   monitor.signal(SIGINT);
   const ProgramResult r = monitor.wait(60s);
   EXPECT_FALSE(r.timed_out);

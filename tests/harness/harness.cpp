@@ -62,7 +62,8 @@ Pipe make_pipe() {
 int count_of(const std::string& text, const std::string& needle) {
   if (needle.empty()) return 0;
   int n = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+  for (size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + needle.size()))
     ++n;
   return n;
 }
@@ -150,8 +151,7 @@ struct Process {
 struct ChildProcess::Impl : Process {};
 
 void Process::start(const std::string& program, const std::vector<std::string>& args,
-                               const std::map<std::string, std::string>& env,
-                               const std::string* input) {
+                    const std::map<std::string, std::string>& env, const std::string* input) {
   // A child that ends before reading its input must not kill the test.
   ::signal(SIGPIPE, SIG_IGN);
   const std::string path = program_path(program);
@@ -252,7 +252,7 @@ void Process::read_output(Fd out_fd, Fd err_fd, Fd wake_read) {
 }
 
 bool Process::wait_for(const std::string& (*pick)(const Process&), const std::string& needle,
-                                  std::chrono::milliseconds timeout, int times) {
+                       std::chrono::milliseconds timeout, int times) {
   std::unique_lock lock(mutex);
   changed.wait_for(lock, timeout,
                    [&] { return drained || count_of(pick(*this), needle) >= times; });

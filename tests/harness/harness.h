@@ -88,7 +88,7 @@ class ServerProcess {
   // The channel as a second client reads it directly from this server: its
   // value, or error() and error_text() of the failed read.
   vanto::EqData read(const std::string& channel) const;
-  void stop();              // SIGTERM and wait
+  void stop();  // SIGTERM and wait
   // Stops the server (if it runs) and starts it again with the same settings
   // on the same port; throws when it does not come up.
   void restart();
@@ -102,7 +102,7 @@ class ServerProcess {
   // The next `passes` calls are answered, every later one fails with code
   // (a failure part-way through a run of calls).
   void fail_after(const std::string& address, int passes, int code);
-  void set_delay(const std::string& address, int milliseconds);     // slow answers
+  void set_delay(const std::string& address, int milliseconds);  // slow answers
   void clear_faults();
 
  private:

@@ -26,8 +26,8 @@ std::string read_file(const std::string& path);
 
 }  // namespace vantotest
 
-#define EXPECT_SAME_TEXT(expected, actual)                                    \
-  do {                                                                        \
-    const std::string diff_ = vantotest::text_diff((expected), (actual));     \
+#define EXPECT_SAME_TEXT(expected, actual)                                             \
+  do {                                                                                 \
+    const std::string diff_ = vantotest::text_diff((expected), (actual));              \
     EXPECT_TRUE(diff_.empty()) << "output differs (- expected, + actual):\n" << diff_; \
   } while (0)

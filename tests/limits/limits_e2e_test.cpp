@@ -53,12 +53,13 @@ location = "L1"
 
 class LimitsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<ServerProcess>(temp_file(kConfig, ".toml")); }
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<ServerProcess>(temp_file(kConfig, ".toml"));
+  }
   static void TearDownTestSuite() { server_.reset(); }
 
   static ProgramResult run(const std::string& program, const std::vector<std::string>& args) {
-    return run_program(program, args, "", {{"VANTO_ENS", server_->ens()}, {"TERM", "dumb"}},
-                       180s);
+    return run_program(program, args, "", {{"VANTO_ENS", server_->ens()}, {"TERM", "dumb"}}, 180s);
   }
   static void write_string(const std::string& address, const std::string& text) {
     vanto::EqCall call;
@@ -108,8 +109,8 @@ TEST_F(LimitsTest, XmlFilesAtAndJustBelowTheBufferAreWrittenWhole) {
 std::string spectrum_of_size(std::size_t size, std::vector<float>& values) {
   // Values "1\n" and, to reach the size exactly, one "10\n".
   const auto header = [](std::size_t points) {
-    return "#comment=limit, start=0.0, increment=1.0, status=0, points=" +
-           std::to_string(points) + ", time=0\n";
+    return "#comment=limit, start=0.0, increment=1.0, status=0, points=" + std::to_string(points) +
+           ", time=0\n";
   };
   std::size_t points = (size - header(0).size()) / 2;
   while (header(points).size() + 2 * points > size) --points;
@@ -148,9 +149,9 @@ std::string entry_of(const std::string& file_text) {
 }
 
 TEST_F(LimitsTest, SavedLiveValuesKeepTwoHundredFiftyFiveCharactersAndRefuseMore) {
-  const std::string file =
-      temp_file("//Save_&_Restore//\n limit ;\n Tue Dec  8 02:00:00 2026\n ;\n"
-                "LIMIT BIG L1 TEXT\t3\tfile value\t;\n");
+  const std::string file = temp_file(
+      "//Save_&_Restore//\n limit ;\n Tue Dec  8 02:00:00 2026\n ;\n"
+      "LIMIT BIG L1 TEXT\t3\tfile value\t;\n");
   for (const std::size_t size : {std::size_t{254}, std::size_t{255}}) {
     const std::string live(size, 'v');
     write_string("LIMIT/BIG/L1/TEXT", live);
@@ -163,8 +164,7 @@ TEST_F(LimitsTest, SavedLiveValuesKeepTwoHundredFiftyFiveCharactersAndRefuseMore
   write_string("LIMIT/BIG/L1/TEXT", std::string(256, 'v'));
   const std::string saved = temp_dir() + "/saved.sr";
   const ProgramResult r = run("vantoget", {"-f", file, "-b", saved});
-  EXPECT_EQ(entry_of(read_file(saved)), "LIMIT BIG L1 TEXT\t3\tfile value\t;\n")
-      << r.out << r.err;
+  EXPECT_EQ(entry_of(read_file(saved)), "LIMIT BIG L1 TEXT\t3\tfile value\t;\n") << r.out << r.err;
   EXPECT_NE((r.out + r.err).find("255 characters"), std::string::npos) << r.out << r.err;
 }
 

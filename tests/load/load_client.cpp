@@ -37,9 +37,7 @@ int main(int argc, char** argv) {
   while ((c = ::getopt(argc, argv, "s:c:n:w:t:")) != -1) {
     std::optional<long> value;
     switch (c) {
-      case 's':
-        options.server = optarg;
-        continue;
+      case 's': options.server = optarg; continue;
       case 'c':
         value = number(optarg, 1, 16);
         if (value) options.client = static_cast<int>(*value);
@@ -56,8 +54,7 @@ int main(int argc, char** argv) {
         value = number(optarg, 1, 3600);
         if (value) options.silence = std::chrono::seconds(*value);
         break;
-      default:
-        return usage(argv[0]);
+      default: return usage(argv[0]);
     }
     if (!value) return usage(argv[0]);
   }

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kClients = 4;
-constexpr long kRequests = 6000;     // per client and round, the read-back of 3 on top
+constexpr long kRequests = 6000;  // per client and round, the read-back of 3 on top
 constexpr long kSent = kRequests + 3;
 
 ServerSettings load_server() {
@@ -34,7 +34,8 @@ ServerSettings load_server() {
 // The figures line of a clean session of client k, up to its seconds.
 std::string clean_figures(int client, long sent, long sets, long reads) {
   return "client " + std::to_string(client) + ": sent " + std::to_string(sent) + ", replies " +
-         std::to_string(sent) + ", missing 0, duplicated 0, unexpected 0, errors 0, mismatched 0, sets " +
+         std::to_string(sent) +
+         ", missing 0, duplicated 0, unexpected 0, errors 0, mismatched 0, sets " +
          std::to_string(sets) + ", reads " + std::to_string(reads) + ", seconds ";
 }
 
@@ -44,8 +45,8 @@ std::vector<ProgramResult> run_round(const ServerProcess& server, int count, lon
                                      const std::vector<std::string>& extra = {}) {
   std::vector<std::unique_ptr<ChildProcess>> clients;
   for (int k = 1; k <= count; ++k) {
-    std::vector<std::string> args{"-s", server.ens(), "-c", std::to_string(k), "-n",
-                                  std::to_string(requests)};
+    std::vector<std::string> args{
+        "-s", server.ens(), "-c", std::to_string(k), "-n", std::to_string(requests)};
     args.insert(args.end(), extra.begin(), extra.end());
     clients.push_back(std::make_unique<ChildProcess>(LOAD_CLIENT_PATH, args));
   }
@@ -112,8 +113,8 @@ TEST(Load, EveryRequestIsAnsweredOnceEveryWriteIsReadBackAndServerMemoryStaysFla
   // already be 4.4 MiB.
   const long bound_kb = 4 * 1024 + rss_warm / 20;
   EXPECT_LE(rss_last, rss_warm + bound_kb)
-      << "VmRSS " << rss_warm << " kB after the warm-up, " << rss_last << " kB after "
-      << kRounds << " more rounds (VmHWM " << hwm_warm << " -> " << hwm_last << " kB)";
+      << "VmRSS " << rss_warm << " kB after the warm-up, " << rss_last << " kB after " << kRounds
+      << " more rounds (VmHWM " << hwm_warm << " -> " << hwm_last << " kB)";
   EXPECT_LE(hwm_last, hwm_warm + bound_kb);
   EXPECT_TRUE(server.running());
 }

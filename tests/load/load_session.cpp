@@ -33,16 +33,15 @@ struct Channel {
 
 std::vector<Channel> channels_of(int client) {
   const std::string base = "TEST.LOAD/CLIENT/C" + std::to_string(client) + "/";
-  return {{Kind::integer, base + "INT"}, {Kind::real, base + "DOUBLE"}, {Kind::text, base + "STRING"}};
+  return {
+      {Kind::integer, base + "INT"}, {Kind::real, base + "DOUBLE"}, {Kind::text, base + "STRING"}};
 }
 
 // The value a set with sequence number seq writes into a channel of kind.
 vanto::EqData value_of(Kind kind, int client, long seq) {
   vanto::EqData value;
   switch (kind) {
-    case Kind::integer:
-      value.set_int(static_cast<int>(seq));
-      break;
+    case Kind::integer: value.set_int(static_cast<int>(seq)); break;
     case Kind::real:
       value.set_double(static_cast<double>(seq) + 0.25);  // exact in binary
       break;
@@ -55,8 +54,7 @@ vanto::EqData value_of(Kind kind, int client, long seq) {
 
 bool same_value(Kind kind, const vanto::EqData& got, const vanto::EqData& want) {
   switch (kind) {
-    case Kind::integer:
-      return got.type() == vanto::DATA_INT && got.get_int() == want.get_int();
+    case Kind::integer: return got.type() == vanto::DATA_INT && got.get_int() == want.get_int();
     case Kind::real:
       return got.type() == vanto::DATA_DOUBLE && got.get_double() == want.get_double();
     case Kind::text:

@@ -11,10 +11,10 @@
 namespace vantoload {
 
 struct LoadOptions {
-  std::string server;   // "host:port" of the vantoserver
-  int client = 1;       // the client owns the location C<client>
-  long requests = 1000; // mixed gets and sets (the final read-back comes on top)
-  int window = 16;      // requests in flight at once
+  std::string server;    // "host:port" of the vantoserver
+  int client = 1;        // the client owns the location C<client>
+  long requests = 1000;  // mixed gets and sets (the final read-back comes on top)
+  int window = 16;       // requests in flight at once
   // Longest wait for the next reply before the rest count as missing.
   std::chrono::milliseconds silence{30000};
 };

@@ -12,19 +12,19 @@
 
 namespace {
 
-const std::string kImage = "TEST.SIM/IMAGE/LOC1/IMAGE";         // 2 x 2, bpp 1, 1 2 3 4
-const std::string kSpectrum = "TEST.SIM/ARRAY/LOC1/SPECTRUM";   // 10 20 30, 1.5, 0.5
-const std::string kSquares = "TEST.SIM/TYPES/LOC1/SPECTRUM";    // 1 4 ... 64, 0, 2
-const std::string kIntArray = "TEST.SIM/ARRAY/LOC1/A_INT";      // 1 2 3 4
-const std::string kCamera = "TEST.SIM/CAMERA/LOC1/IMAGE_EXT";   // 16 x 8 gradient
+const std::string kImage = "TEST.SIM/IMAGE/LOC1/IMAGE";        // 2 x 2, bpp 1, 1 2 3 4
+const std::string kSpectrum = "TEST.SIM/ARRAY/LOC1/SPECTRUM";  // 10 20 30, 1.5, 0.5
+const std::string kSquares = "TEST.SIM/TYPES/LOC1/SPECTRUM";   // 1 4 ... 64, 0, 2
+const std::string kIntArray = "TEST.SIM/ARRAY/LOC1/A_INT";     // 1 2 3 4
+const std::string kCamera = "TEST.SIM/CAMERA/LOC1/IMAGE_EXT";  // 16 x 8 gradient
 
 using vantotest::pad;
 
 std::string image_header(int aoi_w, int aoi_h, int x, int y, int w, int h, int bpp, int len) {
   return " width:" + std::to_string(aoi_w) + "(xstart:" + std::to_string(x) +
          " width_max:" + std::to_string(w) + ")\theight:" + std::to_string(aoi_h) +
-         "(ystart:" + std::to_string(y) + " height_max:" + std::to_string(h) + ")\tbpp:" +
-         std::to_string(bpp) + "(ebit:" + std::to_string(8 * bpp) +
+         "(ystart:" + std::to_string(y) + " height_max:" + std::to_string(h) +
+         ")\tbpp:" + std::to_string(bpp) + "(ebit:" + std::to_string(8 * bpp) +
          ")(xbin:1 ybin:1)\tframe:1\tev#:0\tlen:" + std::to_string(len) + "\n" +
          "\tscale_x:1.000000\tscale_y:1.000000\trotation:0.000000\tflags:0x0\t"
          "fspares:(0.000000 0.000000 0.000000) \tispares:(0 0 0)\t format_in: 0\t format_out:0\n";
@@ -46,8 +46,8 @@ TEST_F(ArrayOutput, ImageWithoutDumpPrintsTheHeaderAndAnEmptyLine) {
 TEST_F(ArrayOutput, ImageDumpPrintsEveryPixelByRowAndColumn) {
   const auto r = run({"-a", "-c", kImage});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_SAME_TEXT(image_header(2, 2, 0, 0, 2, 2, 1, 4) + "[0,0]:1\t\n[0,1]:2\t[1,0]:3\t[1,1]:4\t\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      image_header(2, 2, 0, 0, 2, 2, 1, 4) + "[0,0]:1\t\n[0,1]:2\t[1,0]:3\t[1,1]:4\t\n", r.out);
 }
 
 TEST_F(ArrayOutput, AnImageEndsTheRunBeforeTheNextName) {
@@ -66,9 +66,10 @@ TEST_F(ArrayOutput, CropOfAnImageExtProperty) {
   // The camera's pixel (x, y) is x + y; the crop starts at column 3, row 2.
   const auto r = run({"-a", "-I", "3 2 4 2", "-c", kCamera});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_SAME_TEXT(image_header(4, 2, 3, 2, 16, 8, 1, 8) +
-                       "[0,0]:5\t\n[0,1]:6\t[0,2]:7\t[0,3]:8\t[1,0]:6\t[1,1]:7\t[1,2]:8\t[1,3]:9\t\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      image_header(4, 2, 3, 2, 16, 8, 1, 8) +
+          "[0,0]:5\t\n[0,1]:6\t[0,2]:7\t[0,3]:8\t[1,0]:6\t[1,1]:7\t[1,2]:8\t[1,3]:9\t\n",
+      r.out);
   // Without -I the whole image comes.
   const auto whole = run({"-c", kCamera});
   EXPECT_SAME_TEXT(image_header(16, 8, 0, 0, 16, 8, 1, 128) + "\n", whole.out);
@@ -82,8 +83,9 @@ TEST_F(ArrayOutput, SpectrumValuesOverTheirAxis) {
                    r.out);
   // The column width pads the values; -T does not apply here.
   const auto narrow = run({"-a", "-T", "-w", "4", "-c", kSpectrum});
-  EXPECT_SAME_TEXT("# Address: " + kSpectrum + "\n# Data Type : SPECTRUM\n"
-                   "1.5\t10  \n2\t20  \n2.5\t30  \n",
+  EXPECT_SAME_TEXT("# Address: " + kSpectrum +
+                       "\n# Data Type : SPECTRUM\n"
+                       "1.5\t10  \n2\t20  \n2.5\t30  \n",
                    narrow.out);
 }
 
@@ -114,8 +116,9 @@ TEST_F(ArrayOutput, FourIntegersAskForPartOfASpectrum) {
             (std::vector<std::string>{"8\t25", "10\t36", "12\t49", "14\t64"}));
   // Every second value from 1 on: 4 16 36 64 over 2, 6, 10, 14.
   const auto every_second = run({"-a", "-w", "2", "-I", "0 1 2 0", "-c", kSquares});
-  EXPECT_SAME_TEXT("# Address: " + kSquares + "\n# Data Type : SPECTRUM\n"
-                   "2\t4 \n6\t16\n10\t36\n14\t64\n",
+  EXPECT_SAME_TEXT("# Address: " + kSquares +
+                       "\n# Data Type : SPECTRUM\n"
+                       "2\t4 \n6\t16\n10\t36\n14\t64\n",
                    every_second.out);
 }
 

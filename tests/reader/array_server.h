@@ -113,7 +113,8 @@ locations = ["LOC1"]
 class ArrayServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<vantotest::ServerProcess>(vantotest::temp_file(kArrayConfig, ".toml"));
+    server_ =
+        std::make_unique<vantotest::ServerProcess>(vantotest::temp_file(kArrayConfig, ".toml"));
   }
   static void TearDownTestSuite() { server_.reset(); }
   static vantotest::ProgramResult run(const std::vector<std::string>& args) {

@@ -29,8 +29,7 @@ std::unique_ptr<vanto::EqData> tds_chunk(const std::vector<std::pair<int64_t, fl
   auto chunk = std::make_unique<vanto::EqData>();
   chunk->set_type(vanto::DATA_A_TDS);
   for (std::size_t i = 0; i < points.size(); ++i) {
-    chunk->set_tds(points[i].first, points[i].second, static_cast<uint8_t>(i),
-                   static_cast<int>(i));
+    chunk->set_tds(points[i].first, points[i].second, static_cast<uint8_t>(i), static_cast<int>(i));
   }
   return chunk;
 }
@@ -69,14 +68,16 @@ class Export : public ::testing::Test {
 TEST_F(Export, EveryPointOfTheIntervalWithHeader) {
   collection.chunks.push_back(tds_chunk({{100, 1.5f}, {200, 2}, {300, 3}, {400, 4}}));
   int status = -1;
-  EXPECT_SAME_TEXT("# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 2\n"
-                   "200 2 1\n300 3 2\n",
-                   exported("a.txt", {150, 300, 0}, &status));
+  EXPECT_SAME_TEXT(
+      "# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 2\n"
+      "200 2 1\n300 3 2\n",
+      exported("a.txt", {150, 300, 0}, &status));
   EXPECT_EQ(status, 0);
   // The interval ends at the newest point at the latest.
-  EXPECT_SAME_TEXT("# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 4\n"
-                   "100 1.5 0\n200 2 1\n300 3 2\n400 4 3\n",
-                   exported("b.txt", {0, 100000, 0}));
+  EXPECT_SAME_TEXT(
+      "# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 4\n"
+      "100 1.5 0\n200 2 1\n300 3 2\n400 4 3\n",
+      exported("b.txt", {0, 100000, 0}));
   // A ".dat" file holds the data lines alone.
   EXPECT_SAME_TEXT("200 2 1\n300 3 2\n", exported("c.dat", {150, 300, 0}));
 }
@@ -90,11 +91,10 @@ TEST_F(Export, GridHoldsValuesAcrossEmptyStepsAndAveragesSkippedPoints) {
     return time_text(t) + "\t" + std::to_string(t) + "\t" + value + "\t" + std::to_string(status) +
            "\n";
   };
-  const std::string expected = "# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 7\n" +
-                               line(10000, "100", 0) + line(11500, "101", 1) +
-                               line(13000, "102", 2) + line(14500, "103.5", 4) +
-                               line(16000, "105", 5) + line(17500, "106.5", 7) +
-                               line(19000, "108", 8);
+  const std::string expected =
+      "# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 7\n" + line(10000, "100", 0) +
+      line(11500, "101", 1) + line(13000, "102", 2) + line(14500, "103.5", 4) +
+      line(16000, "105", 5) + line(17500, "106.5", 7) + line(19000, "108", 8);
   EXPECT_SAME_TEXT(expected, exported("grid.txt", {10000, 19000, 1500}));
 
   // A gap wider than the step repeats the value before it.
@@ -148,11 +148,13 @@ TEST_F(Export, SpectrumHeaderAndValues) {
 TEST_F(Export, UnusableFilesFailWithoutWriting) {
   collection.chunks.push_back(tds_chunk({{1, 1}}));
   ExportFile missing_dir(dir + "/no/such/dir", "x.txt");
-  EXPECT_EQ(vantoget::export_history(missing_dir, collection.points_in_time_order(), {0, 9, 0}, "F"), 1);
+  EXPECT_EQ(
+      vantoget::export_history(missing_dir, collection.points_in_time_order(), {0, 9, 0}, "F"), 1);
   EXPECT_EQ(missing_dir.problem(), "can't open file: No such file or directory");
   EXPECT_FALSE(missing_dir.finish());
   ExportFile too_long(dir, std::string(300, 'n'));
-  EXPECT_EQ(vantoget::export_history(too_long, collection.points_in_time_order(), {0, 9, 0}, "F"), 1);
+  EXPECT_EQ(vantoget::export_history(too_long, collection.points_in_time_order(), {0, 9, 0}, "F"),
+            1);
   EXPECT_FALSE(too_long.problem().empty());
 }
 

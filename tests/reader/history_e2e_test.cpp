@@ -93,8 +93,7 @@ TEST_F(History, IntervalOverTwoPagesPrintsEveryPointOnceOldestFirst) {
 
 TEST_F(History, IntervalAsLocalDateAndTimeTexts) {
   const char* form = "%d.%m.%y %H:%M.%S";
-  const std::string text =
-      local_text(time_of(2490), form) + ", " + local_text(time_of(2495), form);
+  const std::string text = local_text(time_of(2490), form) + ", " + local_text(time_of(2495), form);
   const auto r = run({"-a", "-i", text, "-c", kPaged});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_SAME_TEXT(head(kPaged, "A_TDS") + "# TDS array LENGTH = 6\n" + paged_lines(2490, 2495),
@@ -144,8 +143,8 @@ TEST_F(History, SecondsBackFromNow) {
 }
 
 TEST_F(History, PlotTimesAndHexadecimalForms) {
-  const auto r = run({"-a", "-p", "-C", "3", "-i", interval(time_of(2498), time_of(2499)), "-c",
-                      kPaged});
+  const auto r =
+      run({"-a", "-p", "-C", "3", "-i", interval(time_of(2498), time_of(2499)), "-c", kPaged});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string expected = head(kPaged, "A_TDS") + "# TDS array LENGTH = 2\n";
   for (int i : {2498, 2499}) {
@@ -153,7 +152,8 @@ TEST_F(History, PlotTimesAndHexadecimalForms) {
     std::snprintf(hex, sizeof hex, "%x", 10000 + i);
     std::string line = paged_line(i);
     line.pop_back();
-    expected += local_text(time_of(i), "%Y-%m-%d %H:%M:%S") + "\t" + line + ", hex: 0x" + hex + "\n";
+    expected +=
+        local_text(time_of(i), "%Y-%m-%d %H:%M:%S") + "\t" + line + ", hex: 0x" + hex + "\n";
   }
   EXPECT_SAME_TEXT(expected, r.out);
 }
@@ -179,8 +179,8 @@ TEST_F(History, TimeStampedIntegersWithOctalForm) {
 }
 
 TEST_F(History, TwoHistoriesPrintOnlyTheirOwnPoints) {
-  const auto r = run({"-a", "-i", interval(time_of(2497), time_of(2499)), "-c",
-                      kPaged + "," + kShort});
+  const auto r =
+      run({"-a", "-i", interval(time_of(2497), time_of(2499)), "-c", kPaged + "," + kShort});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string short_lines;
   for (int i = 2; i <= 4; ++i) {
@@ -195,8 +195,8 @@ class HistoryExport : public History {
  protected:
   std::string dir = vantotest::temp_dir();
   std::string header(const std::string& name, long count) {
-    return "# Address : " + name + "\n# Data Type : A_TDS\n# TDS array length = " +
-           std::to_string(count) + "\n";
+    return "# Address : " + name +
+           "\n# Data Type : A_TDS\n# TDS array length = " + std::to_string(count) + "\n";
   }
 };
 
@@ -218,7 +218,7 @@ TEST_F(HistoryExport, StepGridInMinutes) {
   // Grid every 1500 s from point 2490; a grid time between two points takes
   // the earlier one, averaged with the points passed since the last line.
   const std::vector<std::pair<int, std::string>> grid = {
-      {0, "12490"}, {1500, "12491"}, {3000, "12492"}, {4500, "12493.5"},
+      {0, "12490"},    {1500, "12491"},   {3000, "12492"}, {4500, "12493.5"},
       {6000, "12495"}, {7500, "12496.5"}, {9000, "12498"}};
   std::string expected = header(kPaged, 7);
   for (const auto& [offset, value] : grid) {
@@ -230,26 +230,28 @@ TEST_F(HistoryExport, StepGridInMinutes) {
 }
 
 TEST_F(HistoryExport, SeveralChannelsOfOneRunShareTheFileInTableOrder) {
-  const auto r = run({"-a", "-g", "2", "-F", "two.txt", "-P", dir, "-i",
-                      interval(time_of(2498), time_of(2499)), "-c",
-                      kPaged + " " + kSpectrum + " " + kShort});
+  const auto r =
+      run({"-a", "-g", "2", "-F", "two.txt", "-P", dir, "-i",
+           interval(time_of(2498), time_of(2499)), "-c", kPaged + " " + kSpectrum + " " + kShort});
   EXPECT_EQ(r.status, 0) << r.err;
   const auto lines = vantotest::lines_of(read_file(dir + "/two.txt"));
-  const std::vector<std::string> before = {
-      "# Address : " + kPaged, "# Data Type : A_TDS", "# TDS array length = 2",
-      paged_line(2498).substr(0, paged_line(2498).size() - 1),
-      paged_line(2499).substr(0, paged_line(2499).size() - 1),
-      "# Address : " + kSpectrum, "# Data Type : SPECTRUM "};
+  const std::vector<std::string> before = {"# Address : " + kPaged,
+                                           "# Data Type : A_TDS",
+                                           "# TDS array length = 2",
+                                           paged_line(2498).substr(0, paged_line(2498).size() - 1),
+                                           paged_line(2499).substr(0, paged_line(2499).size() - 1),
+                                           "# Address : " + kSpectrum,
+                                           "# Data Type : SPECTRUM "};
   ASSERT_EQ(lines.size(), before.size() + 4 + 5) << read_file(dir + "/two.txt");
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 7), before);
   EXPECT_TRUE(std::regex_match(
       lines[7], std::regex(R"("\d\d:\d\d\.\d\d [ \d]\d\. \w{3}\. \d{4} 0 ms" \d+ 1\.5 0\.5 0)")))
       << lines[7];
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + 8, lines.end()),
-            (std::vector<std::string>{" 10", " 20", " 30", "# Address : " + kShort,
-                                      "# Data Type : A_TDS", "# TDS array length = 2",
-                                      std::to_string(time_of(3, 5)) + " 503 0",
-                                      std::to_string(time_of(4, 5)) + " 504 0"}));
+  EXPECT_EQ(
+      std::vector<std::string>(lines.begin() + 8, lines.end()),
+      (std::vector<std::string>{" 10", " 20", " 30", "# Address : " + kShort, "# Data Type : A_TDS",
+                                "# TDS array length = 2", std::to_string(time_of(3, 5)) + " 503 0",
+                                std::to_string(time_of(4, 5)) + " 504 0"}));
 }
 
 TEST_F(HistoryExport, DefaultFileNamesAndFailures) {
@@ -266,17 +268,18 @@ TEST_F(HistoryExport, DefaultFileNamesAndFailures) {
     }
     return names.size() == 1 ? names.front() : std::to_string(names.size()) + " files";
   };
-  EXPECT_TRUE(std::regex_match(only_file(plain),
-                               std::regex(R"(\d{4}-\d\d-\d\dT\d{6}vantoget\.txt)")))
+  EXPECT_TRUE(
+      std::regex_match(only_file(plain), std::regex(R"(\d{4}-\d\d-\d\dT\d{6}vantoget\.txt)")))
       << only_file(plain);
-  EXPECT_TRUE(std::regex_match(only_file(short_style),
-                               std::regex(R"(\d\d-[A-Z][a-z]{2}-\d\d_\d\d-\d\d-\d\dvantoget\.txt)")))
+  EXPECT_TRUE(std::regex_match(
+      only_file(short_style), std::regex(R"(\d\d-[A-Z][a-z]{2}-\d\d_\d\d-\d\d-\d\dvantoget\.txt)")))
       << only_file(short_style);
   // A name without a dot gets ".txt".
   run({"-a", "-g", "2", "-F", "named", "-P", dir, "-c", kSpectrum});
   EXPECT_TRUE(std::filesystem::exists(dir + "/named.txt"));
 
-  const auto failed = run({"-a", "-g", "2", "-P", dir + "/missing", "-c", kSpectrum + "," + kShort});
+  const auto failed =
+      run({"-a", "-g", "2", "-P", dir + "/missing", "-c", kSpectrum + "," + kShort});
   // The pass goes on after a failed export, and the run ends with a failure.
   EXPECT_EQ(failed.status, 1) << failed.err;
   const std::string message = "History conversion into ascii format failed!\n";

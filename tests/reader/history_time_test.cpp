@@ -92,9 +92,9 @@ TEST(MakeTime, TwoDigitYearsFollowTheCurrentYear) {
 }
 
 TEST(MakeTime, TextsThatNameNoTimeGiveZero) {
-  for (const char* text : {"32.01.20", "0.1.20", "1.13.20", "31.02.21", "x", "1.1.20 25:00",
-                           "1.1.20 10:60", "1.1.20 10:10.61", "1.1.123", "1.a.20", "1.1.1.1",
-                           "12:ab"}) {
+  for (const char* text :
+       {"32.01.20", "0.1.20", "1.13.20", "31.02.21", "x", "1.1.20 25:00", "1.1.20 10:60",
+        "1.1.20 10:10.61", "1.1.123", "1.a.20", "1.1.1.1", "12:ab"}) {
     EXPECT_EQ(make_time(text, true, kNow2026), 0) << text;
   }
 }

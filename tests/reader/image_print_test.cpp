@@ -28,11 +28,12 @@ std::string dump(const vanto::IMH& h, const std::vector<uint8_t>& bytes) {
 TEST(ImagePixels, OneByteRowByRowWithANewlineAfterPixelZeroTenAndTwenty) {
   std::vector<uint8_t> bytes(12);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(200 + i);
-  EXPECT_SAME_TEXT("[0,0]:200\t\n"
-                   "[0,1]:201\t[0,2]:202\t[0,3]:203\t[0,4]:204\t[0,5]:205\t"
-                   "[1,0]:206\t[1,1]:207\t[1,2]:208\t[1,3]:209\t[1,4]:210\t\n"
-                   "[1,5]:211\t\n",
-                   dump(header(6, 2, 1), bytes));
+  EXPECT_SAME_TEXT(
+      "[0,0]:200\t\n"
+      "[0,1]:201\t[0,2]:202\t[0,3]:203\t[0,4]:204\t[0,5]:205\t"
+      "[1,0]:206\t[1,1]:207\t[1,2]:208\t[1,3]:209\t[1,4]:210\t\n"
+      "[1,5]:211\t\n",
+      dump(header(6, 2, 1), bytes));
 }
 
 TEST(ImagePixels, WiderPixelsInHostOrder) {
@@ -87,12 +88,13 @@ TEST(ImageHeader, TwoLinesWithEveryField) {
   h.ispare3 = -4;
   h.source_format = 5;
   h.image_format = 6;
-  EXPECT_SAME_TEXT(" width:100(xstart:10 width_max:640)\theight:50(ystart:20 height_max:480)\t"
-                   "bpp:2(ebit:12)(xbin:2 ybin:3)\tframe:7\tev#:99\tlen:10000\n"
-                   "\tscale_x:0.500000\tscale_y:2.000000\trotation:90.000000\tflags:0xAB\t"
-                   "fspares:(1.250000 0.000000 0.000000) \tispares:(0 -4 0)\t format_in: 5\t"
-                   " format_out:6\n",
-                   vantoget::image_header_lines(h));
+  EXPECT_SAME_TEXT(
+      " width:100(xstart:10 width_max:640)\theight:50(ystart:20 height_max:480)\t"
+      "bpp:2(ebit:12)(xbin:2 ybin:3)\tframe:7\tev#:99\tlen:10000\n"
+      "\tscale_x:0.500000\tscale_y:2.000000\trotation:90.000000\tflags:0xAB\t"
+      "fspares:(1.250000 0.000000 0.000000) \tispares:(0 -4 0)\t format_in: 5\t"
+      " format_out:6\n",
+      vantoget::image_header_lines(h));
 }
 
 }  // namespace

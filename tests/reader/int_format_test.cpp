@@ -5,8 +5,8 @@
 
 namespace {
 
-using vantocli::IntForm;
 using vantocli::int_form_suffix;
+using vantocli::IntForm;
 
 TEST(IntForm, CodesOneToThreeChooseAFormOthersNone) {
   EXPECT_EQ(vantocli::int_form_from_code(1), IntForm::binary);
@@ -25,7 +25,8 @@ TEST(IntForm, SuffixesShowTheThirtyTwoBitPattern) {
   EXPECT_EQ(int_form_suffix(-1, IntForm::binary), ", bin: " + std::string(32, '1'));
   EXPECT_EQ(int_form_suffix(0, IntForm::octal), ", oct: 00");
   EXPECT_EQ(int_form_suffix(7, IntForm::none), "");
-  EXPECT_EQ(int_form_suffix(2, IntForm::binary, ", bin:  "), ", bin:  " + std::string(30, '0') + "10");
+  EXPECT_EQ(int_form_suffix(2, IntForm::binary, ", bin:  "),
+            ", bin:  " + std::string(30, '0') + "10");
 }
 
 }  // namespace

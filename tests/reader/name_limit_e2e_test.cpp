@@ -55,7 +55,8 @@ TEST_F(VantogetNameLimits, AnswerBeyond8000NamesIsCutAndTheCutIsReported) {
   std::string expected;
   for (int i = 1; i <= 8000; ++i) expected += "CUT.SIM/MANY/L" + std::to_string(i) + "\n";
   EXPECT_SAME_TEXT(expected, r.out);
-  EXPECT_EQ(r.err, "vantoget: CUT.SIM/MANY/*/ names call: 8005 names, only the first 8000 are used\n");
+  EXPECT_EQ(r.err,
+            "vantoget: CUT.SIM/MANY/*/ names call: 8005 names, only the first 8000 are used\n");
 }
 
 TEST_F(VantogetNameLimits, EightThousandValuesFillTheLineAndTheTable) {

@@ -119,8 +119,8 @@ TEST(Options, ArgumentsLongerThanTheirBuffersAreRefusedNotCut) {
     const Parsed longer = parse({option, std::string(200, 'p'), "-c", "A/B/C/D"});
     EXPECT_FALSE(longer.outcome.options) << option;
     EXPECT_EQ(longer.outcome.status, 1) << option;
-    EXPECT_EQ(longer.err, std::string("vantoget: argument of ") + option +
-                              " is longer than 199 characters\n");
+    EXPECT_EQ(longer.err,
+              std::string("vantoget: argument of ") + option + " is longer than 199 characters\n");
   }
   for (const char* option : {"-i", "-I"}) {
     // A usable interval, filled up with blanks to 49 characters.
@@ -128,8 +128,8 @@ TEST(Options, ArgumentsLongerThanTheirBuffersAreRefusedNotCut) {
     EXPECT_TRUE(parse({option, fits, "-c", "A/B/C/D"}).outcome.options);
     const Parsed longer = parse({option, std::string(50, '1'), "-c", "A/B/C/D"});
     EXPECT_EQ(longer.outcome.status, 1) << option;
-    EXPECT_EQ(longer.err, std::string("vantoget: argument of ") + option +
-                              " is longer than 49 characters\n");
+    EXPECT_EQ(longer.err,
+              std::string("vantoget: argument of ") + option + " is longer than 49 characters\n");
   }
 }
 
@@ -186,15 +186,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, RefusedArguments,
-    ::testing::Values(
-        RefusedCase{{"--png", "a.png", "--svg", "b.svg"}, "--png and --svg cannot be given together"},
-        RefusedCase{{"--svg", "-"}, "--svg needs a file name (\"-\" is only for --png)"},
-        RefusedCase{{"--png", ""}, "--png and --svg need a file name"},
-        RefusedCase{{"--svg", "b.svg", "-N"}, "--png and --svg do not go with -N"}));
+    ::testing::Values(RefusedCase{{"--png", "a.png", "--svg", "b.svg"},
+                                  "--png and --svg cannot be given together"},
+                      RefusedCase{{"--svg", "-"},
+                                  "--svg needs a file name (\"-\" is only for --png)"},
+                      RefusedCase{{"--png", ""}, "--png and --svg need a file name"},
+                      RefusedCase{{"--svg", "b.svg", "-N"}, "--png and --svg do not go with -N"}));
 
 TEST(Options, UsableNumbersAndIntervalsAreTaken) {
-  const Parsed p = parse({"-s", " 0.25", "-l", "2", "-u", "Months", "-i", "935431417 936940565 0 0",
-                          "-c", "A/B/C/D"});
+  const Parsed p = parse(
+      {"-s", " 0.25", "-l", "2", "-u", "Months", "-i", "935431417 936940565 0 0", "-c", "A/B/C/D"});
   ASSERT_TRUE(p.outcome.options) << p.err;
   EXPECT_FLOAT_EQ(p.outcome.options->secounds, 0.25f);
   EXPECT_EQ(p.outcome.options->units, 'M');

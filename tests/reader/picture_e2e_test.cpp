@@ -223,9 +223,10 @@ TEST_F(Pictures, LinkInADirectoryWithoutWriteRightIsNotFollowed) {
                                         {{"VANTO_ENS", server_->ens()}});
   fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "vantoget: cannot write " + dir +
-                       "/plot.svg: its directory refuses new files and it is a symbolic link, which is "
-                       "not followed\n");
+  EXPECT_EQ(r.err,
+            "vantoget: cannot write " + dir +
+                "/plot.svg: its directory refuses new files and it is a symbolic link, which is "
+                "not followed\n");
   EXPECT_EQ(read_file(other), "keep me\n");
   fs::remove_all(dir);
 }

@@ -120,8 +120,7 @@ TEST_F(VantogetTable, ShortColumnsArePaddedWithDashes) {
 
 TEST_F(VantogetTable, PlainNamesHaveNoColumn) {
   const std::string file = vantotest::temp_dir() + "/t.txt";
-  const auto mixed =
-      run({"-E", "-X", "-F", file, "-c", "TEST.SIM/SCALAR/LOC1/INT " + kNames});
+  const auto mixed = run({"-E", "-X", "-F", file, "-c", "TEST.SIM/SCALAR/LOC1/INT " + kNames});
   EXPECT_EQ(mixed.status, 0) << mixed.err;
   EXPECT_SAME_TEXT(row({"-", "L1"}) + row({"-", "L2"}), read_file(file));
 
@@ -159,9 +158,9 @@ TEST_F(VantogetTable, NamesOptionWritesNoTable) {
   const std::string dir = vantotest::temp_dir();
   const auto r = run({"-E", "-N", "-X", "-P", dir + "/", "-F", "t.txt", "-c", kErrors});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_SAME_TEXT(pad("TEST.VAC/PUMP1/L1/ERROR", 80) + " 0\n" +
-                       pad("TEST.VAC/PUMP1/L2/ERROR", 80) + " 0\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      pad("TEST.VAC/PUMP1/L1/ERROR", 80) + " 0\n" + pad("TEST.VAC/PUMP1/L2/ERROR", 80) + " 0\n",
+      r.out);
   EXPECT_FALSE(exists(dir + "/t.txt"));
 }
 

@@ -57,9 +57,10 @@ TEST_F(Vantoget, BlankAndCommaSeparatedListsGiveTheSameColumns) {
 TEST_F(Vantoget, ColumnWidthCutsValuesAndNamesWithMarks) {
   const auto r = run({"-H", "-w", "10", "-c", kInt + " " + kLong});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_SAME_TEXT("</LOC1/INT\t<ONGSTRING\t\n"
-                   "42        \taaaaaaaaa>\t\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      "</LOC1/INT\t<ONGSTRING\t\n"
+      "42        \taaaaaaaaa>\t\n",
+      r.out);
   // A value is at most 79 characters even in a wide column.
   const auto wide = run({"-w", "100", "-c", kLong + " " + kInt});
   EXPECT_SAME_TEXT(pad(std::string(79, 'a'), 100) + "\t" + pad("42", 100) + "\t\n", wide.out);
@@ -89,8 +90,9 @@ TEST_F(Vantoget, DateColumnComesFirstAndEachCellAfterATab) {
   for (const Case& c : cases) {
     const auto r = run({"-H", "-d", c.form, "-c", kInt});
     EXPECT_EQ(r.status, 0) << r.err;
-    const std::regex expected(std::regex_replace(std::string(c.head), std::regex(R"([.|\\])"), "\\$&") +
-                              "\t" + pad(kInt) + "\n" + c.date + "\t" + pad("42") + "\n");
+    const std::regex expected(
+        std::regex_replace(std::string(c.head), std::regex(R"([.|\\])"), "\\$&") + "\t" +
+        pad(kInt) + "\n" + c.date + "\t" + pad("42") + "\n");
     EXPECT_TRUE(std::regex_match(r.out, expected)) << "-d " << c.form << ":\n" << r.out;
   }
 }
@@ -120,9 +122,12 @@ TEST_F(Vantoget, StringArgumentOptionKeepsLongStringsWhole) {
 }
 
 TEST_F(Vantoget, IntegerFormsOfMinusC) {
-  EXPECT_SAME_TEXT("42, bin: " + std::string(26, '0') + "101010\t\n", run({"-C", "1", "-c", kInt}).out);
-  EXPECT_SAME_TEXT("255, oct: 0377\t42, oct: 052\t\n", run({"-C", "2", "-c", kInt255 + " " + kInt}).out);
-  EXPECT_SAME_TEXT("255, hex: 0xff\t42, hex: 0x2a\t\n", run({"-C", "3", "-c", kInt255 + " " + kInt}).out);
+  EXPECT_SAME_TEXT("42, bin: " + std::string(26, '0') + "101010\t\n",
+                   run({"-C", "1", "-c", kInt}).out);
+  EXPECT_SAME_TEXT("255, oct: 0377\t42, oct: 052\t\n",
+                   run({"-C", "2", "-c", kInt255 + " " + kInt}).out);
+  EXPECT_SAME_TEXT("255, hex: 0xff\t42, hex: 0x2a\t\n",
+                   run({"-C", "3", "-c", kInt255 + " " + kInt}).out);
   // No effect on other types, none with a date column, none for other codes.
   EXPECT_SAME_TEXT(pad("1.5") + "\t\n", run({"-C", "3", "-c", kFloat}).out);
   EXPECT_SAME_TEXT(pad("42") + "\t\n", run({"-C", "4", "-c", kInt}).out);
@@ -154,7 +159,8 @@ TEST_F(Vantoget, LoopCountsAndPause) {
   EXPECT_EQ(none.status, 0);
   EXPECT_EQ(none.out, "");
   // The header belongs to the first iteration only.
-  EXPECT_SAME_TEXT(kInt + "\t\n" + line + line, run({"-H", "-T", "-l", "2", "-s", "0", "-c", kInt}).out);
+  EXPECT_SAME_TEXT(kInt + "\t\n" + line + line,
+                   run({"-H", "-T", "-l", "2", "-s", "0", "-c", kInt}).out);
 }
 
 TEST_F(Vantoget, EndlessLoopsRepeatWithoutHeader) {
@@ -216,7 +222,8 @@ TEST_F(Vantoget, FailedReadEndsWithStatus1AndPrintsNothingOfTheIteration) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(std::regex_match(
-      r.err, std::regex("TEST.SIM/SCALAR/LOC1/NO_SUCH_PROPERTY: .* , result->error\\(\\) = [1-9]\\d*\n")))
+      r.err,
+      std::regex("TEST.SIM/SCALAR/LOC1/NO_SUCH_PROPERTY: .* , result->error\\(\\) = [1-9]\\d*\n")))
       << r.err;
   const auto unknown = run({"-c", "NO.SUCH/FACILITY/L/P"});
   EXPECT_EQ(unknown.status, 1);
@@ -281,8 +288,13 @@ TEST_F(Vantoget, AddressWithServerPrefixIsReadDirectly) {
 TEST_F(Vantoget, ListOfManyNamesPrintsWhatReadingThemOneByOnePrints) {
   std::vector<std::string> names;
   // Values of one cell each (arrays would move to the end of the line).
-  const std::vector<std::string> scalars = {kInt,    kInt255, kFloat, "TEST.SIM/SCALAR/LOC1/DOUBLE",
-                                            kString, kLong,   "TEST.SIM/SCALAR/LOC1/IIII"};
+  const std::vector<std::string> scalars = {kInt,
+                                            kInt255,
+                                            kFloat,
+                                            "TEST.SIM/SCALAR/LOC1/DOUBLE",
+                                            kString,
+                                            kLong,
+                                            "TEST.SIM/SCALAR/LOC1/IIII"};
   while (names.size() < 100) {
     for (const char* device : {"PUMP1", "PUMP2", "GAUGENG", "VALVENG", "ABXY"})
       for (const char* location : {"L1", "L2", "SRV._SVR"})

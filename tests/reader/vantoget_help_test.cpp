@@ -48,9 +48,10 @@ TEST(VantogetHelp, UnknownOptionOrMissingArgumentPrintsTheHelp) {
 TEST(VantogetHelp, VersionLineThenTheMissingChannelMessage) {
   const auto r = vantotest::run_program(VANTOGET_PATH, {"-v"});
   EXPECT_EQ(r.status, 1) << "nothing to read is a failure";
-  EXPECT_SAME_TEXT(" vantoget: channel reader of the vantotools package\n$Id$\n"
-                   "Channel or file name is not defined! (-c or -f options)\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      " vantoget: channel reader of the vantotools package\n$Id$\n"
+      "Channel or file name is not defined! (-c or -f options)\n",
+      r.out);
 }
 
 // The example commands of the help text, each run by the shell as written
@@ -77,8 +78,8 @@ class HelpExamples : public vantotest::ServerTest {
     const std::string dir = vantotest::temp_dir();
     std::filesystem::copy_file(vantotest::example_path("demo.sr"), dir + "/settings.sr");
     const std::string line = "cd '" + dir + "' && exec '" VANTOGET_PATH "' " + command;
-    return {command, std::make_unique<vantotest::ChildProcess>("/bin/sh",
-                                                               std::vector<std::string>{"-c", line})};
+    return {command, std::make_unique<vantotest::ChildProcess>(
+                         "/bin/sh", std::vector<std::string>{"-c", line})};
   }
 
   static void check(Example& example) {

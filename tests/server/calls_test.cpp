@@ -2,14 +2,14 @@
 // vantoserver serving the demo installation.
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <condition_variable>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <thread>
-#include <algorithm>
-#include <atomic>
-#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -274,9 +274,8 @@ struct Collector {
   }
   bool wait_for(int value) {
     std::unique_lock lock(mutex);
-    return arrived.wait_for(lock, 20s, [&] {
-      return std::find(values.begin(), values.end(), value) != values.end();
-    });
+    return arrived.wait_for(
+        lock, 20s, [&] { return std::find(values.begin(), values.end(), value) != values.end(); });
   }
 };
 
@@ -326,7 +325,7 @@ TEST_F(CallsTest, CancelledSubscriptionGetsNoMoreUpdates) {
 
   cancelled.cancel();
   moved = vanto::Subscription();  // the handle it held is cancelled by the assignment
-  cancelled.cancel();              // a second cancel does nothing
+  cancelled.cancel();             // a second cancel does nothing
   const size_t cancelled_count = cancelled_seen.values.size();
   const size_t moved_count = moved_seen.values.size();
 

@@ -19,8 +19,7 @@ using vanto::EqData;
 std::string many_locations_config(const std::string& facility, int count) {
   std::string locations;
   for (int k = 0; k < count; ++k) locations += (k ? ", \"L" : "\"L") + std::to_string(k) + "\"";
-  return "[[device]]\nfacility = \"" + facility + "\"\nname = \"DEV\"\nlocations = [" +
-         locations +
+  return "[[device]]\nfacility = \"" + facility + "\"\nname = \"DEV\"\nlocations = [" + locations +
          "]\n  [[device.property]]\n  name = \"VALUE\"\n  type = \"INT\"\n  writable = true\n"
          "  value = 0\n";
 }
@@ -87,7 +86,7 @@ TEST_F(GetManyTest, EveryReplyLandsInTheSlotOfItsAddress) {
 
 TEST_F(GetManyTest, FailedReadsKeepTheirOwnErrorAndDoNotDisturbTheOthers) {
   const std::vector<std::string> names = {
-      location("MANY.SIM", 1), "MANY.SIM/NODEV/L1/VALUE", location("MANY.SIM", 2),
+      location("MANY.SIM", 1), "MANY.SIM/NODEV/L1/VALUE",  location("MANY.SIM", 2),
       "MANY.SIM/DEV/L3",  // no property: refused by the address parser
       location("MANY.SIM", 3), "MANY.SIM/DEV/NOLOC/VALUE", location("MANY.SIM", 4)};
   Batch batch(names);

@@ -30,11 +30,11 @@ TEST(ProgramTest, HelpAndUsageErrors) {
   EXPECT_NE(help.out.find("[--bind ADDR] [--port N] [--allow-faults] CONFIG"), std::string::npos)
       << help.out;
 
-  for (const auto& args : {std::vector<std::string>{},
-                           std::vector<std::string>{"--port", "70000", "x.toml"},
-                           std::vector<std::string>{"--port", "12a", "x.toml"},
-                           std::vector<std::string>{"--nope", "x.toml"},
-                           std::vector<std::string>{"a.toml", "b.toml"}}) {
+  for (const auto& args :
+       {std::vector<std::string>{}, std::vector<std::string>{"--port", "70000", "x.toml"},
+        std::vector<std::string>{"--port", "12a", "x.toml"},
+        std::vector<std::string>{"--nope", "x.toml"},
+        std::vector<std::string>{"a.toml", "b.toml"}}) {
     const auto r = run_program("vantoserver", args);
     EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
     EXPECT_NE(r.err.find("Usage: "), std::string::npos) << r.err;
@@ -87,9 +87,8 @@ TEST(ProgramTest, BadConfigEndsWithItsPlaceAndStatusOne) {
 
 TEST(ProgramTest, FirstLineNamesTheAddressAndSignalsStopCleanly) {
   for (int sig : {SIGTERM, SIGINT}) {
-    vantotest::ChildProcess server("vantoserver",
-                                   {"--bind", "127.0.0.1", "--port", "0",
-                                    vantotest::example_path("demo.toml")});
+    vantotest::ChildProcess server("vantoserver", {"--bind", "127.0.0.1", "--port", "0",
+                                                   vantotest::example_path("demo.toml")});
     ASSERT_TRUE(server.wait_for_out("\n", 30s)) << server.err();
     const std::string first = server.out();
     EXPECT_EQ(first.rfind("vantoserver listening on 127.0.0.1:", 0), 0u) << first;

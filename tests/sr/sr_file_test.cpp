@@ -14,8 +14,10 @@ namespace {
 // it at once.
 std::string describe(const SR& engine) {
   std::string text = "error " + std::to_string(engine.get_error()) + "\n";
-  for (const char* message : engine.get_error_list()) text += "message [" + std::string(message) + "]\n";
-  text += "merge " + (engine.get_merge() ? "[" + std::string(engine.get_merge()) + "]" : "none") + "\n";
+  for (const char* message : engine.get_error_list())
+    text += "message [" + std::string(message) + "]\n";
+  text +=
+      "merge " + (engine.get_merge() ? "[" + std::string(engine.get_merge()) + "]" : "none") + "\n";
   if (engine.get_comment()) text += "comment [" + std::string(engine.get_comment()) + "]\n";
   if (engine.get_ref_time()) text += "time [" + std::string(engine.get_ref_time()) + "]\n";
   for (const sr_data* entry : engine.get_list()) {
@@ -40,9 +42,8 @@ class SrFileTest : public ::testing::Test {
 const std::string kHeader = "//Save_&_Restore//\n a comment ;\n Tue Dec  8 02:07:37 2026\n ;\n";
 
 TEST_F(SrFileTest, WrittenLayoutLoadsHeaderAndEntries) {
-  EXPECT_EQ(load(kHeader +
-                 "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
-                 "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"),
+  EXPECT_EQ(load(kHeader + "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
+                           "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"),
             "error 0\n"
             "merge none\n"
             "comment [a comment ]\n"
@@ -64,8 +65,7 @@ TEST_F(SrFileTest, HeaderLineBreaksCarryNoMeaning) {
 }
 
 TEST_F(SrFileTest, BareSemicolonCommentIsEmpty) {
-  EXPECT_EQ(load("//Save_&_Restore//\n ;\n t ;\n"),
-            "error 0\nmerge none\ncomment []\ntime [t ]\n");
+  EXPECT_EQ(load("//Save_&_Restore//\n ;\n t ;\n"), "error 0\nmerge none\ncomment []\ntime [t ]\n");
 }
 
 TEST_F(SrFileTest, MergeBlockJoinsItsTokens) {
@@ -86,13 +86,12 @@ TEST_F(SrFileTest, MergeBlockCountsOnlyRightAfterTheMarker) {
 }
 
 TEST_F(SrFileTest, ValueRules) {
-  EXPECT_EQ(load(kHeader +
-                 "F D L ARRAY\t105\t1 2 3\t;\n"
-                 "F D L EMPTY\t3\t;\n"
-                 "F D L NULL\t0\tanything at all\t;\n"
-                 "F D L TWOTABS\t1\t5\t\t;\n"
-                 "F D L SPLIT\t7\tline one\nline two\t;\n"
-                 "F D L BLANKSEP\t1\t9 ;\n"),
+  EXPECT_EQ(load(kHeader + "F D L ARRAY\t105\t1 2 3\t;\n"
+                           "F D L EMPTY\t3\t;\n"
+                           "F D L NULL\t0\tanything at all\t;\n"
+                           "F D L TWOTABS\t1\t5\t\t;\n"
+                           "F D L SPLIT\t7\tline one\nline two\t;\n"
+                           "F D L BLANKSEP\t1\t9 ;\n"),
             "error 0\nmerge none\ncomment [a comment ]\ntime [Tue Dec 8 02:07:37 2026 ]\n"
             "F/D/L/ARRAY 105 [1 2 3]\n"
             "F/D/L/EMPTY 3 [ ]\n"
@@ -107,17 +106,18 @@ TEST_F(SrFileTest, NulByteInAnEntryRefusesTheFile) {
   const std::string loaded = "merge none\ncomment [a comment ]\ntime [Tue Dec 8 02:07:37 2026 ]\n";
   EXPECT_EQ(load(kHeader + "F D L P\t3\tab c" + nul + "d\t;\n"),
             "error 1\nmessage [entry 1: a value holds a NUL byte; the file is damaged, this entry "
-            "was not loaded]\n" + loaded);
+            "was not loaded]\n" +
+                loaded);
   EXPECT_EQ(load(kHeader + "F D L P" + nul + "\t3\tcd\t;\n"),
             "error 1\nmessage [entry 1: an entry holds a NUL byte; the file is damaged, this entry "
-            "was not loaded]\n" + loaded);
+            "was not loaded]\n" +
+                loaded);
 }
 
 TEST_F(SrFileTest, ValueGluedToItsSemicolonRunsOnToTheNextOne) {
-  EXPECT_EQ(load(kHeader +
-                 "F D L GLUED\t1\t5;\n"
-                 "F D L NEXT\t1\t6\t;\n"
-                 "F D L LAST\t1\t7\t;\n"),
+  EXPECT_EQ(load(kHeader + "F D L GLUED\t1\t5;\n"
+                           "F D L NEXT\t1\t6\t;\n"
+                           "F D L LAST\t1\t7\t;\n"),
             "error 0\nmerge none\ncomment [a comment ]\ntime [Tue Dec 8 02:07:37 2026 ]\n"
             "F/D/L/GLUED 1 [5;\nF D L NEXT\t1\t6]\n"
             "F/D/L/LAST 1 [7]\n");
@@ -189,10 +189,12 @@ TEST_F(SrFileTest, HeaderNeverSwallowsAnEntry) {
   const std::string entry = "TEST.VAC PUMP1 L1 ERROR\t1\t7\t;";
   EXPECT_EQ(load("//Save_&_Restore//\n no end\n Tue Dec  8 02:00:00 2026\n\n\n" + entry + "\n"),
             "error 1\nmessage [damaged header: the comment is not closed by \";\" before the "
-            "entry \"" + entry + "\"]\nmerge none\n");
+            "entry \"" +
+                entry + "\"]\nmerge none\n");
   EXPECT_EQ(load("//Save_&_Restore//\n c ;\n" + entry + "\n"),
             "error 1\nmessage [damaged header: the reference time is not closed by \";\" before "
-            "the entry \"" + entry + "\"]\nmerge none\n");
+            "the entry \"" +
+                entry + "\"]\nmerge none\n");
   // The comment's first line may read like anything.
   EXPECT_EQ(load("//Save_&_Restore//\n Magnets of run B 2026 set ;\n t ;\n"),
             "error 0\nmerge none\ncomment [Magnets of run B 2026 set ]\ntime [t ]\n");
@@ -214,8 +216,8 @@ TEST_F(SrFileTest, LimitsAreKeptExactlyAndRefusedBeyond) {
   const std::string field64(64, 'f');
   const std::string value255(255, 'v');
   const std::string token80(80, 'c');
-  EXPECT_EQ(load("//Save_&_Restore// " + token80 + " ; t ;\n" + field64 + " D L P\t3\t" +
-                 value255 + "\t;\n"),
+  EXPECT_EQ(load("//Save_&_Restore// " + token80 + " ; t ;\n" + field64 + " D L P\t3\t" + value255 +
+                 "\t;\n"),
             "error 0\nmerge none\ncomment [" + token80 + " ]\ntime [t ]\n" + field64 +
                 "/D/L/P 3 [" + value255 + "]\n");
   // A value of 255 characters made of several tokens.
@@ -249,7 +251,8 @@ TEST_F(SrFileTest, FieldsThatDoNotFormAnAddressAreRefused) {
 
 TEST_F(SrFileTest, MoreEntriesThanTheReaderHoldsAreRefused) {
   std::string text = "//Save_&_Restore// c ; t ;\n";
-  for (size_t i = 0; i <= SR::kMaxEntries; ++i) text += "F D L P" + std::to_string(i) + "\t1\t1\t;\n";
+  for (size_t i = 0; i <= SR::kMaxEntries; ++i)
+    text += "F D L P" + std::to_string(i) + "\t1\t1\t;\n";
   SR engine(dir_.write("big.sr", text).c_str());
   engine.fill_list();
   EXPECT_EQ(engine.get_error(), 1);
@@ -297,7 +300,7 @@ TEST(SrValueStorage, OnlyValuesThatComeBackWholeAreStored) {
       {" padded", 3, false},
       {std::string(256, 'x'), 3, false},
       {"IMAGE 2x2 bpp:1 bytes:4", 22, false},  // no text form to write back
-      {"1.50", 2, false},                     // reads back as "1.5"
+      {"1.50", 2, false},                      // reads back as "1.5"
   };
   for (const auto& c : cases) {
     EXPECT_EQ(!vantosr::value_storage_fault(c.text, c.type), c.storable) << c.text;

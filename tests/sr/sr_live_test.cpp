@@ -53,7 +53,8 @@ std::string without_time_line(const std::string& text) {
   std::string line, result;
   for (int n = 0; std::getline(in, line); ++n) {
     if (n == 2) {
-      EXPECT_TRUE(std::regex_match(line, std::regex(R"( \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4})")))
+      EXPECT_TRUE(
+          std::regex_match(line, std::regex(R"( \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4})")))
           << line;
       line = "<time>";
     }
@@ -65,7 +66,8 @@ std::string without_time_line(const std::string& text) {
 class SrLiveTest : public vantotest::ServerTest {
  protected:
   std::string file(const std::string& body, const std::string& header = " c ;\n t ;\n") {
-    return dir_.write("f" + std::to_string(++files_) + ".sr", "//Save_&_Restore//\n" + header + body);
+    return dir_.write("f" + std::to_string(++files_) + ".sr",
+                      "//Save_&_Restore//\n" + header + body);
   }
 
   srtest::ScratchDir dir_;
@@ -108,16 +110,18 @@ TEST_F(SrLiveTest, SrSaveWritesAFourLineHeaderAndTheLiveValuesWithTheFileTypes) 
   engine.sr_save(target.c_str());
   EXPECT_EQ(engine.get_error(), 0);
   EXPECT_TRUE(engine.get_list().empty());  // a saved engine is emptied
-  EXPECT_SAME_TEXT("//Save_&_Restore//\n"
-                   " my snapshot ;\n"
-                   // The channel that could not be read keeps its file value: the
-                   // time line says that not every value is live.
-                   " " + act_time.substr(0, act_time.size() - 1) +
-                       " (not live: 1 of 3 values are those of the source file)\n ;\n"
-                   "TEST.SIM SCALAR LOC1 INT\t2\t42\t;\n"
-                   "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"
-                   "TEST.SIM SCALAR LOC1 NOPE\t1\tkept 1 2\t;\n",
-                   read_file(target));
+  EXPECT_SAME_TEXT(
+      "//Save_&_Restore//\n"
+      " my snapshot ;\n"
+      // The channel that could not be read keeps its file value: the
+      // time line says that not every value is live.
+      " " +
+          act_time.substr(0, act_time.size() - 1) +
+          " (not live: 1 of 3 values are those of the source file)\n ;\n"
+          "TEST.SIM SCALAR LOC1 INT\t2\t42\t;\n"
+          "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"
+          "TEST.SIM SCALAR LOC1 NOPE\t1\tkept 1 2\t;\n",
+      read_file(target));
 
   SR reread(target.c_str());
   reread.fill_list();
@@ -141,8 +145,8 @@ TEST_F(SrLiveTest, SrSaveThatCannotCreateItsFileReportsAndKeepsTheEntries) {
 }
 
 TEST_F(SrLiveTest, SrSaveActualMergeRules) {
-  const std::string merged = file("TEST.SIM SCALAR LOCX INT\t1\t1\t;\n",
-                                  " <Merge_addr: //LOC1/ >\n c ;\n t ;\n");
+  const std::string merged =
+      file("TEST.SIM SCALAR LOCX INT\t1\t1\t;\n", " <Merge_addr: //LOC1/ >\n c ;\n t ;\n");
   SR merging(merged.c_str());
   merging.fill_list();
   const std::string target1 = dir_.path("merged.sr");
@@ -152,7 +156,8 @@ TEST_F(SrLiveTest, SrSaveActualMergeRules) {
                    without_time_line(read_file(target1)));
   EXPECT_TRUE(merging.get_list().empty());
 
-  SR kept(file("TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n", " <Merge_addr: //LOC1/ >\n c ;\n t ;\n").c_str());
+  SR kept(
+      file("TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n", " <Merge_addr: //LOC1/ >\n c ;\n t ;\n").c_str());
   kept.fill_list();
   const std::string target2 = dir_.path("kept.sr");
   kept.sr_save_actual(target2.c_str(), 0, 0);
@@ -162,7 +167,8 @@ TEST_F(SrLiveTest, SrSaveActualMergeRules) {
   EXPECT_NE(with_block.find("\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"), std::string::npos)
       << with_block;
 
-  SR empty_merge(file("TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n", " <Merge_addr: /// >\n c ;\n t ;\n").c_str());
+  SR empty_merge(
+      file("TEST.SIM SCALAR LOC1 INT\t1\t1\t;\n", " <Merge_addr: /// >\n c ;\n t ;\n").c_str());
   empty_merge.fill_list();
   const std::string target3 = dir_.path("plain.sr");
   empty_merge.sr_save_actual(target3.c_str(), 0, 0);
@@ -188,10 +194,11 @@ TEST_F(SrLiveTest, SrSaveActualReportsChannelsItCannotRead) {
   EXPECT_EQ(going_on.get_error(), 1);
   ASSERT_EQ(messages(going_on).size(), 1u);
   EXPECT_EQ(messages(going_on)[0].rfind("TEST.SIM/SCALAR/LOC1/NOPE error: ", 0), 0u);
-  EXPECT_SAME_TEXT("//Save_&_Restore//\n c ;\n<time>\n ;\n"
-                   "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
-                   "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n",
-                   without_time_line(read_file(target)));
+  EXPECT_SAME_TEXT(
+      "//Save_&_Restore//\n c ;\n<time>\n ;\n"
+      "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
+      "TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n",
+      without_time_line(read_file(target)));
 
   // With stop the save ends at the failure and a good old file stays.
   const std::string good = dir_.write("good.sr", "//Save_&_Restore// good ; t ;\n");
@@ -229,7 +236,8 @@ TEST_F(SrLiveTest, RestoreFromFileAndFromData) {
   EXPECT_EQ(large.get_error(), 0);
   EXPECT_EQ(live_text(kInt), "1234568");
 
-  SR floats(file("TEST.SIM SCALAR LOC1 FLOAT\t2\t1\t;\nTEST.SIM SCALAR LOC1 DOUBLE\t6\t1\t;\n").c_str());
+  SR floats(
+      file("TEST.SIM SCALAR LOC1 FLOAT\t2\t1\t;\nTEST.SIM SCALAR LOC1 DOUBLE\t6\t1\t;\n").c_str());
   floats.fill_list();
   floats.restore(2.0f, SR_SET_FROM_DATA, 0);
   EXPECT_EQ(floats.get_error(), 0);
@@ -298,7 +306,7 @@ TEST_F(SrLiveTest, ReferenceCountsDifferencesAfterAnotherClientChangedAChannel) 
   options.filename = file(
       "TEST.SIM SCALAR LOC1 INT\t1\t42\t;\n"
       "TEST.SIM SCALAR LOC1 STRING\t3\thello world and more\t;\n"  // live text only a prefix
-      "TEST.SIM SCALAR LOC1 IIII\t14\t1\t2 3 4\t;\n");            // a tab never matches
+      "TEST.SIM SCALAR LOC1 IIII\t14\t1\t2 3 4\t;\n");             // a tab never matches
   options.reference_flag = true;
   PassResult first = run_pass(options);
   EXPECT_EQ(first.status, std::nullopt);
@@ -312,7 +320,8 @@ TEST_F(SrLiveTest, ReferenceCountsDifferencesAfterAnotherClientChangedAChannel) 
 
 TEST_F(SrLiveTest, ReferenceWithAFailedReadPrintsTheErrorListAndEnds) {
   vantosr::SrModeOptions options;
-  options.filename = file("TEST.SIM SCALAR LOC1 NOPE\t1\t1\t;\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n");
+  options.filename =
+      file("TEST.SIM SCALAR LOC1 NOPE\t1\t1\t;\nTEST.SIM SCALAR LOC1 INT\t1\t42\t;\n");
   options.reference_flag = true;
   options.atoref_flag = true;
   options.filename1 = dir_.path("never.sr");

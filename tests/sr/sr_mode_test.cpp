@@ -57,19 +57,21 @@ TEST_F(SrModeTest, DisplaysFileValuesInCells) {
 TEST_F(SrModeTest, HeaderOnlyOnTheFirstPass) {
   options_.header_flag = true;
   options_.tab_flag = true;
-  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\t"
-                   "TEST.SIM/ARRAY/LOC1/A_INT\t\n"
-                   "42\thello world\t1 2 3 4\t\n",
-                   pass(true).out);
+  EXPECT_SAME_TEXT(
+      "TEST.SIM/SCALAR/LOC1/INT\tTEST.SIM/SCALAR/LOC1/STRING\t"
+      "TEST.SIM/ARRAY/LOC1/A_INT\t\n"
+      "42\thello world\t1 2 3 4\t\n",
+      pass(true).out);
   EXPECT_EQ(pass(false).out, "42\thello world\t1 2 3 4\t\n");
 }
 
 TEST_F(SrModeTest, NarrowCellsKeepTheTailOfNamesAndValues) {
   options_.header_flag = true;
   options_.width = 5;
-  EXPECT_SAME_TEXT("</INT\t<RING\t<_INT\t\n"
-                   "42   \torld>\t 3 4>\t\n",
-                   pass().out);
+  EXPECT_SAME_TEXT(
+      "</INT\t<RING\t<_INT\t\n"
+      "42   \torld>\t 3 4>\t\n",
+      pass().out);
   options_.width = 1;
   EXPECT_SAME_TEXT("<\t<\t<\t\n>\t>\t>\t\n", pass().out);
 }
@@ -106,10 +108,11 @@ TEST_F(SrModeTest, EntryCountAndEntryNames) {
   EXPECT_EQ(pass().out, "42\thello world\t1 2 3 4\t\n");
   options_.line_number = 1;
   options_.list_flag = true;
-  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\n"
-                   "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   "
-                   "TEST.SIM/ARRAY/LOC1/A_INT   \n",
-                   pass().out);
+  EXPECT_SAME_TEXT(
+      "TEST.SIM/SCALAR/LOC1/INT\n"
+      "TEST.SIM/SCALAR/LOC1/INT   TEST.SIM/SCALAR/LOC1/STRING   "
+      "TEST.SIM/ARRAY/LOC1/A_INT   \n",
+      pass().out);
 }
 
 TEST_F(SrModeTest, SavingAFileWithoutEntriesIsReportedAsAFailure) {

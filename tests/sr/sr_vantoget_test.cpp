@@ -108,7 +108,8 @@ TEST_F(VantogetSrTest, SaveRewritesTheTargetWhereItsDirectoryForbidsNewFiles) {
   std::filesystem::copy_file(file_, source);
   dir_.write("locked/target.sr", "//Save_&_Restore// old ; t ;\n");
   using std::filesystem::perms;
-  std::filesystem::permissions(dir_.path(""), perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(dir_.path(""),
+                               perms::owner_all | perms::group_exec | perms::others_exec);
   std::filesystem::permissions(source, perms::owner_read | perms::group_read | perms::others_read);
   std::filesystem::permissions(target, perms::owner_read | perms::owner_write | perms::group_read |
                                            perms::group_write | perms::others_read |
@@ -140,9 +141,10 @@ TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
 TEST_F(VantogetSrTest, SampleFileHoldsTheDemoInstallationsValues) {
   vantotest::ProgramResult r = run({"-f", vantotest::example_path("demo.sr"), "-r", "-n", "1"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_SAME_TEXT("TEST.SIM/SCALAR/LOC1/INT\n"
-                   "Differences between actual and reference data : 0\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      "TEST.SIM/SCALAR/LOC1/INT\n"
+      "Differences between actual and reference data : 0\n",
+      r.out);
 }
 
 TEST_F(VantogetSrTest, FileThatCannotBeLoaded) {
@@ -150,9 +152,9 @@ TEST_F(VantogetSrTest, FileThatCannotBeLoaded) {
   vantotest::ProgramResult r = run({"-f", missing});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_SAME_TEXT("Cannot open file " + missing + "\nvantoget: " + missing +
-                       ": No such file or directory\n",
-                   r.err);
+  EXPECT_SAME_TEXT(
+      "Cannot open file " + missing + "\nvantoget: " + missing + ": No such file or directory\n",
+      r.err);
 }
 
 }  // namespace

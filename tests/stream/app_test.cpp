@@ -25,7 +25,8 @@ Parse parse(std::vector<const char*> args) {
 }
 
 TEST(Options, AllSixOptionsAndTheLastOneCounts) {
-  const Parse p = parse({"-n", "5", "-d", "4", "-b", "3", "-k", "-t", "250", "-c", "A/B/C/D", "-n", "7"});
+  const Parse p =
+      parse({"-n", "5", "-d", "4", "-b", "3", "-k", "-t", "250", "-c", "A/B/C/D", "-n", "7"});
   ASSERT_TRUE(p.parsed.options);
   const StreamOptions& o = *p.parsed.options;
   EXPECT_EQ(o.cycles, 7);
@@ -47,9 +48,11 @@ TEST(Options, ValuesReadLikeAtoi) {
 // Parsing stops without a message of its own at the first word it cannot
 // take; without an address list the usage text follows, with status 255.
 TEST(Options, ParsingStopsSilentlyBeforeTheUsage) {
-  for (const std::vector<const char*>& args :
-       {std::vector<const char*>{}, {"-x", "-c", "A/B/C/D"}, {"free", "-c", "A/B/C/D"},
-        {"-n", "5", "-c"}, {"-cA/B/C/D"}}) {
+  for (const std::vector<const char*>& args : {std::vector<const char*>{},
+                                               {"-x", "-c", "A/B/C/D"},
+                                               {"free", "-c", "A/B/C/D"},
+                                               {"-n", "5", "-c"},
+                                               {"-cA/B/C/D"}}) {
     const Parse p = parse(args);
     EXPECT_FALSE(p.parsed.options) << testing::PrintToString(args);
     EXPECT_EQ(p.parsed.status, 255);
@@ -67,7 +70,8 @@ TEST(Options, ParsingStopsSilentlyBeforeTheUsage) {
 TEST(Usage, ShowsTheCurrentValues) {
   const Parse p = parse({"-n", "5"});
   const std::string want =
-      "Usage: streamcat -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t con_tmout]\n"
+      "Usage: streamcat -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t "
+      "con_tmout]\n"
       "\n"
       "VANTO_addres   property VANTO addres to subscribe\n"
       "               there can be a list of addess separated by spaces 'addr1 addr2 addr3'\n"
@@ -80,7 +84,8 @@ TEST(Usage, ShowsTheCurrentValues) {
       "          4 - print data for all data types\n"
       "buffers   depths of  the buffer for data synchronization (default:8)\n"
       "-k        keep 'old' entries - no new data if the buffer is full,\n"
-      "          if not set, the old data will be removed automatically from the buffer to put new once\n"
+      "          if not set, the old data will be removed automatically from the buffer to put new "
+      "once\n"
       "con_tmout timeout to get first data after connection (default:5000)\n";
   EXPECT_EQ(p.out, want);
 }
@@ -106,9 +111,13 @@ TEST(Run, ABadDirectAddressFailsItsChannel) {
   EXPECT_EQ(run_streamcat(o, out, err), 1);
   const std::string text = err.str();
   EXPECT_EQ(text.rfind("3 addresses found\nThey are:\n[0]\tlocalhost:5555\n[1]\tlocalhost:0;2\n"
-                       "[2]\ttab\tword\n", 0), 0u) << text;
+                       "[2]\ttab\tword\n",
+                       0),
+            0u)
+      << text;
   EXPECT_NE(text.find("dmsg: invalod format for host:port;version\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("[localhost:5555] Connecting to :-1  data vers:0\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("[localhost:5555] Connecting to :-1  data vers:0\n"), std::string::npos)
+      << text;
 }
 
 }  // namespace

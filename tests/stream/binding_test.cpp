@@ -67,7 +67,8 @@ class Binding : public ::testing::Test {
   }
   // Publishes until the subscriber's connection is up (slow joiner).
   // A decoy, when given, goes out before every attempt and must never arrive.
-  static MessageParts publish_until_received(void* pub, void* sub, const std::vector<uint8_t>& bytes,
+  static MessageParts publish_until_received(void* pub, void* sub,
+                                             const std::vector<uint8_t>& bytes,
                                              const std::vector<uint8_t>& decoy = {}) {
     for (int attempt = 0; attempt < 100; ++attempt) {
       if (!decoy.empty()) send(pub, decoy, 60);
@@ -90,8 +91,8 @@ TEST_F(Binding, AllSixteenNamesResolveAndHostIsKnown) {
   EXPECT_STREQ(dmsg_fnm[12], "zmq_msg_init_size");
   EXPECT_NE(dmsg_hdl, nullptr);
   EXPECT_GT(std::strlen(hostname), 0u);
-  EXPECT_EQ(dmsg_open(), 0);       // already bound: nothing to do
-  EXPECT_EQ(init(), context);      // one context per process
+  EXPECT_EQ(dmsg_open(), 0);   // already bound: nothing to do
+  EXPECT_EQ(init(), context);  // one context per process
   EXPECT_EQ(err_.str(), "");
 }
 

@@ -130,12 +130,18 @@ TEST_F(DecodeTest, ScalarTypes) {
 }
 
 TEST_F(DecodeTest, RecordTypes) {
-  ASSERT_EQ(decode_v2(vanto::DATA_IIII, 1, Bytes().put<int32_t>(1).put<int32_t>(2).put<int32_t>(3).put<int32_t>(4)), 0);
+  ASSERT_EQ(decode_v2(vanto::DATA_IIII, 1,
+                      Bytes().put<int32_t>(1).put<int32_t>(2).put<int32_t>(3).put<int32_t>(4)),
+            0);
   EXPECT_EQ(container_->get_int(3), 4);
-  ASSERT_EQ(decode_v2(vanto::DATA_IFFF, 1, Bytes().put<int32_t>(9).put<float>(0.5f).put<float>(1.5f).put<float>(2.5f)), 0);
+  ASSERT_EQ(decode_v2(vanto::DATA_IFFF, 1,
+                      Bytes().put<int32_t>(9).put<float>(0.5f).put<float>(1.5f).put<float>(2.5f)),
+            0);
   EXPECT_EQ(container_->get_int(0), 9);
   EXPECT_FLOAT_EQ(container_->get_float(3), 2.5f);
-  ASSERT_EQ(decode_v2(vanto::DATA_TTII, 1, Bytes().put<int64_t>(100).put<int64_t>(200).put<int32_t>(3).put<int32_t>(4)), 0);
+  ASSERT_EQ(decode_v2(vanto::DATA_TTII, 1,
+                      Bytes().put<int64_t>(100).put<int64_t>(200).put<int32_t>(3).put<int32_t>(4)),
+            0);
   int64_t t1 = 0, t2 = 0;
   int i1 = 0, i2 = 0;
   ASSERT_TRUE(container_->get_ttii(&t1, &t2, &i1, &i2));
@@ -143,7 +149,14 @@ TEST_F(DecodeTest, RecordTypes) {
   EXPECT_EQ(t2, 200);
   EXPECT_EQ(i2, 4);
   Bytes xyzs;
-  xyzs.put<int32_t>(3).put<float>(1).put<float>(2).put<float>(3).put<uint32_t>(5).zeros(4).zeros(8).text("HALL");
+  xyzs.put<int32_t>(3)
+      .put<float>(1)
+      .put<float>(2)
+      .put<float>(3)
+      .put<uint32_t>(5)
+      .zeros(4)
+      .zeros(8)
+      .text("HALL");
   ASSERT_EQ(decode_v2(vanto::DATA_XYZS, 1, xyzs), 0);
   vanto::XYZS point{};
   ASSERT_TRUE(container_->get_xyzs(&point));
@@ -163,7 +176,14 @@ TEST_F(DecodeTest, TextsPointIntoTheMessage) {
 
 Bytes ustr_record(int32_t i1, float f1, float f2, int64_t tm, uint32_t length) {
   Bytes b;
-  b.put<int32_t>(i1).put<float>(f1).put<float>(f2).zeros(4).put<int64_t>(tm).put<uint32_t>(length).zeros(4).zeros(8);
+  b.put<int32_t>(i1)
+      .put<float>(f1)
+      .put<float>(f2)
+      .zeros(4)
+      .put<int64_t>(tm)
+      .put<uint32_t>(length)
+      .zeros(4)
+      .zeros(8);
   return b;
 }
 
@@ -185,7 +205,8 @@ TEST_F(DecodeTest, SingleUstrSetsItsStringPointerAndShowsIt) {
 
 TEST_F(DecodeTest, UstrArrayStringsFollowTheRecordsInOrder) {
   Bytes part;
-  part.append(ustr_record(1, 0, 0, 0, 4).bytes()).append(ustr_record(2, 0, 0, 0, 1).bytes())
+  part.append(ustr_record(1, 0, 0, 0, 4).bytes())
+      .append(ustr_record(2, 0, 0, 0, 1).bytes())
       .append(ustr_record(3, 0, 0, 0, 6).bytes());
   part.text("abc").text("").text("fghij");
   ASSERT_EQ(decode_v2(vanto::DATA_A_USTR, 3, part), 0);
@@ -203,9 +224,21 @@ TEST_F(DecodeTest, UstrArrayStringsFollowTheRecordsInOrder) {
 
 TEST_F(DecodeTest, SpectrumPointsAtCommentAndValues) {
   Bytes part;
-  part.put<uint32_t>(4).zeros(4).zeros(8).put<int64_t>(1234).put<float>(1.5f).put<float>(0.5f)
-      .put<uint32_t>(3).zeros(4).put<uint32_t>(3).zeros(4).zeros(8).field("abc", 80)
-      .put<float>(10).put<float>(20).put<float>(30);
+  part.put<uint32_t>(4)
+      .zeros(4)
+      .zeros(8)
+      .put<int64_t>(1234)
+      .put<float>(1.5f)
+      .put<float>(0.5f)
+      .put<uint32_t>(3)
+      .zeros(4)
+      .put<uint32_t>(3)
+      .zeros(4)
+      .zeros(8)
+      .field("abc", 80)
+      .put<float>(10)
+      .put<float>(20)
+      .put<float>(30);
   ASSERT_EQ(decode_v2(vanto::DATA_SPECTRUM, 1, part), 0) << err_.str();
   const std::optional<vanto::SpectrumView> s = container_->spectrum();
   ASSERT_TRUE(s);
@@ -220,11 +253,30 @@ TEST_F(DecodeTest, SpectrumPointsAtCommentAndValues) {
 
 TEST_F(DecodeTest, GroupedSpectrum) {
   Bytes part;
-  part.put<uint32_t>(2).zeros(4).zeros(8).put<uint32_t>(17).zeros(4).put<int64_t>(55)
-      .put<float>(0).put<float>(1).put<uint32_t>(0).put<int32_t>(2).put<int32_t>(2)
-      .put<float>(0.25f).put<uint32_t>(0).zeros(24 * 4).zeros(8 * 4).zeros(4)
-      .put<uint32_t>(4).zeros(4).zeros(8).field("g", 80)
-      .put<float>(1).put<float>(2).put<float>(3).put<float>(4);
+  part.put<uint32_t>(2)
+      .zeros(4)
+      .zeros(8)
+      .put<uint32_t>(17)
+      .zeros(4)
+      .put<int64_t>(55)
+      .put<float>(0)
+      .put<float>(1)
+      .put<uint32_t>(0)
+      .put<int32_t>(2)
+      .put<int32_t>(2)
+      .put<float>(0.25f)
+      .put<uint32_t>(0)
+      .zeros(24 * 4)
+      .zeros(8 * 4)
+      .zeros(4)
+      .put<uint32_t>(4)
+      .zeros(4)
+      .zeros(8)
+      .field("g", 80)
+      .put<float>(1)
+      .put<float>(2)
+      .put<float>(3)
+      .put<float>(4);
   ASSERT_EQ(part.size(), 288u + 16u);
   ASSERT_EQ(decode_v2(vanto::DATA_GSPECTRUM, 1, part), 0) << err_.str();
   int groups = 0, size = 0;
@@ -238,8 +290,15 @@ TEST_F(DecodeTest, GroupedSpectrum) {
 
 Bytes image_part(const std::string& comment, size_t pixel_bytes, int width, int height) {
   Bytes b;
-  b.put<int32_t>(width).put<int32_t>(height).put<int32_t>(width).put<int32_t>(height)
-      .zeros(8).put<int32_t>(1).put<int32_t>(8).zeros(4 * 16).put<int32_t>(static_cast<int32_t>(pixel_bytes));
+  b.put<int32_t>(width)
+      .put<int32_t>(height)
+      .put<int32_t>(width)
+      .put<int32_t>(height)
+      .zeros(8)
+      .put<int32_t>(1)
+      .put<int32_t>(8)
+      .zeros(4 * 16)
+      .put<int32_t>(static_cast<int32_t>(pixel_bytes));
   b.put<int64_t>(1700000001).put<int64_t>(5).put<int32_t>(0).text(comment);
   for (size_t i = 0; i < pixel_bytes; ++i) b.put<uint8_t>(static_cast<uint8_t>(i + 1));
   return b;
@@ -279,7 +338,13 @@ TEST_F(DecodeTest, ByteArrayAndMultiDimensionalArrays) {
   EXPECT_EQ(data[5], 15);
 
   Bytes mda;
-  mda.put<int32_t>(2).put<int32_t>(3).put<int32_t>(2).zeros(16).put<int32_t>(3).put<int32_t>(6).field("mda", 80);
+  mda.put<int32_t>(2)
+      .put<int32_t>(3)
+      .put<int32_t>(2)
+      .zeros(16)
+      .put<int32_t>(3)
+      .put<int32_t>(6)
+      .field("mda", 80);
   for (int i = 0; i < 6; ++i) mda.put<float>(static_cast<float>(i) * 0.5f);
   ASSERT_EQ(decode_v2(vanto::DATA_MDA_FLOAT, 1, mda), 0) << err_.str();
   const vanto::Mda m = container_->get_mda();
@@ -289,8 +354,14 @@ TEST_F(DecodeTest, ByteArrayAndMultiDimensionalArrays) {
   EXPECT_DOUBLE_EQ(m.values[5], 2.5);
 
   Bytes mdad;
-  mdad.put<int32_t>(1).put<int32_t>(2).zeros(20).put<int32_t>(0).put<int32_t>(2).field("", 80)
-      .put<double>(1e10).put<double>(-2);
+  mdad.put<int32_t>(1)
+      .put<int32_t>(2)
+      .zeros(20)
+      .put<int32_t>(0)
+      .put<int32_t>(2)
+      .field("", 80)
+      .put<double>(1e10)
+      .put<double>(-2);
   ASSERT_EQ(decode_v2(vanto::DATA_MDA_DOUBLE, 1, mdad), 0);
   const vanto::Mda md = container_->get_mdad();
   ASSERT_EQ(md.values.size(), 2u);
@@ -326,7 +397,9 @@ TEST_F(DecodeTest, FixedSizeArrays) {
   ASSERT_EQ(decode_v2(vanto::DATA_A_UINT, 1, Bytes().put<uint32_t>(9)), 0);
   ASSERT_EQ(decode_v2(vanto::DATA_A_ULONG, 1, Bytes().put<uint64_t>(9)), 0);
   EXPECT_EQ(container_->get_ulong(0), 9u);
-  ASSERT_EQ(decode_v2(vanto::DATA_STRUCTURE, 3, Bytes().put<uint8_t>(1).put<uint8_t>(2).put<uint8_t>(3)), 0);
+  ASSERT_EQ(
+      decode_v2(vanto::DATA_STRUCTURE, 3, Bytes().put<uint8_t>(1).put<uint8_t>(2).put<uint8_t>(3)),
+      0);
   EXPECT_EQ(container_->get_structure(vanto::Owning::no).size(), 3u);
 }
 
@@ -358,9 +431,12 @@ std::vector<Malformed> malformed_cases() {
   cases.push_back({"int without bytes", vanto::DATA_INT, 1, Bytes().put<int16_t>(1)});
   cases.push_back({"string without NUL", vanto::DATA_STRING, 1, Bytes().text("abc", false)});
   cases.push_back({"array count beyond", vanto::DATA_A_INT, 1000000, Bytes().put<int32_t>(1)});
-  cases.push_back({"huge array count", vanto::DATA_A_DOUBLE, 0xFFFFFFFFLL, Bytes().put<int32_t>(1)});
-  cases.push_back({"ustr string beyond", vanto::DATA_USTR, 1, ustr_record(1, 0, 0, 0, 50).text("x")});
-  cases.push_back({"ustr records beyond", vanto::DATA_A_USTR, 3, ustr_record(1, 0, 0, 0, 1).text("")});
+  cases.push_back(
+      {"huge array count", vanto::DATA_A_DOUBLE, 0xFFFFFFFFLL, Bytes().put<int32_t>(1)});
+  cases.push_back(
+      {"ustr string beyond", vanto::DATA_USTR, 1, ustr_record(1, 0, 0, 0, 50).text("x")});
+  cases.push_back(
+      {"ustr records beyond", vanto::DATA_A_USTR, 3, ustr_record(1, 0, 0, 0, 1).text("")});
   cases.push_back({"image comment without NUL", vanto::DATA_IMAGE, 0,
                    Bytes().zeros(120).text("no end", false)});
   cases.push_back({"image header short", vanto::DATA_IMAGE, 0, Bytes().zeros(100)});
@@ -370,12 +446,15 @@ std::vector<Malformed> malformed_cases() {
                    Bytes().put<uint32_t>(500).zeros(36).put<uint32_t>(0).zeros(4 + 8 + 80)});
   cases.push_back({"byte array beyond", vanto::DATA_A_BYTE, 1,
                    Bytes().put<int32_t>(100).put<int32_t>(100).zeros(12).put<uint8_t>(1)});
-  cases.push_back({"mda values beyond", vanto::DATA_MDA_DOUBLE, 1,
-                   Bytes().put<int32_t>(1).put<int32_t>(50).zeros(20).put<int32_t>(0).put<int32_t>(50).zeros(80)});
+  cases.push_back(
+      {"mda values beyond", vanto::DATA_MDA_DOUBLE, 1,
+       Bytes().put<int32_t>(1).put<int32_t>(50).zeros(20).put<int32_t>(0).put<int32_t>(50).zeros(
+           80)});
   cases.push_back({"xyzs location beyond", vanto::DATA_XYZS, 1,
                    Bytes().zeros(16).put<uint32_t>(40).zeros(12).text("a")});
-  cases.push_back({"ustr with two records", vanto::DATA_USTR, 2,
-                   ustr_record(1, 0, 0, 0, 1).append(ustr_record(2, 0, 0, 0, 1).bytes()).text("").text("")});
+  cases.push_back(
+      {"ustr with two records", vanto::DATA_USTR, 2,
+       ustr_record(1, 0, 0, 0, 1).append(ustr_record(2, 0, 0, 0, 1).bytes()).text("").text("")});
   cases.push_back({"mda with more dimensions than its six", vanto::DATA_MDA_FLOAT, 1,
                    Bytes().put<int32_t>(7).zeros(24).put<int32_t>(0).put<int32_t>(0).zeros(80)});
   return cases;

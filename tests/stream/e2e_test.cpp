@@ -90,9 +90,12 @@ TEST_F(StreamcatE2E, TwoChannelsAreSynchronisedByEventIdAtLevelOne) {
             static_cast<int>(events.size()) - complete);
   const std::string head = "2 addresses found\nThey are:\n[0]\t" + kLoc1 + "\n[1]\t" + kLoc2 + "\n";
   EXPECT_EQ(r.err.rfind(head, 0), 0u) << r.err;
-  const std::regex connecting(R"(\[TEST\.SIM/STREAM/LOC([12])/COUNTER\] Connecting to \S+:[0-9]+  data vers:2\n)");
+  const std::regex connecting(
+      R"(\[TEST\.SIM/STREAM/LOC([12])/COUNTER\] Connecting to \S+:[0-9]+  data vers:2\n)");
   EXPECT_EQ(std::distance(std::sregex_iterator(r.err.begin(), r.err.end(), connecting),
-                          std::sregex_iterator()), 2) << r.err;
+                          std::sregex_iterator()),
+            2)
+      << r.err;
 }
 
 // Two counters on a slow clock (1 Hz): a receive thread that the machine
@@ -119,7 +122,8 @@ TEST(StreamcatSlowClock, EveryChannelOfAnEventIsKeptWhileItWaitsForOutput) {
   // a waiting event must not be dropped as "new data while outputting".
   std::string list;
   for (int i = 0; i < 16; ++i)
-    list += std::string(i ? " " : "") + (i % 2 ? "TEST.SLOW/STREAM/LOC2/COUNTER" : "TEST.SLOW/STREAM/LOC1/COUNTER");
+    list += std::string(i ? " " : "") +
+            (i % 2 ? "TEST.SLOW/STREAM/LOC2/COUNTER" : "TEST.SLOW/STREAM/LOC1/COUNTER");
   const ProgramResult r =
       streamcat({"-c", list, "-n", "6", "-d", "1"}, {{"VANTO_ENS", server.ens()}});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -147,7 +151,8 @@ TEST(StreamcatSlowClock, EveryChannelOfAnEventIsKeptWhileItWaitsForOutput) {
 TEST_F(StreamcatE2E, LevelTwoShowsTheCounterValueOfEachEvent) {
   const ProgramResult r = streamcat({"-c", kLoc1 + " " + kLoc2, "-n", "6", "-d", "2"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::regex line_form(R"(\[(TEST\.SIM/STREAM/LOC[12]/COUNTER)\]([0-9]+):([0-9]+)_([0-9]+)\(0:0\)    DATA (.*))");
+  const std::regex line_form(
+      R"(\[(TEST\.SIM/STREAM/LOC[12]/COUNTER)\]([0-9]+):([0-9]+)_([0-9]+)\(0:0\)    DATA (.*))");
   int lines = 0;
   for (const std::string& line : lines_of(r.out)) {
     std::smatch m;
@@ -201,9 +206,10 @@ TEST_F(StreamcatE2E, EveryCountedRunPrintsExactlyItsEventsAndNothingElse) {
       EXPECT_TRUE(events.back().second.insert(m[1].str()).second) << "channel twice in " << ident;
     }
     EXPECT_EQ(events.size(), 5u) << r.out << r.err;
-    const auto incomplete = std::count_if(events.begin(), events.end(),
-                                          [](const auto& event) { return event.second.size() < 2; });
-    EXPECT_EQ(count_of(r.err, "------------- Not COMPLETE data (1 channels)\n"), incomplete) << r.err;
+    const auto incomplete = std::count_if(
+        events.begin(), events.end(), [](const auto& event) { return event.second.size() < 2; });
+    EXPECT_EQ(count_of(r.err, "------------- Not COMPLETE data (1 channels)\n"), incomplete)
+        << r.err;
   }
 }
 
@@ -220,7 +226,8 @@ TEST_F(StreamcatE2E, BadDirectAddresses) {
   const ProgramResult no_version = streamcat({"-c", "localhost:5555"});
   EXPECT_EQ(no_version.status, 1);
   EXPECT_NE(no_version.err.find("[localhost:5555] Connecting to :-1  data vers:0\n"),
-            std::string::npos) << no_version.err;
+            std::string::npos)
+      << no_version.err;
   EXPECT_NE(no_version.err.find("dmsg: invalod format for host:port;version\n"), std::string::npos);
   EXPECT_NE(no_version.err.find(" - invalod format for host:port;version\n"), std::string::npos)
       << no_version.err;
@@ -228,7 +235,8 @@ TEST_F(StreamcatE2E, BadDirectAddresses) {
   EXPECT_EQ(port_zero.status, 1);
   EXPECT_NE(port_zero.err.find("dmsg: invalid port number\n"), std::string::npos) << port_zero.err;
   const ProgramResult bad_port = streamcat({"-c", "localhost:55x;2"});
-  EXPECT_NE(bad_port.err.find("dmsg: invalid format for port\n"), std::string::npos) << bad_port.err;
+  EXPECT_NE(bad_port.err.find("dmsg: invalid format for port\n"), std::string::npos)
+      << bad_port.err;
   const ProgramResult bad_version = streamcat({"-c", "localhost:5555;v2"});
   EXPECT_NE(bad_version.err.find("dmsg: invalid format for version\n"), std::string::npos)
       << bad_version.err;
@@ -238,7 +246,8 @@ TEST_F(StreamcatE2E, AnUnknownChannelFailsItsBinding) {
   const ProgramResult r = streamcat({"-c", "TEST.NOPE/DEV/LOC/PROP"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("[TEST.NOPE/DEV/LOC/PROP] Connecting to :-1  data vers:0\n"),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("[TEST.NOPE/DEV/LOC/PROP] TEST.NOPE/DEV/LOC/PROP - "), std::string::npos)
       << r.err;
 }
@@ -264,13 +273,19 @@ TEST_F(StreamcatE2E, UsageText) {
   const ProgramResult bare = streamcat({});
   EXPECT_EQ(bare.status, 255);
   EXPECT_EQ(bare.err, "");
-  EXPECT_EQ(bare.out.rfind(std::string("Usage: ") + STREAMCAT +
-                               " -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t con_tmout]\n\n",
-                           0), 0u) << bare.out;
-  EXPECT_NE(bare.out.find("cycles         number of get cycles (default:100)\n"), std::string::npos);
+  EXPECT_EQ(
+      bare.out.rfind(
+          std::string("Usage: ") + STREAMCAT +
+              " -c VANTO_address [-n cycles][-d debug_level] [-b buffers] [-k] [-t con_tmout]\n\n",
+          0),
+      0u)
+      << bare.out;
+  EXPECT_NE(bare.out.find("cycles         number of get cycles (default:100)\n"),
+            std::string::npos);
   const ProgramResult counted = streamcat({"-n", "5"});
   EXPECT_EQ(counted.status, 255);
-  EXPECT_NE(counted.out.find("cycles         number of get cycles (default:5)\n"), std::string::npos);
+  EXPECT_NE(counted.out.find("cycles         number of get cycles (default:5)\n"),
+            std::string::npos);
   const ProgramResult empty = streamcat({"-c", "   "});
   EXPECT_EQ(empty.status, 255);
   EXPECT_EQ(empty.err, "0 addresses found\nno address in the list given with -c\n");
@@ -416,28 +431,39 @@ std::vector<TypeCase> type_cases() {
   return {
       {"INT", vanto::DATA_INT, a + "INT]STAMP " + type_name(vanto::DATA_INT) + " length:1 42\n"},
       {"V1INT", vanto::DATA_INT, a + "V1INT]STAMP " + type_name(vanto::DATA_INT) + " length:1 7\n"},
-      {"FLOAT", vanto::DATA_FLOAT, a + "FLOAT]STAMP " + type_name(vanto::DATA_FLOAT) + " length:1  1.50\n"},
-      {"STRING", vanto::DATA_STRING, a + "STRING]STAMP " + type_name(vanto::DATA_STRING) + " hello world\n"},
-      {"IIII", vanto::DATA_IIII, a + "IIII]STAMP " + type_name(vanto::DATA_IIII) + " I1:1 I2:2 I3:3 I4:4\n"},
+      {"FLOAT", vanto::DATA_FLOAT,
+       a + "FLOAT]STAMP " + type_name(vanto::DATA_FLOAT) + " length:1  1.50\n"},
+      {"STRING", vanto::DATA_STRING,
+       a + "STRING]STAMP " + type_name(vanto::DATA_STRING) + " hello world\n"},
+      {"IIII", vanto::DATA_IIII,
+       a + "IIII]STAMP " + type_name(vanto::DATA_IIII) + " I1:1 I2:2 I3:3 I4:4\n"},
       {"A_INT", vanto::DATA_A_INT,
-       a + "A_INT]STAMP " + type_name(vanto::DATA_A_INT) + " length:11\n"
-           "[0000]:1\t[0001]:2\t[0002]:3\t[0003]:4\t[0004]:5\t[0005]:6\t[0006]:7\t[0007]:8\t[0008]:9\t[0009]:10\t\n"
+       a + "A_INT]STAMP " + type_name(vanto::DATA_A_INT) +
+           " length:11\n"
+           "[0000]:1\t[0001]:2\t[0002]:3\t[0003]:4\t[0004]:5\t[0005]:6\t[0006]:7\t[0007]:8\t[0008]:"
+           "9\t[0009]:10\t\n"
            "[0010]:11\t\n"},
       {"A_SHORT", vanto::DATA_A_SHORT,
-       a + "A_SHORT]STAMP " + type_name(vanto::DATA_A_SHORT) + " length:2\n[0000]:-1 (0xFFFF) \t[0001]:16 (0x10) \t\n"},
+       a + "A_SHORT]STAMP " + type_name(vanto::DATA_A_SHORT) +
+           " length:2\n[0000]:-1 (0xFFFF) \t[0001]:16 (0x10) \t\n"},
       {"SPECTRUM", vanto::DATA_SPECTRUM,
        a + "SPECTRUM]\nSTAMP  " + type_name(vanto::DATA_SPECTRUM) +
-           "\nSpectrum parameters: Comment:'spec'\ntm:T status:0 start:1.500000 inc:0.500000 data entries:3\n"
+           "\nSpectrum parameters: Comment:'spec'\ntm:T status:0 start:1.500000 inc:0.500000 data "
+           "entries:3\n"
            "[00000]:10.00\t[00001]:20.00\t[00002]:30.00\t\n"},
       {"IMAGE", vanto::DATA_IMAGE,
-       a + "IMAGE]\nSTAMP " + type_name(vanto::DATA_IMAGE) + " cam from image STAMP\n"
-           "width:2(xstart:0, aoi_width:2)\theight:2(ystart:0 aoi_height:2)\tbpp:1(xbin:1 ybin:1 ebit:8)"
+       a + "IMAGE]\nSTAMP " + type_name(vanto::DATA_IMAGE) +
+           " cam from image STAMP\n"
+           "width:2(xstart:0, aoi_width:2)\theight:2(ystart:0 aoi_height:2)\tbpp:1(xbin:1 ybin:1 "
+           "ebit:8)"
            "\ts_format:0\ti_format:0\tframe:1\tev#:0\tlen:4\n"
-           "scale_x:1.000000\tscale_y:1.000000\trotation:0.000000\tflags:0x0\tfspares:(0.000000 0.000000 0.000000) "
+           "scale_x:1.000000\tscale_y:1.000000\trotation:0.000000\tflags:0x0\tfspares:(0.000000 "
+           "0.000000 0.000000) "
            "\tispares:(0 0 0)\n\n"
            "[000x000]:1\t[000x001]:2\t[001x000]:3\t[001x001]:4\t"},
       {"MDA", vanto::DATA_MDA_FLOAT,
-       a + "MDA]STAMP " + type_name(vanto::DATA_MDA_FLOAT) + " 'm'\ndim[0] values:2\ndim[1] values:2\n"
+       a + "MDA]STAMP " + type_name(vanto::DATA_MDA_FLOAT) +
+           " 'm'\ndim[0] values:2\ndim[1] values:2\n"
            "[0:0]: 0.000000 [0:1]: 1.000000 [1:0]: 2.000000 [1:1]: 3.000000 \n"},
       {"BOOL", vanto::DATA_BOOL,
        a + "BOOL]STAMP " + type_name(vanto::DATA_BOOL) + " length:1  not implemented\n"},
@@ -457,7 +483,8 @@ std::unique_ptr<ServerProcess> StreamTypes::server_;
 TEST_P(StreamTypes, LevelFourPrintsTheWholeValue) {
   const TypeCase c = type_cases()[static_cast<size_t>(GetParam())];
   const std::string address = std::string("TEST.STREAMTYPES/DEV/L1/") + c.property;
-  const ProgramResult r = streamcat({"-c", address, "-n", "3", "-d", "4"}, {{"VANTO_ENS", server_->ens()}});
+  const ProgramResult r =
+      streamcat({"-c", address, "-n", "3", "-d", "4"}, {{"VANTO_ENS", server_->ens()}});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string got = normalised(r.out);
   // Every printed event shows the same value; the last may be cut by the end.
@@ -469,7 +496,8 @@ TEST_P(StreamTypes, LevelFourPrintsTheWholeValue) {
 INSTANTIATE_TEST_SUITE_P(Types, StreamTypes,
                          ::testing::Range(0, static_cast<int>(type_cases().size())),
                          [](const ::testing::TestParamInfo<int>& param) {
-                           return std::string(type_cases()[static_cast<size_t>(param.param)].property);
+                           return std::string(
+                               type_cases()[static_cast<size_t>(param.param)].property);
                          });
 
 }  // namespace

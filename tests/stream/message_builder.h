@@ -61,18 +61,34 @@ struct Header {
 // A layout-2 header (also used for any vers other than 1).
 inline Bytes header_v2(const Header& h) {
   Bytes b;
-  b.put<int16_t>(h.vers).put<int16_t>(h.size).field(h.name, 64).put<int32_t>(h.type)
-      .put<int64_t>(h.len).put<int64_t>(h.ident).put<int64_t>(h.sec).put<uint32_t>(h.usec)
-      .put<uint32_t>(h.stat).put<uint32_t>(0).put<uint32_t>(h.res0).put<uint32_t>(h.res1).zeros(4);
+  b.put<int16_t>(h.vers)
+      .put<int16_t>(h.size)
+      .field(h.name, 64)
+      .put<int32_t>(h.type)
+      .put<int64_t>(h.len)
+      .put<int64_t>(h.ident)
+      .put<int64_t>(h.sec)
+      .put<uint32_t>(h.usec)
+      .put<uint32_t>(h.stat)
+      .put<uint32_t>(0)
+      .put<uint32_t>(h.res0)
+      .put<uint32_t>(h.res1)
+      .zeros(4);
   return b;
 }
 
 // A layout-1 header; size carries the bit-15 flag as given.
 inline Bytes header_v1(const Header& h) {
   Bytes b;
-  b.put<int16_t>(1).put<int16_t>(h.size).put<int32_t>(h.type).put<int64_t>(h.len)
-      .put<int64_t>(h.ident).put<uint32_t>(static_cast<uint32_t>(h.sec)).put<uint32_t>(h.usec)
-      .put<uint32_t>(h.stat).put<uint32_t>(h.sechi);
+  b.put<int16_t>(1)
+      .put<int16_t>(h.size)
+      .put<int32_t>(h.type)
+      .put<int64_t>(h.len)
+      .put<int64_t>(h.ident)
+      .put<uint32_t>(static_cast<uint32_t>(h.sec))
+      .put<uint32_t>(h.usec)
+      .put<uint32_t>(h.stat)
+      .put<uint32_t>(h.sechi);
   return b;
 }
 

@@ -32,7 +32,8 @@ class OutputTest : public ::testing::Test {
     h.ident = ident;
     msgs_.push_back(std::make_unique<Message>(message(header_v2(h), part)));
     containers_.push_back(std::make_unique<vanto::EqData>(&block_, true));
-    EXPECT_GE(store_data(containers_.back().get(), &info_, msgs_.back()->data(), msgs_.back()->total), 0);
+    EXPECT_GE(
+        store_data(containers_.back().get(), &info_, msgs_.back()->data(), msgs_.back()->total), 0);
     return containers_.back().get();
   }
   std::string printed(vanto::EqData* data, int level, const char* name = "CH") {
@@ -86,11 +87,15 @@ TEST_F(OutputTest, OtherLevelsPrintOnlyTheName) {
 
 TEST_F(OutputTest, LevelFourScalars) {
   vanto::EqData* i = decoded(vanto::DATA_INT, 1, Bytes().put<int32_t>(-42));
-  EXPECT_EQ(printed(i, 4), std::string("[CH]1700000000:250_7 ") + i->type_string() + " length:1 -42\n");
+  EXPECT_EQ(printed(i, 4),
+            std::string("[CH]1700000000:250_7 ") + i->type_string() + " length:1 -42\n");
   vanto::EqData* f = decoded(vanto::DATA_FLOAT, 1, Bytes().put<float>(1.5f));
-  EXPECT_EQ(printed(f, 4), std::string("[CH]1700000000:250_7 ") + f->type_string() + " length:1  1.50\n");
-  vanto::EqData* q = decoded(vanto::DATA_IIII, 1, Bytes().put<int32_t>(1).put<int32_t>(2).put<int32_t>(3).put<int32_t>(4));
-  EXPECT_EQ(printed(q, 4), std::string("[CH]1700000000:250_7 ") + q->type_string() + " I1:1 I2:2 I3:3 I4:4\n");
+  EXPECT_EQ(printed(f, 4),
+            std::string("[CH]1700000000:250_7 ") + f->type_string() + " length:1  1.50\n");
+  vanto::EqData* q = decoded(
+      vanto::DATA_IIII, 1, Bytes().put<int32_t>(1).put<int32_t>(2).put<int32_t>(3).put<int32_t>(4));
+  EXPECT_EQ(printed(q, 4),
+            std::string("[CH]1700000000:250_7 ") + q->type_string() + " I1:1 I2:2 I3:3 I4:4\n");
   vanto::EqData* s = decoded(vanto::DATA_STRING, 1, Bytes().text("hello"));
   EXPECT_EQ(printed(s, 4), std::string("[CH]1700000000:250_7 ") + s->type_string() + " hello\n");
   vanto::EqData* b = decoded(vanto::DATA_BOOL, 1, Bytes().put<int32_t>(1));
@@ -119,17 +124,26 @@ TEST_P(UnsignedValues, PrintAsUnsigned) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Types, UnsignedValues,
-    ::testing::Values(
-        UnsignedCase{"AUint", vanto::DATA_A_UINT, 4, Bytes().put<uint32_t>(4000000000u), 0,
-                     "[0000]:4000000000\t"},
-        UnsignedCase{"AUlong", vanto::DATA_A_ULONG, 4, Bytes().put<uint64_t>(18000000000000000000ull), 0,
-                     "[0000]:18000000000000000000\t"},
-        UnsignedCase{"StatusWord", vanto::DATA_INT, 1, Bytes().put<int32_t>(1), 0xFFFF0001u,
-                     " stat:4294901761\n"},
-        UnsignedCase{"SpectrumStatus", vanto::DATA_SPECTRUM, 4,
-                     Bytes().put<uint32_t>(0).zeros(12).put<int64_t>(0).put<float>(0).put<float>(0)
-                         .put<uint32_t>(0x80000000u).zeros(4).put<uint32_t>(0).zeros(12).field("", 80),
-                     0, " status:2147483648 "}),
+    ::testing::Values(UnsignedCase{"AUint", vanto::DATA_A_UINT, 4,
+                                   Bytes().put<uint32_t>(4000000000u), 0, "[0000]:4000000000\t"},
+                      UnsignedCase{"AUlong", vanto::DATA_A_ULONG, 4,
+                                   Bytes().put<uint64_t>(18000000000000000000ull), 0,
+                                   "[0000]:18000000000000000000\t"},
+                      UnsignedCase{"StatusWord", vanto::DATA_INT, 1, Bytes().put<int32_t>(1),
+                                   0xFFFF0001u, " stat:4294901761\n"},
+                      UnsignedCase{"SpectrumStatus", vanto::DATA_SPECTRUM, 4,
+                                   Bytes()
+                                       .put<uint32_t>(0)
+                                       .zeros(12)
+                                       .put<int64_t>(0)
+                                       .put<float>(0)
+                                       .put<float>(0)
+                                       .put<uint32_t>(0x80000000u)
+                                       .zeros(4)
+                                       .put<uint32_t>(0)
+                                       .zeros(12)
+                                       .field("", 80),
+                                   0, " status:2147483648 "}),
     [](const ::testing::TestParamInfo<UnsignedCase>& param) { return param.param.name; });
 
 class ArrayLayout : public OutputTest, public ::testing::WithParamInterface<int> {};
@@ -139,8 +153,8 @@ TEST_P(ArrayLayout, TenElementsToALineAndOneClosingNewline) {
   Bytes part;
   for (int i = 0; i < n; ++i) part.put<int32_t>(i);
   vanto::EqData* d = decoded(vanto::DATA_A_INT, n, part);
-  std::string want = std::string("[CH]1700000000:250_7 ") + d->type_string() + " length:" +
-                     std::to_string(n) + "\n";
+  std::string want = std::string("[CH]1700000000:250_7 ") + d->type_string() +
+                     " length:" + std::to_string(n) + "\n";
   for (int i = 0; i < n; ++i) {
     char field[32];
     std::snprintf(field, sizeof field, "[%04d]:%d\t", i, i);
@@ -160,10 +174,19 @@ TEST_F(OutputTest, ShortArraysShowTheBitPattern) {
                    printed(d, 4));
 }
 
-Bytes image(int width, int height, int aoi_width, int bpp, int ebit, uint32_t flags, int pixel_bytes) {
+Bytes image(int width, int height, int aoi_width, int bpp, int ebit, uint32_t flags,
+            int pixel_bytes) {
   Bytes b;
-  b.put<int32_t>(width).put<int32_t>(height).put<int32_t>(aoi_width).put<int32_t>(height)
-      .zeros(8).put<int32_t>(bpp).put<int32_t>(ebit).zeros(4 * 12).put<uint32_t>(flags).zeros(12)
+  b.put<int32_t>(width)
+      .put<int32_t>(height)
+      .put<int32_t>(aoi_width)
+      .put<int32_t>(height)
+      .zeros(8)
+      .put<int32_t>(bpp)
+      .put<int32_t>(ebit)
+      .zeros(4 * 12)
+      .put<uint32_t>(flags)
+      .zeros(12)
       .put<int32_t>(pixel_bytes);
   b.put<int64_t>(1700000001).put<int64_t>(5).put<int32_t>(0).text("cam");
   for (int i = 0; i < pixel_bytes; ++i) b.put<uint8_t>(static_cast<uint8_t>(i + 1));
@@ -175,9 +198,11 @@ std::string image_head(const char* type, int width, int height, int aoi_width, i
   char text[1024];
   std::snprintf(text, sizeof text,
                 "[CH]\n1700000000:250_7 %s cam from image 1700000001:5_0\n"
-                "width:%d(xstart:0, aoi_width:%d)\theight:%d(ystart:0 aoi_height:%d)\tbpp:%d(xbin:0 ybin:0 ebit:%d)"
+                "width:%d(xstart:0, aoi_width:%d)\theight:%d(ystart:0 "
+                "aoi_height:%d)\tbpp:%d(xbin:0 ybin:0 ebit:%d)"
                 "\ts_format:0\ti_format:0\tframe:0\tev#:0\tlen:%d\n"
-                "scale_x:0.000000\tscale_y:0.000000\trotation:0.000000\tflags:0x%X\tfspares:(0.000000 0.000000 0.000000) "
+                "scale_x:0.000000\tscale_y:0.000000\trotation:0.000000\tflags:0x%X\tfspares:(0."
+                "000000 0.000000 0.000000) "
                 "\tispares:(0 0 0)\n\n",
                 type, width, aoi_width, height, height, bpp, ebit, len, flags);
   return text;
@@ -199,8 +224,8 @@ TEST_F(OutputTest, AnEightBitImageOfThreeByFourPixels) {
 TEST_F(OutputTest, ImageWithoutAoiWidthUsesWidthAndSwapsSixteenBitPixels) {
   vanto::EqData* d = decoded(vanto::DATA_IMAGE, 4, image(2, 1, 0, 2, 16, 0, 4));
   // Pixel bytes 01 02 03 04, swapped: 0x0102 and 0x0304.
-  const std::string want = image_head(d->type_string(), 2, 1, 0, 2, 16, 0, 4) +
-                           "[000x000]:258\t[000x001]:772\t";
+  const std::string want =
+      image_head(d->type_string(), 2, 1, 0, 2, 16, 0, 4) + "[000x000]:258\t[000x001]:772\t";
   EXPECT_EQ(printed(d, 4), want);
   vanto::EqData* raw = decoded(vanto::DATA_IMAGE, 4, image(2, 1, 0, 2, 12, 1, 4));
   // Flag bit 0: no swap; 12 effective bits mask 0x0201 and 0x0403.
@@ -213,14 +238,24 @@ TEST_F(OutputTest, ImageWithAShortPixelCountOrNoGeometry) {
   EXPECT_EQ(printed(d, 4), image_head(d->type_string(), 4, 3, 4, 1, 8, 0, 11) +
                                "Invalid image length 11 != 4 x 3 x 1 \n");
   vanto::EqData* flat = decoded(vanto::DATA_IMAGE, 0, image(0, 0, 0, 1, 8, 0, 0));
-  EXPECT_EQ(printed(flat, 4), image_head(flat->type_string(), 0, 0, 0, 1, 8, 0, 0) +
-                                  "Invalid geometry 0x0\n");
+  EXPECT_EQ(printed(flat, 4),
+            image_head(flat->type_string(), 0, 0, 0, 1, 8, 0, 0) + "Invalid geometry 0x0\n");
 }
 
 TEST_F(OutputTest, SpectrumValuesTenToALine) {
   Bytes part;
-  part.put<uint32_t>(4).zeros(4).zeros(8).put<int64_t>(1234).put<float>(1.5f).put<float>(0.5f)
-      .put<uint32_t>(3).zeros(4).put<uint32_t>(11).zeros(4).zeros(8).field("abc", 80);
+  part.put<uint32_t>(4)
+      .zeros(4)
+      .zeros(8)
+      .put<int64_t>(1234)
+      .put<float>(1.5f)
+      .put<float>(0.5f)
+      .put<uint32_t>(3)
+      .zeros(4)
+      .put<uint32_t>(11)
+      .zeros(4)
+      .zeros(8)
+      .field("abc", 80);
   for (int i = 0; i < 11; ++i) part.put<float>(static_cast<float>(i));
   vanto::EqData* d = decoded(vanto::DATA_SPECTRUM, 1, part);
   std::string want = std::string("[CH]\n1700000000:250_7  ") + d->type_string() +
@@ -239,7 +274,13 @@ TEST_F(OutputTest, SpectrumValuesTenToALine) {
 
 TEST_F(OutputTest, MultiDimensionalValues) {
   Bytes mda;
-  mda.put<int32_t>(2).put<int32_t>(2).put<int32_t>(2).zeros(16).put<int32_t>(1).put<int32_t>(4).field("m", 80);
+  mda.put<int32_t>(2)
+      .put<int32_t>(2)
+      .put<int32_t>(2)
+      .zeros(16)
+      .put<int32_t>(1)
+      .put<int32_t>(4)
+      .field("m", 80);
   for (int i = 0; i < 4; ++i) mda.put<float>(static_cast<float>(i));
   vanto::EqData* d = decoded(vanto::DATA_MDA_FLOAT, 1, mda);
   char arg[64];
@@ -255,8 +296,13 @@ TEST_F(OutputTest, MultiDimensionalValues) {
 // busy with 2^62 made-up values).
 TEST_F(OutputTest, MultiDimensionalValuesStopAtTheValuesHeld) {
   Bytes mda;
-  mda.put<int32_t>(2).put<int32_t>(2147483647).put<int32_t>(2147483647).zeros(16)
-      .put<int32_t>(1).put<int32_t>(3).field("m", 80);
+  mda.put<int32_t>(2)
+      .put<int32_t>(2147483647)
+      .put<int32_t>(2147483647)
+      .zeros(16)
+      .put<int32_t>(1)
+      .put<int32_t>(3)
+      .field("m", 80);
   for (int i = 0; i < 3; ++i) mda.put<float>(static_cast<float>(i));
   vanto::EqData* d = decoded(vanto::DATA_MDA_FLOAT, 1, mda);
   char arg[64];
@@ -281,16 +327,25 @@ TEST_P(HandOver, OnlyAKeptMessageShowsItsUstrLine) {
   Header h;
   h.type = vanto::DATA_USTR;
   Bytes part;
-  part.put<int32_t>(5).put<float>(0).put<float>(0).zeros(4).put<int64_t>(0).put<uint32_t>(3).zeros(12).text("ab");
+  part.put<int32_t>(5)
+      .put<float>(0)
+      .put<float>(0)
+      .zeros(4)
+      .put<int64_t>(0)
+      .put<uint32_t>(3)
+      .zeros(12)
+      .text("ab");
   const Message m = message(header_v2(h), part);
   c.dp = std::make_unique<uint32_t[]>(m.words.size());
   std::memcpy(c.dp.get(), m.words.data(), m.words.size() * 4);
   auto container = std::make_unique<vanto::EqData>(&block_, true);
-  ASSERT_EQ(store_data(container.get(), &info_, reinterpret_cast<uint8_t*>(c.dp.get()), m.total), 0);
+  ASSERT_EQ(store_data(container.get(), &info_, reinterpret_cast<uint8_t*>(c.dp.get()), m.total),
+            0);
   st_.read_data_prepared = output_pending;
   EXPECT_EQ(hand_over_message(st_, &c, container, info_), !output_pending);
   EXPECT_EQ(out_.str(), output_pending ? "" : "test length: 3 'ab'\n");
-  EXPECT_EQ(err_.str(), output_pending ? "Got new data while still outputting previous, skipping\n" : "");
+  EXPECT_EQ(err_.str(),
+            output_pending ? "Got new data while still outputting previous, skipping\n" : "");
   int waiting = 0, slots = 0;
   number_of_entries(st_, &waiting, &slots);
   EXPECT_EQ(waiting, output_pending ? 0 : 1);
@@ -308,7 +363,8 @@ class OutputThread : public OutputTest {
     std::memcpy(c.dp.get(), m.words.data(), m.words.size() * 4);
     auto container = std::make_unique<vanto::EqData>(&block_, true);
     dmsg_info info;
-    ASSERT_EQ(store_data(container.get(), &info, reinterpret_cast<uint8_t*>(c.dp.get()), m.total), 0);
+    ASSERT_EQ(store_data(container.get(), &info, reinterpret_cast<uint8_t*>(c.dp.get()), m.total),
+              0);
     ASSERT_FALSE(put_new_data(st_, &c, &info, std::move(container), false));
   }
   chan a_, b_;

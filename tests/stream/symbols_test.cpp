@@ -39,7 +39,8 @@ std::vector<std::string> split_list(const std::string& list) {
   std::vector<std::string> items;
   std::istringstream in(list);
   std::string item;
-  while (std::getline(in, item, ';')) if (!item.empty()) items.push_back(item);
+  while (std::getline(in, item, ';'))
+    if (!item.empty()) items.push_back(item);
   return items;
 }
 

@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SubscribeServerDownTest, ChannelWhoseServerIsDownEndsWithStatusOne) {
   vantotest::ProgramResult r = vantotest::run_program(kProgram, {"TEST.SIM/STREAM/LOC1/COUNTER"},
-                                                     "", {{"VANTO_ENS", vantotest::dead_ens()}});
+                                                      "", {{"VANTO_ENS", vantotest::dead_ens()}});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Subscribing to TEST.SIM/STREAM/LOC1/COUNTER ...\n");
   EXPECT_EQ(r.err.rfind("Error 100, " + vanto::get_error_string(100) + ": ", 0), 0u) << r.err;

@@ -128,16 +128,16 @@ TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
   const std::string directory = vantotest::temp_dir();
   const std::string fifo = directory + "/fifo.sr";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const std::string entries = "TEST.VAC PUMP1 L1 ERROR\t1\t9\t;\nTEST.VAC PUMP1 L2 ERROR\t1\t9\t;\n";
+  const std::string entries =
+      "TEST.VAC PUMP1 L1 ERROR\t1\t9\t;\nTEST.VAC PUMP1 L2 ERROR\t1\t9\t;\n";
   // The comment lacks its ";": the header must not swallow the entries.
   const std::string swallowing_file =
       sr_file("//Save_&_Restore//\n no end\n Tue Dec  8 02:00:00 2026\n\n\n" + entries + entries);
-  const std::string two_merges_file =
-      sr_file("//Save_&_Restore//\n<Merge_addr: ///.A >\n<Merge_addr: ///.B >\n c ;\n" + kTime +
-              entries);
-  const std::string nul_file = sr_file("//Save_&_Restore//\n c ;\n" + kTime +
-                                       "TEST.VAC PUMP1 L1 ERROR\t1\t9" + std::string(1, '\0') +
-                                       "9\t;\n");
+  const std::string two_merges_file = sr_file(
+      "//Save_&_Restore//\n<Merge_addr: ///.A >\n<Merge_addr: ///.B >\n c ;\n" + kTime + entries);
+  const std::string nul_file =
+      sr_file("//Save_&_Restore//\n c ;\n" + kTime + "TEST.VAC PUMP1 L1 ERROR\t1\t9" +
+              std::string(1, '\0') + "9\t;\n");
   const struct {
     std::string file;
     std::string err;
@@ -311,12 +311,13 @@ namespace {
 // One channel of every type of the demo installation.
 std::vector<std::string> one_channel_per_type() {
   std::vector<std::string> addresses;
-  for (const char* p : {"INT", "FLOAT", "DOUBLE", "BOOL", "SHORT", "USHORT", "UINT", "LONG",
-                        "ULONG", "STRING", "TEXT", "XML", "XY", "IIII", "IFFF", "TTII", "TDS",
-                        "USTR", "XYZS", "A_USTR", "A_XYZS", "A_FLOAT", "A_DOUBLE", "A_INT",
-                        "A_SHORT", "A_USHORT", "A_UINT", "A_LONG", "A_ULONG", "A_BOOL", "A_XY",
-                        "A_BYTE", "STRUCTURE", "MDA_FLOAT", "MDA_DOUBLE", "SPECTRUM",
-                        "GSPECTRUM", "IMAGE"})
+  for (const char* p :
+       {"INT",      "FLOAT",     "DOUBLE", "BOOL",    "SHORT",     "USHORT",    "UINT",
+        "LONG",     "ULONG",     "STRING", "TEXT",    "XML",       "XY",        "IIII",
+        "IFFF",     "TTII",      "TDS",    "USTR",    "XYZS",      "A_USTR",    "A_XYZS",
+        "A_FLOAT",  "A_DOUBLE",  "A_INT",  "A_SHORT", "A_USHORT",  "A_UINT",    "A_LONG",
+        "A_ULONG",  "A_BOOL",    "A_XY",   "A_BYTE",  "STRUCTURE", "MDA_FLOAT", "MDA_DOUBLE",
+        "SPECTRUM", "GSPECTRUM", "IMAGE"})
     addresses.push_back(std::string("TEST.SIM/TYPES/LOC1/") + p);
   addresses.push_back("TEST.SIM/HIST/LOC1/HIST");
   for (const char* p : {"TS_FLOAT", "TS_INT", "TS_DOUBLE", "TS_BOOL", "TS_LONG"})
@@ -327,8 +328,7 @@ std::vector<std::string> one_channel_per_type() {
 // Values no save & restore file can hold: an image has no text form to
 // write back, a history is far longer than a value.
 bool has_no_file_form(const std::string& address) {
-  return address.find("/IMAGE") != std::string::npos ||
-         address.find("/HIST") != std::string::npos;
+  return address.find("/IMAGE") != std::string::npos || address.find("/HIST") != std::string::npos;
 }
 
 vanto::EqData read_at(const vantotest::ServerProcess& server, const std::string& address) {
@@ -350,7 +350,8 @@ std::string entry_fields(std::string address) {
 // The same channels, writable and holding their default values, where they
 // have a file form.
 std::string changed_installation(const std::vector<std::string>& addresses) {
-  std::string config = "[[device]]\nfacility = \"TEST.SIM\"\nname = \"TYPES\"\nlocations = [\"LOC1\"]\n";
+  std::string config =
+      "[[device]]\nfacility = \"TEST.SIM\"\nname = \"TYPES\"\nlocations = [\"LOC1\"]\n";
   for (const std::string& address : addresses) {
     if (has_no_file_form(address)) continue;
     const std::string type = address.substr(address.rfind('/') + 1);
@@ -376,14 +377,15 @@ TEST_F(RestoreE2E, EveryTypeComesBackWholeFromASnapshot) {
   std::ifstream lines(snapshot);
   std::string line;
   while (std::getline(lines, line)) {
-    const bool reported = std::any_of(addresses.begin(), addresses.end(), [&](const std::string& a) {
-      return has_no_file_form(a) && line.rfind(entry_fields(a) + "\t", 0) == 0;
-    });
+    const bool reported =
+        std::any_of(addresses.begin(), addresses.end(), [&](const std::string& a) {
+          return has_no_file_form(a) && line.rfind(entry_fields(a) + "\t", 0) == 0;
+        });
     if (!reported) restorable += line + "\n";
   }
   for (const std::string& address : addresses) {
-    const bool reported = saved.err.find(address + " error: the live value cannot be stored") !=
-                          std::string::npos;
+    const bool reported =
+        saved.err.find(address + " error: the live value cannot be stored") != std::string::npos;
     EXPECT_EQ(reported, has_no_file_form(address)) << address << "\n" << saved.err;
   }
   EXPECT_NE(restorable.find("(not live: 7 of 44 values are those of the source file)"),

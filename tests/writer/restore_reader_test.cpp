@@ -60,11 +60,11 @@ TEST(RestoreReader, CompactHeadersAreReadByTheirTokens) {
     std::string header;
     std::optional<std::string> merge;
   } cases[] = {
-      {"//Save_&_Restore//\n;\n;\n", std::nullopt},                   // empty comment and time
-      {"//Save_&_Restore// a ; b ;\n", std::nullopt},                 // all on the first line
-      {"//Save_&_Restore//\n<Merge_addr: A B > ; t ;\n", "AB"},       // tokens joined
-      {"//Save_&_Restore//\n<Merge_addr: A B> C > ; t ;\n", "AB"},  // "B>" closes
-      {"//Save_&_Restore//\n<Merge_addr: > ; t ;\n", std::nullopt},   // empty block
+      {"//Save_&_Restore//\n;\n;\n", std::nullopt},                  // empty comment and time
+      {"//Save_&_Restore// a ; b ;\n", std::nullopt},                // all on the first line
+      {"//Save_&_Restore//\n<Merge_addr: A B > ; t ;\n", "AB"},      // tokens joined
+      {"//Save_&_Restore//\n<Merge_addr: A B> C > ; t ;\n", "AB"},   // "B>" closes
+      {"//Save_&_Restore//\n<Merge_addr: > ; t ;\n", std::nullopt},  // empty block
       // A merge line counts on any header line, with or without blanks.
       {"//Save_&_Restore//\n c ;\n <Merge_addr: ///.TARGET >\n t ;\n", "///.TARGET"},
       {"//Save_&_Restore//\n<Merge_addr:///.TARGET >\n c ;\n t ;\n", "///.TARGET"},

@@ -39,8 +39,8 @@ HeaderRun header(const std::string& text) {
 }
 
 TEST(HeaderSpectrum, ValidFileGivesAllFieldsAndWarnsAboutTimeZero) {
-  const HeaderRun run = header(
-      "#comment=test, start=0.0, increment=0.5, status=0, points=3, time=0\n1.5\n-2\n3e2\n");
+  const HeaderRun run =
+      header("#comment=test, start=0.0, increment=0.5, status=0, points=3, time=0\n1.5\n-2\n3e2\n");
   EXPECT_EQ(run.parse.status, 0);
   EXPECT_EQ(run.err, kTimeWarning);
   const auto& v = run.parse.value;
@@ -150,12 +150,11 @@ TEST(HeaderSpectrum, ValueOutsideFloatRangeNamesItsLine) {
 
 TEST(HeaderSpectrum, ValueLineThatIsNoNumberIsRefusedNotWrittenAsZero) {
   for (const char* line : {"abc", "1.5x", "2 3"}) {
-    const HeaderRun run = header(
-        std::string("#comment=t, start=0, increment=1, status=0, points=2, time=1\n1\n") + line +
-        "\n");
+    const HeaderRun run =
+        header(std::string("#comment=t, start=0, increment=1, status=0, points=2, time=1\n1\n") +
+               line + "\n");
     EXPECT_EQ(run.parse.status, 1) << line;
-    EXPECT_EQ(run.err, "spectrum data corrupted, please check line 2 in the input file!\n")
-        << line;
+    EXPECT_EQ(run.err, "spectrum data corrupted, please check line 2 in the input file!\n") << line;
   }
 }
 
@@ -196,8 +195,8 @@ std::string values_text(int count) {
 }
 
 TEST(PreformattedSpectrum, DigitsOnLineTwoAreTheLengthWithEmptyComment) {
-  const PreRun run = preformatted("1700000000 1.5 0.25 3\n1024\nignored\nskipped too\n" +
-                                  values_text(1024));
+  const PreRun run =
+      preformatted("1700000000 1.5 0.25 3\n1024\nignored\nskipped too\n" + values_text(1024));
   ASSERT_EQ(run.parse.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const auto& v = run.parse.value;

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "harness.h"
 #include <vanto/eqadr.h>
 #include <vanto/eqcall.h>
 #include <vanto/eqdata.h>
 #include <vanto/errors.h>
 #include <vanto/types.h>
+#include "harness.h"
 
 #include "expected_usage.h"
 #include "put_fixture.h"
@@ -72,13 +72,12 @@ TEST_P(VantoputScalar, WritesDetectedTypeAndPrintsTheValueReadBack) {
   EXPECT_EQ(r.out, std::string(c.value) + "\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DemoChannels, VantoputScalar,
-    ::testing::Values(ScalarCase{kInt, "-17"}, ScalarCase{kFloat, "2.5"},
-                      ScalarCase{"TEST.SIM/SCALAR/LOC1/DOUBLE", "-3.125"},
-                      ScalarCase{kString, "good morning"},
-                      ScalarCase{"TEST.SIM/SCALAR/LOC1/IIII", "10 0 -3 7"},
-                      ScalarCase{"TEST.SIM/ARRAY/LOC1/A_INT", "4 3 2 1"}));
+INSTANTIATE_TEST_SUITE_P(DemoChannels, VantoputScalar,
+                         ::testing::Values(ScalarCase{kInt, "-17"}, ScalarCase{kFloat, "2.5"},
+                                           ScalarCase{"TEST.SIM/SCALAR/LOC1/DOUBLE", "-3.125"},
+                                           ScalarCase{kString, "good morning"},
+                                           ScalarCase{"TEST.SIM/SCALAR/LOC1/IIII", "10 0 -3 7"},
+                                           ScalarCase{"TEST.SIM/ARRAY/LOC1/A_INT", "4 3 2 1"}));
 
 TEST_F(VantoputE2E, GivenTypeIsUsedWithoutDetection) {
   const ProgramResult r = put({"-t", "14", "-c", "TEST.SIM/SCALAR/LOC1/IIII", "-d", "5 6 7 8"});
@@ -108,10 +107,10 @@ TEST_F(VantoputE2E, FailuresEndWithStatusOneAndChangeNothing) {
     std::string err_part;
   };
   const Case cases[] = {
-      {{"-c", kInt255, "-d", "1"}, " , result.error() = "},               // read-only
+      {{"-c", kInt255, "-d", "1"}, " , result.error() = "},  // read-only
       {{"-c", "TEST.SIM/SCALAR/LOC1/NOPE", "-d", "1"}, " , result.error() = "},
       {{"-c", "NOSUCH.FAC/DEV/LOC/PROP", "-d", "1"}, " , result.error() = 119"},
-      {{"-c", kInt, "-d", "forty"}, "cannot convert value text to "},     // never sent as 0
+      {{"-c", kInt, "-d", "forty"}, "cannot convert value text to "},  // never sent as 0
       {{"-c", kInt, "-t", "1", "-d", "1.5.5"}, "cannot convert value text to "},
   };
   for (const Case& c : cases) {
@@ -160,11 +159,11 @@ TEST_F(VantoputE2E, InvalidSpectrumFilesSendNothing) {
       {"#comment=test, start=abc, increment=0.5, status=0, points=3, time=0\n1\n2\n3\n",
        "\"start\" parameter is invalid: illegal spaces or incorrect value .\n" + help},
       {"#comment=test, start=0.0, increment=0.5, status=0, points=4, time=0\n1\n2\n3\n",
-       kTimeWarning +
-           "Elements count is unequal to the defined spectrum length:  3!= 4\n"
-           "Exit without setting! Please, check the input file! \n"},
-      {"#comment=test\n1\n", "Elements count is unequal to the defined spectrum length:  1!= -1\n"
-                             "Exit without setting! Please, check the input file! \n"},
+       kTimeWarning + "Elements count is unequal to the defined spectrum length:  3!= 4\n"
+                      "Exit without setting! Please, check the input file! \n"},
+      {"#comment=test\n1\n",
+       "Elements count is unequal to the defined spectrum length:  1!= -1\n"
+       "Exit without setting! Please, check the input file! \n"},
       {"#comment=t, start=0, increment=1, status=0, points=2, time=1\n1\n1e40\n",
        "spectrum data corrupted, please check line 2 in the input file!\n"},
   };
@@ -205,7 +204,8 @@ TEST_F(VantoputE2E, PreformattedSpectrumOnOtherChannelTypeEndsWith255) {
 TEST_F(VantoputE2E, XmlDocumentIsSentWholeAndNotPrinted) {
   const std::string doc =
       "<?xml version=\"1.0\"?>\n<settings>\n  <gain unit=\"dB\">12</gain>\n"
-      "  <note>" + std::string(300, 'n') + "</note>\n</settings>\n";
+      "  <note>" +
+      std::string(300, 'n') + "</note>\n</settings>\n";
   const ProgramResult r = put({"-c", kXml, "-x", vantotest::temp_file(doc, ".xml")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "xml string size: " + std::to_string(doc.size()) + "\n");

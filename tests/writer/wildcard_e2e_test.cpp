@@ -66,13 +66,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WildcardE2E, VerboseNumbersEachAddressBeforeItsWrite) {
   const vantotest::ProgramResult r = put({"-V", "-c", "TEST.VAC/*NG/*/ERROR", "-d", "3"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_SAME_TEXT("0: setting  TEST.VAC/GAUGENG/L1/ERROR  =  3\n3\n"
-                   "1: setting  TEST.VAC/GAUGENG/L2/ERROR  =  3\n3\n"
-                   "2: setting  TEST.VAC/GAUGENG/SRV._SVR/ERROR  =  3\n3\n"
-                   "3: setting  TEST.VAC/VALVENG/L1/ERROR  =  3\n3\n"
-                   "4: setting  TEST.VAC/VALVENG/L2/ERROR  =  3\n3\n"
-                   "5: setting  TEST.VAC/VALVENG/SRV._SVR/ERROR  =  3\n3\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      "0: setting  TEST.VAC/GAUGENG/L1/ERROR  =  3\n3\n"
+      "1: setting  TEST.VAC/GAUGENG/L2/ERROR  =  3\n3\n"
+      "2: setting  TEST.VAC/GAUGENG/SRV._SVR/ERROR  =  3\n3\n"
+      "3: setting  TEST.VAC/VALVENG/L1/ERROR  =  3\n3\n"
+      "4: setting  TEST.VAC/VALVENG/L2/ERROR  =  3\n3\n"
+      "5: setting  TEST.VAC/VALVENG/SRV._SVR/ERROR  =  3\n3\n",
+      r.out);
   expect_written(vac_addresses({"GAUGENG", "VALVENG"}, kVacLocations), "3");
 }
 
@@ -80,9 +81,10 @@ TEST_F(WildcardE2E, TestFlagPrintsTheAddressesAndWritesNothing) {
   const vantotest::ProgramResult r = put({"-T", "-c", "TEST.VAC/P*/L1/ERROR", "-d", "9"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_SAME_TEXT("0: setting  TEST.VAC/PUMP1/L1/ERROR  =  9\n"
-                   "1: setting  TEST.VAC/PUMP2/L1/ERROR  =  9\n",
-                   r.out);
+  EXPECT_SAME_TEXT(
+      "0: setting  TEST.VAC/PUMP1/L1/ERROR  =  9\n"
+      "1: setting  TEST.VAC/PUMP2/L1/ERROR  =  9\n",
+      r.out);
   expect_written({}, "9");
 }
 

@@ -10,18 +10,18 @@
 #include <vector>
 
 #include "vanto/eqdata.h"
-#include "vanto/stream_view.h"
 #include "vanto/export.h"
+#include "vanto/stream_view.h"
 
 namespace vanto {
 
 // Identity of a stream message.
 struct StreamInfo {
-  std::string name;      // property name (layout 2 only; at most 63 chars)
-  int64_t ident = 0;     // event id
+  std::string name;   // property name (layout 2 only; at most 63 chars)
+  int64_t ident = 0;  // event id
   int64_t sec = 0;
   uint32_t usec = 0;
-  uint32_t stat = 0;     // upper 16 bits: error code
+  uint32_t stat = 0;  // upper 16 bits: error code
   uint32_t res0 = 0;
   uint32_t res1 = 0;
 };
@@ -36,8 +36,7 @@ class VANTO_EXPORT Codec {
   // header. Returns 0, or bad_frame with out.error(bad_frame, why) when the
   // bytes are shorter than the type and count require, a string is not
   // terminated inside the part, or the type is unknown.
-  static int decode_data(EqData& out, int type, uint32_t count, const uint8_t* data,
-                         size_t size);
+  static int decode_data(EqData& out, int type, uint32_t count, const uint8_t* data, size_t size);
 
   // A whole stream message: header of layout 1 or 2, then the data part.
   // Layout 1 sets bit 15 of size and sechi when sec does not fit 32 bits.

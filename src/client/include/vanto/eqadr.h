@@ -34,8 +34,8 @@ class VANTO_EXPORT EqAdr {
   int port() const { return port_; }
   const std::string& error_text() const { return error_text_; }
 
-  void set(const std::string& facility, const std::string& device,
-           const std::string& location, const std::string& property);
+  void set(const std::string& facility, const std::string& device, const std::string& location,
+           const std::string& property);
   void set_facility(const std::string& f) { facility_ = f; }
   void set_device(const std::string& d) { device_ = d; }
   void set_location(const std::string& l) { location_ = l; }

@@ -82,8 +82,7 @@ class VANTO_EXPORT EqCall {
   // For i below count, out[i] receives what get(adrs[i], in, out[i]) would
   // give (one attempt); in is the request argument of every read, or nullptr.
   // Returns the number of reads that failed (each out[i] holds its own error).
-  [[nodiscard]] size_t get_many(EqAdr* const* adrs, EqData* in, EqData* const* out,
-                                size_t count);
+  [[nodiscard]] size_t get_many(EqAdr* const* adrs, EqData* in, EqData* const* out, size_t count);
   // Writes in into the channel. With read_back, also reads the channel back
   // into it in the same round trip: the read follows the write on the same
   // connection, and a server answers one connection's requests in order, so

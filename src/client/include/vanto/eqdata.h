@@ -211,9 +211,8 @@ class VANTO_EXPORT EqData {
   std::optional<SpectrumView> spectrum() const;
   // Grouped spectrum parameters (DATA_GSPECTRUM only).
   bool get_spec_groups(int* groups, int* group_size, float* group_inc) const;
-  void set_gspectrum(const char* comment, int64_t tm, float start, float inc,
-                     uint32_t status, int groups, int group_size, float group_inc,
-                     const float* values, int count);
+  void set_gspectrum(const char* comment, int64_t tm, float start, float inc, uint32_t status,
+                     int groups, int group_size, float group_inc, const float* values, int count);
 
   // Images. get_image gives a pointer to the pixel bytes (inside the
   // container) and their count; hdr may be null.
@@ -239,8 +238,8 @@ class VANTO_EXPORT EqData {
   bool get_ts_double(int64_t* seconds, int* msec, uint32_t* status, double* value, int index) const;
 
   // Multi-dimensional arrays.
-  void set_mda(int dimn, const int* dims, const char* comment, const double* values,
-               int count, bool as_double);
+  void set_mda(int dimn, const int* dims, const char* comment, const double* values, int count,
+               bool as_double);
   Mda get_mda() const;   // DATA_MDA_FLOAT
   Mda get_mdad() const;  // DATA_MDA_DOUBLE
 
@@ -270,16 +269,27 @@ class VANTO_EXPORT EqData {
   friend struct ElementNumbers;  // writes one element's number (eqdata.cpp)
 };
 
-template <> int EqData::get_value<int>() const;
-template <> float EqData::get_value<float>() const;
-template <> double EqData::get_value<double>() const;
-template <> long EqData::get_value<long>() const;
-template <> unsigned EqData::get_value<unsigned>() const;
-template <> bool EqData::get_value<bool>() const;
-template <> short EqData::get_value<short>() const;
-template <> unsigned short EqData::get_value<unsigned short>() const;
-template <> unsigned long EqData::get_value<unsigned long>() const;
-template <> long long EqData::get_value<long long>() const;
-template <> unsigned long long EqData::get_value<unsigned long long>() const;
+template <>
+int EqData::get_value<int>() const;
+template <>
+float EqData::get_value<float>() const;
+template <>
+double EqData::get_value<double>() const;
+template <>
+long EqData::get_value<long>() const;
+template <>
+unsigned EqData::get_value<unsigned>() const;
+template <>
+bool EqData::get_value<bool>() const;
+template <>
+short EqData::get_value<short>() const;
+template <>
+unsigned short EqData::get_value<unsigned short>() const;
+template <>
+unsigned long EqData::get_value<unsigned long>() const;
+template <>
+long long EqData::get_value<long long>() const;
+template <>
+unsigned long long EqData::get_value<unsigned long long>() const;
 
 }  // namespace vanto

@@ -29,24 +29,24 @@ inline constexpr uint16_t kHeaderSecondsHighFlag = 0x8000;
 
 // What a stream message header says.
 struct StreamHeader {
-  int layout = 0;          // 1 or 2; 0 when not even `vers` was there
-  size_t length = 0;       // header bytes; the data part starts here
-  int type = 0;            // data type id
-  uint32_t count = 0;      // element count (the low 32 bits of `len`)
+  int layout = 0;             // 1 or 2; 0 when not even `vers` was there
+  size_t length = 0;          // header bytes; the data part starts here
+  int type = 0;               // data type id
+  uint32_t count = 0;         // element count (the low 32 bits of `len`)
   bool seconds_high = false;  // layout 1: bit 15 of `size` was set
-  std::string_view name;   // layout 2: property name (points into the message)
-  int64_t ident = 0;       // event id
-  int64_t sec = 0;         // layout 1: `sec`, joined with `sechi` when flagged
+  std::string_view name;      // layout 2: property name (points into the message)
+  int64_t ident = 0;          // event id
+  int64_t sec = 0;            // layout 1: `sec`, joined with `sechi` when flagged
   uint32_t usec = 0;
-  uint32_t stat = 0;       // upper 16 bits: error code
-  uint32_t res0 = 0;       // layout 2 only
+  uint32_t stat = 0;  // upper 16 bits: error code
+  uint32_t res0 = 0;  // layout 2 only
   uint32_t res1 = 0;
 };
 
 enum class HeaderFault {
   none,
-  truncated,     // fewer bytes than the layout's fixed fields
-  bad_length,    // the header's own length is below its layout's or beyond the message
+  truncated,   // fewer bytes than the layout's fixed fields
+  bad_length,  // the header's own length is below its layout's or beyond the message
 };
 
 // Reads the header of the size bytes at msg into out.
@@ -57,7 +57,7 @@ VANTO_EXPORT HeaderFault read_stream_header(const uint8_t* msg, size_t size, Str
 // into data, as the stream format lays them out. Returns false, with why set
 // and u unchanged, when the bytes do not hold what type and count require or
 // the type is unknown.
-VANTO_EXPORT bool bind_data_part(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data, size_t size,
-                    std::string* why);
+VANTO_EXPORT bool bind_data_part(EqDataBlock::DataU& u, int type, uint32_t count, uint8_t* data,
+                                 size_t size, std::string* why);
 
 }  // namespace vanto

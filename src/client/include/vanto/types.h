@@ -111,7 +111,7 @@ struct IMH {
   int32_t aoi_height;
   int32_t x_start;
   int32_t y_start;
-  int32_t bpp;  // bytes per pixel
+  int32_t bpp;     // bytes per pixel
   int32_t ebitpp;  // effective bits per pixel
   int32_t hbin;
   int32_t vbin;
@@ -309,11 +309,11 @@ struct EqDataBlock {
       TTII d_ttii;
       TDS d_tds;
       XYZS d_xyzs;
-      DataPair d_char;         // STRING, TEXT, XML: {strlen, text}
-      DataPair d_int_array;    // and every other fixed-size element array
+      DataPair d_char;       // STRING, TEXT, XML: {strlen, text}
+      DataPair d_int_array;  // and every other fixed-size element array
       DataPair d_float_array;
-      DataPair d_ustr_array;   // USTR and A_USTR: {count, records}
-      DataPair d_array;        // generic name for the pair
+      DataPair d_ustr_array;  // USTR and A_USTR: {count, records}
+      DataPair d_array;       // generic name for the pair
       SpectrumRec d_spectrum;
       GSpectrumRec d_gspectrum;
       ImageRec d_image;
