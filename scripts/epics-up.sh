@@ -15,6 +15,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 state=${1:?usage: epics-up.sh STATE_DIR EPICS_BASE_DIR}
 base=${2:?usage: epics-up.sh STATE_DIR EPICS_BASE_DIR}
+# Absolute, because the env file passes it on to programs that run elsewhere
+# (a test that stands up an IOC of its own runs in its build folder).
+base=$(cd "$base" 2>/dev/null && pwd) || { echo "epics-up: no folder $2" >&2; exit 1; }
 bin=$base/bin/linux-x86_64
 [ -x "$bin/softIoc" ] || { echo "epics-up: no softIoc in $bin (scripts/epics-base.sh builds it)" >&2; exit 1; }
 mkdir -p "$state"
