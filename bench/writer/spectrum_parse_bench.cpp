@@ -34,8 +34,8 @@ void preformatted_spectrum(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
   const std::string text = "1 0 1 0\nbench\n" + std::to_string(count) + "\n\n" + value_lines(count);
   for (auto _ : state) {
-    std::ostringstream out, err;
-    const auto parse = vantoput::parse_preformatted_spectrum(text, out, err);
+    std::ostringstream err;
+    const auto parse = vantoput::parse_preformatted_spectrum(text, err);
     if (parse.status != 0) state.SkipWithError("parse failed");
     benchmark::DoNotOptimize(parse.value.values.data());
   }
