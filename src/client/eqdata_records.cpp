@@ -387,20 +387,9 @@ bool EqData::get_tsd(int64_t* seconds, int* msec, int index) const {
 
 namespace {
 
-bool is_numeric_ts(int t) {
-  switch (t) {
-    case DATA_A_TS_BOOL:
-    case DATA_A_TS_INT:
-    case DATA_A_TS_FLOAT:
-    case DATA_A_TS_DOUBLE:
-    case DATA_A_TS_LONG:
-    case DATA_A_TS_SHORT:
-    case DATA_A_TS_USHORT:
-    case DATA_A_TS_UINT:
-    case DATA_A_TS_ULONG: return true;
-    default: return false;
-  }
-}
+// The time-stamped arrays of plain numbers (A_TS_INT, ...), whose values are
+// read and written as numbers.
+bool is_numeric_ts(int t) { return wire::stamped_value_type(t) != 0; }
 
 }  // namespace
 
