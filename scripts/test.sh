@@ -24,8 +24,10 @@ if [ "${VANTO_SKIP_EPICS:-0}" != 1 ]; then
   scripts/epics-base.sh "$build/epics-base"
   epics_option=(-DVANTO_EPICS=ON)
 fi
+# The benchmarks are built too (not run: bench/run does that), so that they
+# keep compiling against the library as it changes.
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVANTO_SANITIZE=ON -DVANTO_TESTS=ON \
-  "${epics_option[@]}"
+  -DVANTO_BENCH=ON "${epics_option[@]}"
 cmake --build "$build" -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
