@@ -223,22 +223,7 @@ TEST_F(DecodeTest, UstrArrayStringsFollowTheRecordsInOrder) {
 }
 
 TEST_F(DecodeTest, SpectrumPointsAtCommentAndValues) {
-  Bytes part;
-  part.put<uint32_t>(4)
-      .zeros(4)
-      .zeros(8)
-      .put<int64_t>(1234)
-      .put<float>(1.5f)
-      .put<float>(0.5f)
-      .put<uint32_t>(3)
-      .zeros(4)
-      .put<uint32_t>(3)
-      .zeros(4)
-      .zeros(8)
-      .field("abc", 80)
-      .put<float>(10)
-      .put<float>(20)
-      .put<float>(30);
+  const Bytes part = spectrum_part("abc", 1234, 1.5f, 0.5f, 3, {10, 20, 30});
   ASSERT_EQ(decode_v2(vanto::DATA_SPECTRUM, 1, part), 0) << err_.str();
   const std::optional<vanto::SpectrumView> s = container_->spectrum();
   ASSERT_TRUE(s);

@@ -77,6 +77,27 @@ inline Bytes header_v2(const Header& h) {
   return b;
 }
 
+// The data part of a SPECTRUM: the 136-byte record (an 80-byte comment) and
+// its values.
+inline Bytes spectrum_part(const std::string& comment, int64_t time, float start, float increment,
+                           uint32_t status, const std::vector<float>& values) {
+  Bytes b;
+  b.put<uint32_t>(4)
+      .zeros(4)
+      .zeros(8)
+      .put<int64_t>(time)
+      .put<float>(start)
+      .put<float>(increment)
+      .put<uint32_t>(status)
+      .zeros(4)
+      .put<uint32_t>(static_cast<uint32_t>(values.size()))
+      .zeros(4)
+      .zeros(8)
+      .field(comment, 80);
+  for (float v : values) b.put<float>(v);
+  return b;
+}
+
 // A layout-1 header; size carries the bit-15 flag as given.
 inline Bytes header_v1(const Header& h) {
   Bytes b;

@@ -243,20 +243,7 @@ TEST_F(OutputTest, ImageWithAShortPixelCountOrNoGeometry) {
 }
 
 TEST_F(OutputTest, SpectrumValuesTenToALine) {
-  Bytes part;
-  part.put<uint32_t>(4)
-      .zeros(4)
-      .zeros(8)
-      .put<int64_t>(1234)
-      .put<float>(1.5f)
-      .put<float>(0.5f)
-      .put<uint32_t>(3)
-      .zeros(4)
-      .put<uint32_t>(11)
-      .zeros(4)
-      .zeros(8)
-      .field("abc", 80);
-  for (int i = 0; i < 11; ++i) part.put<float>(static_cast<float>(i));
+  const Bytes part = spectrum_part("abc", 1234, 1.5f, 0.5f, 3, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   vanto::EqData* d = decoded(vanto::DATA_SPECTRUM, 1, part);
   std::string want = std::string("[CH]\n1700000000:250_7  ") + d->type_string() +
                      "\nSpectrum parameters: Comment:'abc'\n"
