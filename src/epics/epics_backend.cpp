@@ -95,8 +95,9 @@ struct Batch {
       answer->value.assign(bytes, bytes + dbr_size_n(args.type, args.count));
     }
     answer->done = true;
-    --batch.waiting;
-    batch.changed.notify_all();
+    // Only the last answer wakes the caller: a wake per answer of a long
+    // list costs more than the reads themselves.
+    if (--batch.waiting == 0) batch.changed.notify_all();
   }
 
   // Counts requests before they go out, in one step for a whole list: an

@@ -125,9 +125,12 @@ StageResult read_plain_names(ReaderContext& ctx, std::span<const std::string> na
     // tried again on its own with the retries of -R, and the first read that
     // stays failed ends the process.
     for (std::size_t k = 0; k < window.size(); ++k) {
-      ctx.address.adr(window[k]);
-      const int code = vantocli::retry_failed_get(ctx.call, ctx.address, ctx.data, *results[k],
-                                                  ctx.src, ctx.options.retry);
+      int code = results[k]->error();
+      if (vantocli::is_retryable(code)) {
+        ctx.address.adr(window[k]);
+        code = vantocli::retry_failed_get(ctx.call, ctx.address, ctx.data, *results[k], ctx.src,
+                                          ctx.options.retry);
+      }
       if (StageResult r = take_plain_result(ctx, window[k], std::move(results[k]), code)) return r;
     }
   }
