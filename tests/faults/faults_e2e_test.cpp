@@ -179,6 +179,9 @@ class KilledMidList : public ::testing::Test {
     EXPECT_EQ(r.status, 1) << r.err.substr(0, 2000);
     return r;
   }
+  // Holds back the answer to address far beyond the test's run: however fast
+  // the program is, it cannot be done before the server dies.
+  void hold_back(const std::string& address) { server_.set_delay(address, 60'000); }
   // The locations k of the "BIG.SIM/<device>/Lk/VALUE" addresses in text.
   static std::set<int> locations_named(const std::string& text) {
     static const std::regex address("BIG\\.SIM/[A-Z]+/L([0-9]+)/VALUE");
@@ -193,6 +196,7 @@ class KilledMidList : public ::testing::Test {
 };
 
 TEST_F(KilledMidList, WildcardReadReportsEveryChannelItCouldNotRead) {
+  hold_back("BIG.SIM/MANY/L4000/VALUE");
   // -N prints each channel as it is read.
   const ProgramResult r =
       run_and_kill("vantoget", {"-N", "-c", "BIG.SIM/MANY/*/VALUE"},
@@ -201,8 +205,10 @@ TEST_F(KilledMidList, WildcardReadReportsEveryChannelItCouldNotRead) {
   const std::set<int> failed = locations_named(r.err);
   ASSERT_GE(read.size(), 500u);
   ASSERT_FALSE(failed.empty()) << "the server died after the last read";
+  // Each channel read or reported, none both; the held-back one reported.
   EXPECT_EQ(read.size() + failed.size(), 8000u);
-  EXPECT_EQ(*failed.begin(), *read.rbegin() + 1) << "the reads after the first unanswered one";
+  EXPECT_TRUE(std::ranges::none_of(failed, [&](int k) { return read.contains(k); }));
+  EXPECT_TRUE(failed.contains(4000));
   EXPECT_TRUE(all_lines_match(r.err, std::regex(".*/VALUE: .* , result->error\\(\\) = 100")))
       << r.err.substr(0, 2000);
 }
@@ -227,7 +233,9 @@ std::vector<std::string> restore_args() {
 std::vector<std::string> wildcard_args() { return {"-c", "BIG.SIM/SOME/*/VALUE", "-d", "9"}; }
 
 TEST_P(KilledMidWrite, EveryChannelIsWrittenOrReportedByName) {
-  const std::string progress = std::string("BIG.SIM/") + GetParam().device + "/L200/VALUE";
+  const std::string device = std::string("BIG.SIM/") + GetParam().device;
+  const std::string progress = device + "/L200/VALUE";
+  hold_back(device + "/L600/VALUE");
   const ProgramResult r = run_and_kill("vantoput", GetParam().args(), [&](ChildProcess&) {
     return read_channel(server_, progress) == "9";
   });
