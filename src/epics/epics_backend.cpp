@@ -72,7 +72,10 @@ struct Batch {
     int status = ECA_NORMAL;
     chtype type = 0;
     unsigned long count = 0;
-    std::vector<char> value;
+    std::vector<char> value;  // on_reply's copy of the value
+    // on_value's conversion of the value: the read's result and channel.
+    EqData* result = nullptr;
+    const std::string* pv = nullptr;
   };
   std::mutex mutex;
   std::condition_variable changed;
@@ -83,6 +86,7 @@ struct Batch {
     for (Answer& a : answers) a.batch = this;
   }
 
+  // Keeps a copy of the value for the caller.
   static void on_reply(struct event_handler_args args) {
     auto* answer = static_cast<Answer*>(args.usr);
     Batch& batch = *answer->batch;
@@ -95,6 +99,30 @@ struct Batch {
       answer->value.assign(bytes, bytes + dbr_size_n(args.type, args.count));
     }
     answer->done = true;
+    answered(batch);
+  }
+
+  // Converts the value of a read into its result at once, while later
+  // answers of the list are still on their way: nothing is copied, and the
+  // caller has nothing left to do when the last one is in. (The caller
+  // touches the result only after the answer is done, or after clearing the
+  // channel, which waits for a callback that runs.)
+  static void on_value(struct event_handler_args args) {
+    auto* answer = static_cast<Answer*>(args.usr);
+    if (args.status == ECA_NORMAL && args.dbr != nullptr) {
+      to_eqdata(*answer->pv, static_cast<chtype>(args.type), static_cast<unsigned long>(args.count),
+                args.dbr, ca_element_count(args.chid) > 1, *answer->result);
+    } else {
+      fail(*answer->result, code_of(args.status), ca_message(args.status));
+    }
+    Batch& batch = *answer->batch;
+    const std::lock_guard<std::mutex> lock(batch.mutex);
+    answer->status = args.status;
+    answer->done = true;
+    answered(batch);
+  }
+
+  static void answered(Batch& batch) {
     // Only the last answer wakes the caller: a wake per answer of a long
     // list costs more than the reads themselves.
     if (--batch.waiting == 0) batch.changed.notify_all();
@@ -220,9 +248,11 @@ class EpicsBackend final : public backend::Backend {
       if (channels[i] == nullptr) continue;
       const unsigned long elements = ca_element_count(channels[i]);
       const chtype type = read_type(ca_field_type(channels[i]), elements);
+      batch.answers[i].result = out[i];
+      batch.answers[i].pv = &names[i];
       // Count 0: the array as long as the server holds it now.
       const int status = ca_array_get_callback(type, elements > 1 ? 0 : 1, channels[i],
-                                               Batch::on_reply, &batch.answers[i]);
+                                               Batch::on_value, &batch.answers[i]);
       if (status != ECA_NORMAL) {
         batch.unexpect();
         fail(*out[i], code_of(status), ca_message(status));
@@ -233,15 +263,9 @@ class EpicsBackend final : public backend::Backend {
     if (!batch.wait(timeout_)) forget_unanswered(batch, names, channels);
     size_t failed = 0;
     for (size_t i = 0; i < count; ++i) {
-      if (channels[i] != nullptr) {
-        const Batch::Answer& answer = batch.answers[i];
-        if (answer.status != ECA_NORMAL || answer.value.empty()) {
-          fail(*out[i], code_of(answer.status), ca_message(answer.status));
-        } else {
-          to_eqdata(names[i], answer.type, answer.count, answer.value.data(),
-                    ca_element_count(channels[i]) > 1, *out[i]);
-        }
-      }
+      // A read that timed out: its callback never ran, nor will it.
+      if (channels[i] != nullptr && batch.answers[i].status == ECA_TIMEOUT)
+        fail(*out[i], unavail_serv, ca_message(ECA_TIMEOUT));
       if (out[i]->error() != 0) ++failed;
     }
     return failed;
