@@ -1,8 +1,11 @@
 #include "plain_read.h"
 
+#include <strings.h>  // strncasecmp
+
 #include <algorithm>
 #include <memory>
 #include <ostream>
+#include <string_view>
 #include <vector>
 
 #include "image_stage.h"
@@ -86,7 +89,10 @@ std::size_t read_window(std::span<const std::string> names) {
 }  // namespace
 
 bool reads_in_one_window(const std::string& name) {
-  return vanto::EqAdr(name).protocol() == "epics";
+  // Only the prefix counts: asked for every name of a list, so no whole parse.
+  constexpr std::string_view kEpics = "epics:";
+  return name.size() >= kEpics.size() &&
+         strncasecmp(name.c_str(), kEpics.data(), kEpics.size()) == 0;
 }
 
 StageResult read_plain_name(ReaderContext& ctx, const std::string& name) {
