@@ -2,9 +2,12 @@
 // vantoserver.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -130,6 +133,37 @@ TEST_F(VantogetSrTest, SaveRewritesTheTargetWhereItsDirectoryForbidsNewFiles) {
   EXPECT_NE(srtest::read_file(target).find("TEST.SIM SCALAR LOC1 STRING\t3\thello world\t;\n"),
             std::string::npos)
       << srtest::read_file(target);
+}
+
+// A device or FIFO named by -b takes the snapshot directly, as it takes
+// -E tables: renaming a new file over it would take the device away (as
+// root, "-b /dev/null" would leave a regular file in its place).
+TEST_F(VantogetSrTest, SaveIntoADeviceOrFifoNeverReplacesIt) {
+  const struct {
+    std::string name;
+    mode_t mode;
+    dev_t device;
+    int status;
+  } cases[] = {
+      {"null", S_IFCHR | 0666, makedev(1, 3), 0},  // takes the text
+      {"full", S_IFCHR | 0666, makedev(1, 7), 1},  // refuses it: no space left
+      {"fifo", S_IFIFO | 0666, 0, 1},              // nobody reads it
+  };
+  for (const auto& c : cases) {
+    const std::string target = dir_.path(c.name);
+    if (::mknod(target.c_str(), c.mode, c.device) != 0) {
+      GTEST_SKIP() << "cannot make " << c.name << " here";
+    }
+    const vantotest::ProgramResult r = run({"-f", file_, "-L", "-b", target});
+    EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0) << c.name;
+    EXPECT_EQ(st.st_mode & S_IFMT, c.mode & S_IFMT) << c.name << " was replaced";
+  }
+  // No temporary file is left beside them.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path("")),
+                          std::filesystem::directory_iterator()),
+            4);
 }
 
 TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace vantoget {
+namespace vantosr {
 
 OutputFile::OutputFile(const std::string& path) {
   struct stat st {};
@@ -74,4 +74,4 @@ bool OutputFile::commit() {
   return error_.empty();
 }
 
-}  // namespace vantoget
+}  // namespace vantosr
