@@ -52,10 +52,12 @@ void report_load_failure(const SR& engine, const std::string& filename, std::ost
 // first pause lasts 999.999 ms and the delay becomes 999 ms.
 void pause_after_cell(long& delay) {
   if (delay < 1) delay = 1;
-  std::chrono::microseconds pause(delay * 1000);
+  // Clamped before it is scaled: a delay near the largest long would overflow.
+  std::chrono::microseconds pause(999999);
   if (delay > 999) {
     delay = 999;
-    pause = std::chrono::microseconds(999999);
+  } else {
+    pause = std::chrono::milliseconds(delay);
   }
   std::this_thread::sleep_for(pause);
 }

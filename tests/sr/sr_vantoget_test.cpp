@@ -167,9 +167,12 @@ TEST_F(VantogetSrTest, SaveIntoADeviceOrFifoNeverReplacesIt) {
 }
 
 TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
-  vantotest::ProgramResult r = run({"-f", file_, "-T", "-D", "0"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "42\thello\t\n");
+  // The largest delays pause 999.999 ms and then 999 ms per value.
+  for (const char* delay : {"0", "-9223372036854775808", "9223372036854775807"}) {
+    vantotest::ProgramResult r = run({"-f", file_, "-T", "-D", delay});
+    EXPECT_EQ(r.status, 0) << delay << ": " << r.err;
+    EXPECT_EQ(r.out, "42\thello\t\n") << delay;
+  }
 }
 
 TEST_F(VantogetSrTest, SampleFileHoldsTheDemoInstallationsValues) {
