@@ -91,6 +91,7 @@ int restore_from_file(WriterSession& s, const RestoreRequest& r) {
   // run reports it. After one time-out the remaining entries of a silent
   // server fail at once.
   const vanto::EqCall::Batch batch(s.call);
+  s.many_channels = true;
   if (!r.delay_flag) {
     // No pause between the writes: they go out together.
     std::vector<ChannelWrite> writes;
