@@ -92,6 +92,13 @@ vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& ar
         return Parsed::end_with(kUsageStatus);
     }
   }
+  if (optind < argc) {
+    // getopt gives -d one word: an unquoted value of several words would be
+    // written cut to its first one.
+    err << "vantoput: unexpected argument \"" << argv[optind]
+        << "\" (a value of several words goes in quotes), nothing done\n";
+    return Parsed::end_with(1);
+  }
   return Parsed::run_with(std::move(o));
 }
 

@@ -86,6 +86,22 @@ TEST(WriterOptions, TypeThatIsNoIntegerIsRefused) {
   EXPECT_EQ(parse({"-t", "-2147483648", "-c", "A/B/C/D"}).parsed.options->datatype, INT_MIN);
 }
 
+TEST(WriterOptions, WordsThatBelongToNoOptionAreRefused) {
+  // An unquoted value of several words: only "1" would have been written
+  // (an array channel would have lost its other elements).
+  const std::vector<std::vector<std::string>> cases = {
+      {"-c", "A/B/C/D", "-d", "1", "2", "3"},
+      {"stray", "-c", "A/B/C/D", "-d", "1"},
+      {"-f", "x.sr", "y.sr"},
+  };
+  for (const auto& args : cases) {
+    const Parse p = parse(args);
+    EXPECT_FALSE(p.parsed.options.has_value()) << ::testing::PrintToString(args);
+    EXPECT_EQ(p.parsed.status, 1);
+    EXPECT_EQ(p.err.rfind("vantoput: unexpected argument \"", 0), 0u) << p.err;
+  }
+}
+
 TEST(WriterOptions, PlaceholdersStandInForTheValueText) {
   // -A always replaces the value text, before or after -d.
   EXPECT_EQ(parse({"-d", "5", "-A", "S/R/C/P"}).parsed.options->setvalue, "read property");
