@@ -197,6 +197,26 @@ TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
   EXPECT_EQ(read_text("TEST.VAC/PUMP1/L2/ERROR"), "0");
 }
 
+// An entry whose facility is shorter than four characters is not restored,
+// but never silently: a snapshot of such a channel would otherwise come
+// back incomplete with status 0.
+TEST_F(RestoreE2E, EntryWithAShortFacilityIsNamedAndFailsTheRun) {
+  const std::string path = sr_file("//Save_&_Restore//\n c ;\n" + kTime +
+                                   "LAB DEV L1 P\t1\t5\t;\n"
+                                   "TEST.VAC PUMP2 L2 ERROR\t1\t6\t;\n");
+  for (const std::vector<std::string>& delay : {std::vector<std::string>{}, {"-D", "1"}}) {
+    std::vector<std::string> args = {"-f", path};
+    args.insert(args.end(), delay.begin(), delay.end());
+    const vantotest::ProgramResult r = put(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vantoput: line 5 of " + path +
+                         ": the facility \"LAB\" is shorter than 4 characters, this entry is "
+                         "not restored\n");
+    EXPECT_EQ(r.out, "6\n");
+  }
+  EXPECT_EQ(read_text("TEST.VAC/PUMP2/L2/ERROR"), "6");
+}
+
 TEST_F(RestoreE2E, FileWithoutEntriesIsDoneWithNothingWritten) {
   const vantotest::ProgramResult r =
       put({"-f", sr_file("//Save_&_Restore//\n c ;\n" + kTime + "TST x\n\n")});
