@@ -13,7 +13,8 @@ namespace vantosr {
 // replaced only by a file written completely, and a symbolic link at path
 // is replaced, never followed, so a link planted in a shared directory
 // cannot redirect the write. A device or FIFO at path (/dev/null, a pipe
-// some reader holds open) takes the text directly; a directory is refused.
+// some reader holds open) takes the text directly; a directory, and a link
+// to anything but a regular file (/dev/stdout), are refused.
 class OutputFile {
  public:
   explicit OutputFile(const std::string& path);

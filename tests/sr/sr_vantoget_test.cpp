@@ -137,7 +137,8 @@ TEST_F(VantogetSrTest, SaveRewritesTheTargetWhereItsDirectoryForbidsNewFiles) {
 
 // A device or FIFO named by -b takes the snapshot directly, as it takes
 // -E tables: renaming a new file over it would take the device away (as
-// root, "-b /dev/null" would leave a regular file in its place).
+// root, "-b /dev/null" would leave a regular file in its place). A link to
+// one (such as /dev/stdout) is neither followed nor replaced.
 TEST_F(VantogetSrTest, SaveIntoADeviceOrFifoNeverReplacesIt) {
   const struct {
     std::string name;
@@ -148,10 +149,13 @@ TEST_F(VantogetSrTest, SaveIntoADeviceOrFifoNeverReplacesIt) {
       {"null", S_IFCHR | 0666, makedev(1, 3), 0},  // takes the text
       {"full", S_IFCHR | 0666, makedev(1, 7), 1},  // refuses it: no space left
       {"fifo", S_IFIFO | 0666, 0, 1},              // nobody reads it
+      {"link", S_IFLNK | 0777, 0, 1},              // to the "null" device
   };
   for (const auto& c : cases) {
     const std::string target = dir_.path(c.name);
-    if (::mknod(target.c_str(), c.mode, c.device) != 0) {
+    const bool made = S_ISLNK(c.mode) ? ::symlink(dir_.path("null").c_str(), target.c_str()) == 0
+                                      : ::mknod(target.c_str(), c.mode, c.device) == 0;
+    if (!made) {
       GTEST_SKIP() << "cannot make " << c.name << " here";
     }
     const vantotest::ProgramResult r = run({"-f", file_, "-L", "-b", target});
@@ -163,7 +167,7 @@ TEST_F(VantogetSrTest, SaveIntoADeviceOrFifoNeverReplacesIt) {
   // No temporary file is left beside them.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path("")),
                           std::filesystem::directory_iterator()),
-            4);
+            5);
 }
 
 TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
