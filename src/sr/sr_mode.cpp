@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cell.h"
 #include "sr_cell.h"
 #include "time_format.h"
 #include "vantoutil.h"
@@ -78,14 +78,12 @@ std::optional<int> compare_with_live(SR& engine, std::ostream& out) {
     return 1;
   }
   long differences = 0;
-  for (sr_data* entry : engine.get_list()) {
+  for (const sr_data* entry : engine.get_list()) {
     // Live texts show tabs as blanks. The whole texts are compared: a live
     // value that holds only the start of the file value differs from it.
-    for (char* c = entry->actual_; c && *c; ++c) {
-      if (*c == '\t') *c = ' ';
-    }
-    const char* live = entry->actual_ ? entry->actual_ : "";
-    if (std::strcmp(entry->value_, live) != 0) ++differences;
+    // The entry keeps its live text as read, for the snapshot of -b.
+    const std::string live = vantocli::tabs_to_blanks(entry->actual_ ? entry->actual_ : "");
+    if (live != entry->value_) ++differences;
   }
   out << "Differences between actual and "
       << "reference data : " << differences << '\n';

@@ -92,6 +92,31 @@ TEST_F(VantogetSrTest, SavedFileReadsBackWithTheLiveValues) {
   EXPECT_EQ(srtest::read_file(saved).substr(0, 25), "//Save_&_Restore//\n two ;");
 }
 
+// -r compares live values with their tabs shown as blanks; the snapshot of
+// -b is the same with or without -r: a value holding a tab is not saved in
+// its blank form, as if that were the channel's value.
+TEST_F(VantogetSrTest, SaveAfterCompareKeepsTheValuesAsTheyAre) {
+  vanto::EqCall call;
+  vanto::EqAdr adr("TEST.SIM/SCALAR/LOC1/STRING");
+  vanto::EqData in, out;
+  in.set_type(vanto::DATA_STRING);
+  in.set_from_string("a\tb");
+  ASSERT_EQ(call.set(&adr, &in, &out), 0) << out.get_string();
+  for (const char* mode : {"-L", "-r"}) {
+    const std::string saved = dir_.path(std::string("saved") + mode + ".sr");
+    const vantotest::ProgramResult r = run({"-f", file_, mode, "-b", saved});
+    EXPECT_EQ(r.status, 1) << mode;
+    EXPECT_NE(r.err.find("STRING error: the live value cannot be stored (it holds a tab)"),
+              std::string::npos)
+        << mode << ": " << r.err;
+    const std::string text = srtest::read_file(saved);
+    EXPECT_NE(text.find("TEST.SIM SCALAR LOC1 STRING\t3\thello\t;\n"), std::string::npos)
+        << mode << ": " << text;
+  }
+  in.set_from_string("hello world");
+  ASSERT_EQ(call.set(&adr, &in, &out), 0) << out.get_string();
+}
+
 TEST_F(VantogetSrTest, FailedSaveEndsWithStatusOne) {
   const std::string saved = dir_.path("missing/dir/saved.sr");
   vantotest::ProgramResult r = run({"-f", file_, "-L", "-b", saved});
