@@ -24,11 +24,11 @@ bool is_integer(std::string_view word) {
 
 }  // namespace
 
-bool reads_like_entry(std::string_view line) {
+bool reads_like_entry(std::string_view line, std::size_t min_facility) {
   std::size_t pos = 0;
   for (int i = 0; i < 4; ++i) {
     const auto word = next_word(line, pos);
-    if (!word || (i == 0 && word->size() < 4)) return false;
+    if (!word || (i == 0 && word->size() < min_facility)) return false;
   }
   const auto type = next_word(line, pos);
   if (!type || !is_integer(*type)) return false;

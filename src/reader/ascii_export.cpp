@@ -93,7 +93,7 @@ bool ExportFile::ready() {
     problem_ = "path longer than " + std::to_string(kMaxExportPath) + " characters";
     return false;
   }
-  file_ = std::make_unique<OutputFile>(path_);
+  file_ = std::make_unique<vantosr::OutputFile>(path_);
   if (!file_->is_open()) {
     problem_ = "can't open file: " + file_->error();
     return false;

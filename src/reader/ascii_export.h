@@ -12,14 +12,16 @@
 
 #include "history_read.h"
 
+namespace vantosr {
+class OutputFile;
+}  // namespace vantosr
+
 namespace vantoget {
 
 // Longest path of an export file ("dir/name").
 inline constexpr std::size_t kMaxExportPath = 255;
 // Most data lines one history export writes.
 inline constexpr long kMaxExportLines = 100000;
-
-class OutputFile;
 
 // The export file of one array pass: created at the first export of the
 // pass and completed by finish() when the pass ends, so every channel
@@ -52,7 +54,7 @@ class ExportFile {
   std::string path_;
   bool with_header_;
   bool tried_ = false;
-  std::unique_ptr<OutputFile> file_;
+  std::unique_ptr<vantosr::OutputFile> file_;
   std::ostringstream block_;
   std::string problem_;
 };

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "replacing_file.h"
+#include "output_file.h"
 
 namespace vantoget {
 
@@ -12,7 +12,7 @@ std::string write_picture_file(const std::string& path, std::string_view bytes, 
     out.flush();
     return out ? "" : "cannot write to standard output";
   }
-  vantosr::ReplacingFile file(path);
+  vantosr::OutputFile file(path);
   if (file.is_open() && file.write(std::string(bytes)) && file.commit()) return "";
   return "cannot write " + path + ": " + file.error();
 }

@@ -60,7 +60,7 @@ std::string table_rows(const TableColumns& columns) {
 }
 
 WriteResult write_text_file(const std::string& path, const std::string& text) {
-  OutputFile file(path);
+  vantosr::OutputFile file(path);
   if (!file.is_open()) return {WriteOutcome::cannot_open, file.error()};
   if (!file.write(text) || !file.commit()) return {WriteOutcome::cannot_write, file.error()};
   return {};

@@ -26,6 +26,14 @@ mode_t target_mode(const std::string& target) {
 }  // namespace
 
 ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
+  // A target its owner made read-only is not replaced behind his back, though
+  // the directory would allow the rename: a plain create would be refused.
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+    error_ = std::strerror(EACCES);
+    return;
+  }
   std::string pattern = target + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

@@ -10,7 +10,8 @@ namespace vantosr {
 // committed is removed, so a failed or partial write never replaces a good
 // file. Where the directory forbids new files but the target may be
 // rewritten, the target is written in place instead (never through a
-// symbolic link): a failure there leaves it cut.
+// symbolic link): a failure there leaves it cut. A regular target the
+// caller may not write (mode 0444) is refused, as a plain create would be.
 class ReplacingFile {
  public:
   explicit ReplacingFile(const std::string& target);

@@ -18,7 +18,7 @@
 #include <vanto/types.h>
 
 #include "input_file.h"
-#include "replacing_file.h"
+#include "output_file.h"
 #include "retried_call.h"
 #include "sr_format.h"
 
@@ -297,7 +297,9 @@ void SR::read_actual() {
 
 bool SR::write_file(const char* new_file, const std::string& text) {
   saved_in_place_ = false;
-  vantosr::ReplacingFile file(new_file);
+  // A device or FIFO at new_file takes the text directly; anything else is
+  // replaced only by a file written completely.
+  vantosr::OutputFile file(new_file);
   if (!file.is_open()) {
     add_error(std::string("can't open file: ") + new_file);
     add_error(std::string(new_file) + ": " + file.error());

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cell.h"
 #include "sr_cell.h"
 #include "time_format.h"
 #include "vantoutil.h"
@@ -52,10 +52,12 @@ void report_load_failure(const SR& engine, const std::string& filename, std::ost
 // first pause lasts 999.999 ms and the delay becomes 999 ms.
 void pause_after_cell(long& delay) {
   if (delay < 1) delay = 1;
-  std::chrono::microseconds pause(delay * 1000);
+  // Clamped before it is scaled: a delay near the largest long would overflow.
+  std::chrono::microseconds pause(999999);
   if (delay > 999) {
     delay = 999;
-    pause = std::chrono::microseconds(999999);
+  } else {
+    pause = std::chrono::milliseconds(delay);
   }
   std::this_thread::sleep_for(pause);
 }
@@ -76,14 +78,12 @@ std::optional<int> compare_with_live(SR& engine, std::ostream& out) {
     return 1;
   }
   long differences = 0;
-  for (sr_data* entry : engine.get_list()) {
+  for (const sr_data* entry : engine.get_list()) {
     // Live texts show tabs as blanks. The whole texts are compared: a live
     // value that holds only the start of the file value differs from it.
-    for (char* c = entry->actual_; c && *c; ++c) {
-      if (*c == '\t') *c = ' ';
-    }
-    const char* live = entry->actual_ ? entry->actual_ : "";
-    if (std::strcmp(entry->value_, live) != 0) ++differences;
+    // The entry keeps its live text as read, for the snapshot of -b.
+    const std::string live = vantocli::tabs_to_blanks(entry->actual_ ? entry->actual_ : "");
+    if (live != entry->value_) ++differences;
   }
   out << "Differences between actual and "
       << "reference data : " << differences << '\n';

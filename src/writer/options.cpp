@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <utility>
 
+#include "number_text.h"
 #include "usage.h"
 #include "writer_limits.h"
 
@@ -60,7 +62,17 @@ vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& ar
         o.xmlfile = optarg;
         set_placeholder_if_empty(o, kXmlPlaceholder);
         break;
-      case 't': o.datatype = std::atoi(optarg); break;
+      case 't': {
+        // Any integer goes to the library; a typo is refused rather than read
+        // as its leading digits, as 0 (DATA_NULL) or wrapped into -1 (detect).
+        const std::optional<long> type = vantocli::decimal_number(optarg);
+        if (!type || *type < INT_MIN || *type > INT_MAX) {
+          err << "vantoput: argument of -t is not a number: \"" << optarg << "\"\n";
+          return Parsed::end_with(1);
+        }
+        o.datatype = static_cast<int>(*type);
+        break;
+      }
       case 'c':
         o.channel = optarg;
         o.copy_adr = true;
@@ -79,6 +91,13 @@ vantocli::Parsed<WriterOptions> parse_options(const std::vector<std::string>& ar
         write_usage(err);
         return Parsed::end_with(kUsageStatus);
     }
+  }
+  if (optind < argc) {
+    // getopt gives -d one word: an unquoted value of several words would be
+    // written cut to its first one.
+    err << "vantoput: unexpected argument \"" << argv[optind]
+        << "\" (a value of several words goes in quotes), nothing done\n";
+    return Parsed::end_with(1);
   }
   return Parsed::run_with(std::move(o));
 }

@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "entry_line.h"
 #include "restore_reader.h"
 #include "write_many.h"
 #include "write_to_dev.h"
@@ -76,7 +77,15 @@ std::chrono::microseconds restore_delay(unsigned long delay_ms) {
 int restore_from_file(WriterSession& s, const RestoreRequest& r) {
   const RestoreFile file = read_restore_file(r.filename);
   if (refuse_file(s, r, file)) return 1;
-  if (file.entries.empty()) return 0;
+  // Such a line is no entry to the writer, yet a snapshot may hold it: the
+  // run must not look complete.
+  for (const SkippedEntry& skipped : file.short_facilities) {
+    s.err << "vantoput: line " << skipped.line << " of " << r.filename << ": the facility \""
+          << skipped.facility << "\" is shorter than " << vantocli::kFacilityMin
+          << " characters, this entry is not restored\n";
+  }
+  const int skipped_status = file.short_facilities.empty() ? 0 : 1;
+  if (file.entries.empty()) return skipped_status;
 
   const std::optional<std::string> mrg = merge_for(r, file);
   if (mrg && !r.merge_address && mrg->size() > kMergeAddressMax) {
@@ -91,13 +100,14 @@ int restore_from_file(WriterSession& s, const RestoreRequest& r) {
   // run reports it. After one time-out the remaining entries of a silent
   // server fail at once.
   const vanto::EqCall::Batch batch(s.call);
+  s.many_channels = true;
   if (!r.delay_flag) {
     // No pause between the writes: they go out together.
     std::vector<ChannelWrite> writes;
     writes.reserve(file.entries.size());
     for (const RestoreEntry& entry : file.entries)
       writes.push_back({entry.chn, entry.type, entry.value});
-    return write_many(s, writes, mrg) == 0 ? 0 : 1;
+    return write_many(s, writes, mrg) == 0 ? skipped_status : 1;
   }
   bool any_failed = false;
   for (const RestoreEntry& entry : file.entries) {
@@ -107,7 +117,7 @@ int restore_from_file(WriterSession& s, const RestoreRequest& r) {
     }
     pause(restore_delay(r.delay));
   }
-  return any_failed ? 1 : 0;
+  return any_failed ? 1 : skipped_status;
 }
 
 }  // namespace vantoput

@@ -12,8 +12,7 @@ namespace {
 constexpr std::string_view kMarker = "//Save_&_Restore//";
 constexpr std::string_view kMergeOpen = "<Merge_addr:";
 constexpr const char* kWordSpace = " \t";
-// Facility names are never shorter than this; a shorter first word is no entry.
-constexpr std::size_t kFacilityMin = 4;
+using vantocli::kFacilityMin;
 
 enum class LineRead { ok, end, too_long, nul };
 
@@ -199,6 +198,10 @@ RestoreFile read_restore_stream(std::FILE* fp) {
         return refused(RestoreFileStatus::too_many_entries);
       }
       file.entries.push_back(std::move(*entry));
+    } else if (vantocli::reads_like_entry(line, 1)) {
+      // A written entry but for its short facility: not restored, but said.
+      std::size_t pos = 0;
+      file.short_facilities.push_back({number, next_word(line, pos).value_or("")});
     }
     read = read_line(fp, line);
     ++number;

@@ -36,10 +36,17 @@ enum class RestoreFileStatus {
   too_many_entries,
 };
 
+// An entry line left out for a facility shorter than four characters.
+struct SkippedEntry {
+  std::size_t line = 0;
+  std::string facility;
+};
+
 struct RestoreFile {
   RestoreFileStatus status = RestoreFileStatus::ok;
   std::optional<std::string> merge;  // of the "<Merge_addr: ... >" line, when not empty
   std::vector<RestoreEntry> entries;
+  std::vector<SkippedEntry> short_facilities;
   std::size_t bad_line = 0;  // the line number a refusal points at; 0 for none
   std::string detail;        // with cannot_open: the reason
 };

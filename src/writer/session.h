@@ -22,6 +22,9 @@ struct WriterSession {
   vanto::EqCall call;
   std::ostream& out;
   std::ostream& err;
+  // Set while one run writes many channels (restore, wildcard): every
+  // message of a failed channel then names it.
+  bool many_channels = false;
 };
 
 // A leading "@" asks the writer to go on after a failed type-detecting read.

@@ -10,6 +10,7 @@ namespace vantoput {
 int run_wildcard_set(WriterSession& s, const WildcardWrite& w) {
   // After one time-out the remaining channels of a silent server fail at once.
   const vanto::EqCall::Batch batch(s.call);
+  s.many_channels = true;
   const Expansion expansion = fill_devs(s, w.channel);
   if (expansion.refused) return 1;
   if (expansion.locs.empty()) {

@@ -18,7 +18,12 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
       // the form a save & restore file holds.
       if (value.rfind('#', 0) != 0 && value.find('\n') == std::string::npos) break;
       const SpectrumParse parse = parse_header_spectrum(value, s.err);
-      if (parse.status != 0) return false;
+      if (parse.status != 0) {
+        // Among many channels the parser's messages alone do not say which one.
+        if (s.many_channels)
+          s.err << "vantoput: nothing set for address " << s.address.show_adr() << "\n";
+        return false;
+      }
       const SpectrumValue& v = parse.value;
       s.data.set_spectrum(v.comment.c_str(), v.time, v.start, v.increment, v.status,
                           v.values.data(), v.length);
@@ -29,9 +34,9 @@ bool build_value(WriterSession& s, int typ, const std::string& value) {
   // A text that is no value of the type would otherwise be sent as whatever
   // the failed conversion left behind.
   if (s.data.set_from_string(value) != 0) {
-    s.err << "cannot convert value text to " << vanto::EqData::type_string(typ) << ": "
-          << vantocli::value_text(s.data) << " , data.error() = " << s.data.error()
-          << " , nothing set\n";
+    s.err << "cannot convert value text to " << vanto::EqData::type_string(typ) << " for address "
+          << s.address.show_adr() << ": " << vantocli::value_text(s.data)
+          << " , data.error() = " << s.data.error() << " , nothing set\n";
     return false;
   }
   return true;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -58,6 +60,27 @@ TEST(ReplacingFile, ClosedDirectoryRewritesInPlaceButNeverThroughALink) {
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(srtest::read_file(target), "new");
   EXPECT_EQ(srtest::read_file(victim), "untouched");
+}
+
+// A file its owner made read-only is not replaced either, though the
+// directory would allow the rename: a plain create would be refused too.
+TEST(ReplacingFile, ReadOnlyTargetIsRefusedAndKept) {
+  srtest::ScratchDir dir;
+  const std::string target = dir.write("reference.sr", "precious");
+  const uid_t owner = ::geteuid() == 0 ? kNobody : ::geteuid();
+  ASSERT_EQ(::chown(dir.path("").c_str(), owner, -1), 0);
+  ASSERT_EQ(::chown(target.c_str(), owner, -1), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+
+  const int failed = in_unprivileged_child([&] {
+    vantosr::ReplacingFile file(target);
+    int failures = file.is_open();
+    failures += file.error() != std::strerror(EACCES);
+    failures += file.write("new") && file.commit();
+    return failures;
+  });
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(srtest::read_file(target), "precious");
 }
 
 }  // namespace

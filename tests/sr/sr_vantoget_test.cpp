@@ -2,9 +2,12 @@
 // vantoserver.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -89,6 +92,31 @@ TEST_F(VantogetSrTest, SavedFileReadsBackWithTheLiveValues) {
   EXPECT_EQ(srtest::read_file(saved).substr(0, 25), "//Save_&_Restore//\n two ;");
 }
 
+// -r compares live values with their tabs shown as blanks; the snapshot of
+// -b is the same with or without -r: a value holding a tab is not saved in
+// its blank form, as if that were the channel's value.
+TEST_F(VantogetSrTest, SaveAfterCompareKeepsTheValuesAsTheyAre) {
+  vanto::EqCall call;
+  vanto::EqAdr adr("TEST.SIM/SCALAR/LOC1/STRING");
+  vanto::EqData in, out;
+  in.set_type(vanto::DATA_STRING);
+  in.set_from_string("a\tb");
+  ASSERT_EQ(call.set(&adr, &in, &out), 0) << out.get_string();
+  for (const char* mode : {"-L", "-r"}) {
+    const std::string saved = dir_.path(std::string("saved") + mode + ".sr");
+    const vantotest::ProgramResult r = run({"-f", file_, mode, "-b", saved});
+    EXPECT_EQ(r.status, 1) << mode;
+    EXPECT_NE(r.err.find("STRING error: the live value cannot be stored (it holds a tab)"),
+              std::string::npos)
+        << mode << ": " << r.err;
+    const std::string text = srtest::read_file(saved);
+    EXPECT_NE(text.find("TEST.SIM SCALAR LOC1 STRING\t3\thello\t;\n"), std::string::npos)
+        << mode << ": " << text;
+  }
+  in.set_from_string("hello world");
+  ASSERT_EQ(call.set(&adr, &in, &out), 0) << out.get_string();
+}
+
 TEST_F(VantogetSrTest, FailedSaveEndsWithStatusOne) {
   const std::string saved = dir_.path("missing/dir/saved.sr");
   vantotest::ProgramResult r = run({"-f", file_, "-L", "-b", saved});
@@ -132,10 +160,48 @@ TEST_F(VantogetSrTest, SaveRewritesTheTargetWhereItsDirectoryForbidsNewFiles) {
       << srtest::read_file(target);
 }
 
+// A device or FIFO named by -b takes the snapshot directly, as it takes
+// -E tables: renaming a new file over it would take the device away (as
+// root, "-b /dev/null" would leave a regular file in its place). A link to
+// one (such as /dev/stdout) is neither followed nor replaced.
+TEST_F(VantogetSrTest, SaveIntoADeviceOrFifoNeverReplacesIt) {
+  const struct {
+    std::string name;
+    mode_t mode;
+    dev_t device;
+    int status;
+  } cases[] = {
+      {"null", S_IFCHR | 0666, makedev(1, 3), 0},  // takes the text
+      {"full", S_IFCHR | 0666, makedev(1, 7), 1},  // refuses it: no space left
+      {"fifo", S_IFIFO | 0666, 0, 1},              // nobody reads it
+      {"link", S_IFLNK | 0777, 0, 1},              // to the "null" device
+  };
+  for (const auto& c : cases) {
+    const std::string target = dir_.path(c.name);
+    const bool made = S_ISLNK(c.mode) ? ::symlink(dir_.path("null").c_str(), target.c_str()) == 0
+                                      : ::mknod(target.c_str(), c.mode, c.device) == 0;
+    if (!made) {
+      GTEST_SKIP() << "cannot make " << c.name << " here";
+    }
+    const vantotest::ProgramResult r = run({"-f", file_, "-L", "-b", target});
+    EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+    struct stat st {};
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0) << c.name;
+    EXPECT_EQ(st.st_mode & S_IFMT, c.mode & S_IFMT) << c.name << " was replaced";
+  }
+  // No temporary file is left beside them.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path("")),
+                          std::filesystem::directory_iterator()),
+            5);
+}
+
 TEST_F(VantogetSrTest, DelayIsClampedAndKeepsTheOutput) {
-  vantotest::ProgramResult r = run({"-f", file_, "-T", "-D", "0"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "42\thello\t\n");
+  // The largest delays pause 999.999 ms and then 999 ms per value.
+  for (const char* delay : {"0", "-9223372036854775808", "9223372036854775807"}) {
+    vantotest::ProgramResult r = run({"-f", file_, "-T", "-D", delay});
+    EXPECT_EQ(r.status, 0) << delay << ": " << r.err;
+    EXPECT_EQ(r.out, "42\thello\t\n") << delay;
+  }
 }
 
 TEST_F(VantogetSrTest, SampleFileHoldsTheDemoInstallationsValues) {

@@ -1,6 +1,7 @@
 // vantoput's command line: options, placeholders, usage and version texts.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,6 +72,34 @@ TEST(WriterOptions, OptionValuesAndFlags) {
   EXPECT_EQ(o.filename, "x.sr");
   EXPECT_EQ(o.channel, "///.T");
   EXPECT_EQ(parse({"-c", "A/B/C/D"}).parsed.options->datatype, -1);
+}
+
+TEST(WriterOptions, TypeThatIsNoIntegerIsRefused) {
+  // Read as its leading digits, "1x" was written as INT; "4294967295" wrapped
+  // to -1 and had the type detected; "abc" became DATA_NULL.
+  for (const std::string type : {"abc", "1x", "", "4294967295", "-2147483649", "2.5"}) {
+    const Parse p = parse({"-c", "A/B/C/D", "-t", type, "-d", "1"});
+    EXPECT_FALSE(p.parsed.options.has_value()) << type;
+    EXPECT_EQ(p.parsed.status, 1) << type;
+    EXPECT_EQ(p.err, "vantoput: argument of -t is not a number: \"" + type + "\"\n");
+  }
+  EXPECT_EQ(parse({"-t", "-2147483648", "-c", "A/B/C/D"}).parsed.options->datatype, INT_MIN);
+}
+
+TEST(WriterOptions, WordsThatBelongToNoOptionAreRefused) {
+  // An unquoted value of several words: only "1" would have been written
+  // (an array channel would have lost its other elements).
+  const std::vector<std::vector<std::string>> cases = {
+      {"-c", "A/B/C/D", "-d", "1", "2", "3"},
+      {"stray", "-c", "A/B/C/D", "-d", "1"},
+      {"-f", "x.sr", "y.sr"},
+  };
+  for (const auto& args : cases) {
+    const Parse p = parse(args);
+    EXPECT_FALSE(p.parsed.options.has_value()) << ::testing::PrintToString(args);
+    EXPECT_EQ(p.parsed.status, 1);
+    EXPECT_EQ(p.err.rfind("vantoput: unexpected argument \"", 0), 0u) << p.err;
+  }
 }
 
 TEST(WriterOptions, PlaceholdersStandInForTheValueText) {

@@ -115,6 +115,29 @@ TEST_F(RestoreE2E, FailedEntryFailsTheRunButTheOthersAreWritten) {
   EXPECT_EQ(read_text("TEST.VAC/PUMP2/L1/ERROR"), "2");
 }
 
+// Among many entries, one whose value text cannot be written is named, with
+// and without -D (which writes the entries one by one).
+TEST_F(RestoreE2E, EntriesWhoseValuesCannotBeWrittenAreNamed) {
+  const std::string path = sr_file("//Save_&_Restore//\n c ;\n" + kTime +
+                                   "TEST.VAC PUMP1 L1 ERROR\t1\tabc\t;\n"
+                                   "TEST.SIM ARRAY LOC1 SPECTRUM\t19\t#comment=x\t;\n"
+                                   "TEST.VAC PUMP2 L1 ERROR\t1\t4\t;\n");
+  for (const std::vector<std::string>& delay : {std::vector<std::string>{}, {"-D", "1"}}) {
+    std::vector<std::string> args = {"-f", path};
+    args.insert(args.end(), delay.begin(), delay.end());
+    const vantotest::ProgramResult r = put(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "4\n");
+    EXPECT_NE(r.err.find("cannot convert value text to INT for address TEST.VAC/PUMP1/L1/ERROR: "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("vantoput: nothing set for address TEST.SIM/ARRAY/LOC1/SPECTRUM\n"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(read_text("TEST.VAC/PUMP1/L1/ERROR"), "0");
+}
+
 TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
   std::string too_many = "//Save_&_Restore//\n c ;\n" + kTime;
   for (int i = 0; i < 1001; ++i) too_many += "TEST.VAC PUMP1 L1 ERROR\t1\t9\t;\n";
@@ -172,6 +195,26 @@ TEST_F(RestoreE2E, UnusableFilesAreRefusedBeforeAnyWrite) {
   }
   EXPECT_EQ(read_text("TEST.VAC/PUMP1/L1/ERROR"), "0");
   EXPECT_EQ(read_text("TEST.VAC/PUMP1/L2/ERROR"), "0");
+}
+
+// An entry whose facility is shorter than four characters is not restored,
+// but never silently: a snapshot of such a channel would otherwise come
+// back incomplete with status 0.
+TEST_F(RestoreE2E, EntryWithAShortFacilityIsNamedAndFailsTheRun) {
+  const std::string path = sr_file("//Save_&_Restore//\n c ;\n" + kTime +
+                                   "LAB DEV L1 P\t1\t5\t;\n"
+                                   "TEST.VAC PUMP2 L2 ERROR\t1\t6\t;\n");
+  for (const std::vector<std::string>& delay : {std::vector<std::string>{}, {"-D", "1"}}) {
+    std::vector<std::string> args = {"-f", path};
+    args.insert(args.end(), delay.begin(), delay.end());
+    const vantotest::ProgramResult r = put(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vantoput: line 5 of " + path +
+                         ": the facility \"LAB\" is shorter than 4 characters, this entry is "
+                         "not restored\n");
+    EXPECT_EQ(r.out, "6\n");
+  }
+  EXPECT_EQ(read_text("TEST.VAC/PUMP2/L2/ERROR"), "6");
 }
 
 TEST_F(RestoreE2E, FileWithoutEntriesIsDoneWithNothingWritten) {

@@ -143,6 +143,16 @@ TEST_F(WildcardE2E, OneFailedWriteFailsTheRunButNotTheOtherWrites) {
   expect_written({"TEST.VAC/PUMP1/L1/ERROR", "TEST.VAC/PUMP1/SRV._SVR/ERROR"}, "8");
 }
 
+TEST_F(WildcardE2E, ValueThatNoChannelTakesNamesEveryChannel) {
+  const vantotest::ProgramResult r = put({"-c", "TEST.VAC/PUMP1/*/ERROR", "-d", "abc"});
+  EXPECT_EQ(r.status, 1);
+  for (const std::string& address : vac_addresses({"PUMP1"}, kVacLocations)) {
+    EXPECT_NE(r.err.find("cannot convert value text to INT for address " + address + ": "),
+              std::string::npos)
+        << r.err;
+  }
+}
+
 TEST_F(WildcardE2E, AddressFieldRulesAreReportedOnStandardOutput) {
   const std::string all_fields =
       "ERROR: all address fields (facility/device/location/property) must be non-empty, "

@@ -7,13 +7,19 @@
 #include <cerrno>
 #include <cstring>
 
-namespace vantoget {
+namespace vantosr {
 
 OutputFile::OutputFile(const std::string& path) {
   struct stat st {};
   const bool exists = ::lstat(path.c_str(), &st) == 0;
+  struct stat linked {};
   if (exists && S_ISDIR(st.st_mode)) {
     error_ = std::strerror(EISDIR);
+  } else if (exists && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &linked) == 0 &&
+             !S_ISREG(linked.st_mode)) {
+    // Replacing such a link would take it away (as root, /dev/stdout), and
+    // following one planted in a shared directory could write into a disk.
+    error_ = "is a symbolic link to a device, FIFO or directory, which is not followed";
   } else if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
     // Renaming a new file over a device would take the device away.
     open_special(path);
@@ -74,4 +80,4 @@ bool OutputFile::commit() {
   return error_.empty();
 }
 
-}  // namespace vantoget
+}  // namespace vantosr
