@@ -32,15 +32,8 @@ int refuse_file(std::ostream& err, const char* kind, const std::string& path,
   return 1;
 }
 
-// -T promises that nothing is written, which only the wildcard write keeps.
-int refuse_test_flag(std::ostream& err) {
-  err << "vantoput: -T (test, write nothing) works only with a wildcard address, nothing set\n";
-  return 1;
-}
-
 int run_restore(const WriterOptions& o, std::ostream& out, std::ostream& err) {
   if (o.xmlfile || o.spectfile) return usage_status(err);
-  if (o.test_flag) return refuse_test_flag(err);
   WriterSession session(out, err);
   RestoreRequest request;
   request.filename = o.filename.value_or("");
@@ -58,8 +51,6 @@ int run_vantoput(const WriterOptions& o, std::ostream& out, std::ostream& err) {
   if (o.filename || !o.channel) return run_restore(o, out, err);
 
   const std::string& channel = *o.channel;
-  const bool wildcard = channel.find('*') != std::string::npos;
-  if (o.test_flag && !wildcard) return refuse_test_flag(err);
   std::optional<std::string> setvalue = o.setvalue;
 
   if (o.xmlfile) {
@@ -92,7 +83,7 @@ int run_vantoput(const WriterOptions& o, std::ostream& out, std::ostream& err) {
   }
 
   WriterSession session(out, err);
-  if (wildcard) {
+  if (channel.find('*') != std::string::npos) {
     // Each expanded channel gets the value text, which under -A is only the
     // placeholder and under -s the raw file: refused rather than written.
     if (o.chan_to_read || o.set_spec_wo_header) {

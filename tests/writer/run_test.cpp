@@ -151,23 +151,4 @@ TEST(WriterRunWildcard, CopyAndPreformattedSpectrumNeedASingleChannel) {
   }
 }
 
-// -T promises that nothing is written; only a wildcard write keeps that
-// promise (it prints the addresses), so elsewhere the flag is refused rather
-// than ignored while the channels are written.
-TEST(WriterRunTestFlag, IsRefusedWhereItWouldNotStopTheWrites) {
-  const std::string sr =
-      files.write("//Save_&_Restore//\n c ;\n t ;\nTEST.SIM SCALAR LOC1 INT\t1\t5\t;\n");
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"-T", "-c", "TEST.SIM/SCALAR/LOC1/INT", "-d", "5"},
-           {"-T", "-c", "TEST.SIM/SCALAR/LOC1/INT", "-A", "TEST.VAC/PUMP1/L1/ERROR"},
-           {"-T", "-f", sr}}) {
-    const RunResult r = run(args);
-    EXPECT_EQ(r.status, 1) << ::testing::PrintToString(args);
-    EXPECT_EQ(r.err,
-              "vantoput: -T (test, write nothing) works only with a wildcard address, "
-              "nothing set\n");
-    EXPECT_EQ(r.out, "");
-  }
-}
-
 }  // namespace
