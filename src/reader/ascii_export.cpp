@@ -130,8 +130,10 @@ int64_t step_seconds(long step, char unit) {
     case 'y': factor = 365 * 86400; break;
     default: break;
   }
-  // The request carries the step as a 32-bit number.
-  return std::min<int64_t>(int64_t{step} * factor, INT_MAX);
+  // The request carries the step as a 32-bit number (and the product of a
+  // step near the long limit would not fit 64 bits either).
+  if (step > INT_MAX / factor) return INT_MAX;
+  return step * factor;
 }
 
 std::string export_time_text(int64_t seconds) {

@@ -1,6 +1,7 @@
 // The history collection in time order and the text export of -g 2.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <stdexcept>
 
@@ -170,6 +171,8 @@ TEST(StepSeconds, UnitLetters) {
   EXPECT_EQ(vantoget::step_seconds(0, 'h'), 0);
   EXPECT_EQ(vantoget::step_seconds(-5, 's'), 0);
   EXPECT_EQ(vantoget::step_seconds(2000000000L, 'w'), 2147483647);
+  // The largest -e takes the same limit, without overflowing on the way.
+  EXPECT_EQ(vantoget::step_seconds(LONG_MAX, 'y'), 2147483647);
 }
 
 }  // namespace
