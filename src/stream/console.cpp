@@ -38,6 +38,11 @@ void flush_console() {
   err_stream->flush();
 }
 
+bool console_out_failed() {
+  std::lock_guard lock(console_mutex);
+  return out_stream->fail();
+}
+
 std::string format(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);

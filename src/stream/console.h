@@ -14,6 +14,8 @@ void say_out(const std::string& text);
 void say_err(const std::string& text);
 // Flushes both streams (the level-0 spinner redraws one line).
 void flush_console();
+// True once a write to the output stream failed (a full disk, a closed pipe).
+bool console_out_failed();
 
 // printf-style formatting into a std::string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

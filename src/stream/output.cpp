@@ -443,6 +443,9 @@ void print_msg(StreamState& st) {
       entry->data[slot].reset();
       entry->pbuf[slot].reset();
     }
+    // Output that reaches nobody ends the run rather than going on unseen
+    // (main reports the failed write).
+    if (console_out_failed()) break;
   }
   // The events are printed (or a stop came first): the receive side ends too.
   stop_and_wake(st);

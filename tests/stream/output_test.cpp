@@ -2,6 +2,7 @@
 // the incomplete-event warning and the output thread's cycle count.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <sstream>
 #include <thread>
@@ -393,6 +394,23 @@ TEST_F(OutputThread, LevelZeroDrawsTheSpinner) {
   for (int i = 1; i <= 3; ++i) put(a_, i, i);
   print_msg(st_);
   EXPECT_EQ(out_.str(), ".-\r./\r.|\r");
+}
+
+TEST_F(OutputThread, OutputThatCannotBeWrittenEndsTheRun) {
+  std::strcpy(a_.name, "A");
+  st_.nchans = 1;
+  st_.debug = 1;
+  st_.cycles = -1;  // no limit: only the failed output can end the run
+  out_.setstate(std::ios::badbit);
+  put(a_, 1, 10);
+  std::thread output([this] { print_msg(st_); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!st_.stop && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const bool ended = st_.stop;
+  stop_and_wake(st_);
+  output.join();
+  EXPECT_TRUE(ended);
 }
 
 TEST_F(OutputThread, AStopRequestEndsAWaitingThread) {
