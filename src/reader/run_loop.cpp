@@ -1,9 +1,13 @@
 #include "run_loop.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <thread>
@@ -54,6 +58,22 @@ StageResult check_single_wildcard(ReaderContext& ctx) {
   return device_name_prepass(ctx, name);
 }
 
+// system() ignores Ctrl-C and Ctrl-\ while the command runs, so that the
+// command alone takes them. A command they ended ends the run too, as the
+// key does between commands; otherwise a loop whose time goes mostly to its
+// command could hardly be stopped from the terminal. Where the key was
+// ignored before, it stays so.
+void end_as_the_command_was_ended(int status) {
+  if (!WIFSIGNALED(status)) return;
+  const int signal_number = WTERMSIG(status);
+  if (signal_number != SIGINT && signal_number != SIGQUIT) return;
+  struct sigaction now {};
+  if (sigaction(signal_number, nullptr, &now) != 0 || now.sa_handler != SIG_DFL) return;
+  std::cout.flush();
+  std::cerr.flush();
+  std::raise(signal_number);
+}
+
 StageResult run_shell_command(ReaderContext& ctx) {
   // The command writes to the same terminal or pipe: keep the order.
   ctx.out.flush();
@@ -64,6 +84,7 @@ StageResult run_shell_command(ReaderContext& ctx) {
     ctx.err << "system() function error" << rc;
     return 1;
   }
+  end_as_the_command_was_ended(rc);
   return std::nullopt;
 }
 

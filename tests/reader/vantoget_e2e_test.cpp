@@ -183,6 +183,13 @@ TEST_F(Vantoget, CommandRunsBeforeEveryIteration) {
   EXPECT_EQ(run({"-x", "exit 3", "-T", "-c", kInt}).status, 0);
 }
 
+TEST_F(Vantoget, ACommandEndedByTheInterruptKeyEndsTheRun) {
+  // Ctrl-C while the command runs reaches the command alone; the run ends with it.
+  const auto r = run({"-x", "kill -INT $$", "-l", "3", "-s", "0", "-T", "-c", kInt});
+  EXPECT_EQ(r.status, 128 + SIGINT) << r.err;
+  EXPECT_EQ(r.out, "");
+}
+
 TEST_F(Vantoget, RetriesAfterAFailingServer) {
   server().fail_next(kInt, 101, 2);
   const auto ok = run({"-R", "3", "-T", "-c", kInt});
