@@ -150,16 +150,17 @@ StageResult iteration(ReaderContext& ctx, bool& pause) {
 
 void pause_for(float seconds, std::ostream& out) {
   out.flush();
-  std::this_thread::sleep_for(std::chrono::microseconds(pause_microseconds(seconds)));
+  std::this_thread::sleep_for(std::chrono::microseconds(
+      static_cast<std::chrono::microseconds::rep>(pause_microseconds(seconds))));
 }
 
 }  // namespace
 
-unsigned pause_microseconds(float seconds) {
+std::uint64_t pause_microseconds(float seconds) {
   const float micros = seconds * 1000000.0f;
   if (!(micros > 0.0f)) return 0;  // also not-a-number
-  if (micros >= static_cast<float>(UINT_MAX)) return UINT_MAX;
-  return static_cast<unsigned>(micros);
+  if (micros >= static_cast<float>(kLongestPause)) return kLongestPause;
+  return static_cast<std::uint64_t>(micros);
 }
 
 int run_reader(const ReaderOptions& options, std::ostream& out, std::ostream& err) {

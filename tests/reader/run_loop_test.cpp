@@ -59,7 +59,9 @@ TEST(Pause, SecondsBecomeMicrosecondsWithinRange) {
   EXPECT_EQ(vantoget::pause_microseconds(0.0f), 0u);
   EXPECT_EQ(vantoget::pause_microseconds(-3.0f), 0u);
   EXPECT_EQ(vantoget::pause_microseconds(std::nanf("")), 0u);
-  EXPECT_EQ(vantoget::pause_microseconds(1e12f), UINT_MAX);
+  // Hours stay hours (32 bits of microseconds would end after 71 minutes).
+  EXPECT_EQ(vantoget::pause_microseconds(7200.0f), 7200000000u);
+  EXPECT_EQ(vantoget::pause_microseconds(1e12f), vantoget::kLongestPause);
 }
 
 }  // namespace
