@@ -49,6 +49,15 @@ std::string required_text(const toml::table& table, const char* key) {
   return text;
 }
 
+// Refuses a key the table does not know: a misspelt key ("writeable") would
+// otherwise be left out without a word.
+void known_keys(const toml::table& table, std::initializer_list<std::string_view> known,
+                const char* what) {
+  for (const auto& [key, node] : table)
+    if (std::find(known.begin(), known.end(), key.str()) == known.end())
+      fail(node, "unknown key \"" + std::string(key.str()) + "\" in " + what);
+}
+
 int64_t integer_or(const toml::table& table, const char* key, int64_t fallback, int64_t min,
                    int64_t max) {
   const toml::node* node = table.get(key);
@@ -122,6 +131,16 @@ double number_or(const toml::table& table, const char* key, double fallback) {
 std::unique_ptr<Channel> make_channel(const toml::table& p, const std::string& facility,
                                       const std::string& device, const std::string& location,
                                       int64_t now_sec) {
+  known_keys(
+      p, {"name",           "type",       "writable", "description", "value",      "dynamic",
+          "flood_rate",     "amplitude",  "period",   "offset",      "stream",     "stream_start",
+          "stream_version", "max_length", "x_dim",    "y_dim",       "dims",       "comment",
+          "start",          "increment",  "status",   "groups",      "group_size", "group_inc",
+          "width",          "height",     "bpp",      "ebitpp",      "frame",      "format",
+          "pattern",        "history"},
+      "a property");
+  if (const toml::node* history = p.get("history"); history && history->is_table())
+    known_keys(*history->as_table(), {"capacity", "period", "prefill"}, "a history");
   const std::string property = required_text(p, "name");
   if (property == "SPN") fail(p, "SPN is the stream port request; no channel may be named so");
   const toml::node* type_node = p.get("type");
@@ -166,6 +185,10 @@ std::unique_ptr<Channel> make_channel(const toml::table& p, const std::string& f
 }
 
 void load_devices(const toml::table& block, Registry& registry, int64_t now_sec) {
+  known_keys(block,
+             {"facility", "name", "names", "name_prefix", "device_count", "location", "locations",
+              "location_prefix", "location_count", "property"},
+             "a device");
   const std::string facility = required_text(block, "facility");
   const auto devices = name_list(block, "name", "names", "name_prefix", "device_count");
   const auto locations =
@@ -211,6 +234,7 @@ void load_routes(const toml::node& node, Registry& registry) {
   if (array == nullptr) fail(node, "\"route\" must be an array of tables ([[route]])");
   for (const toml::node& element : *array) {
     const toml::table& route = as_table(element, "a route");
+    known_keys(route, {"facility", "server"}, "a route");
     const std::string facility = required_text(route, "facility");
     const toml::node* server = route.get("server");
     if (server == nullptr || !server->is_string() || !host_and_port(server->as_string()->get()))
@@ -229,6 +253,7 @@ Config build(const toml::table& root) {
                               .count();
   if (const toml::node* server = root.get("server")) {
     const toml::table& s = as_table(*server, "[server]");
+    known_keys(s, {"event_rate"}, "[server]");
     config.settings.event_rate_hz = number_or(s, "event_rate", 10.0);
     if (!(config.settings.event_rate_hz >= 0.1 && config.settings.event_rate_hz <= 1000))
       fail(s, "\"event_rate\" must lie between 0.1 and 1000 (Hz)");

@@ -101,6 +101,8 @@ TEST(ConfigTest, FaultyConfigurationsNameTheirLine) {
            {"  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n"
             "[[route]]\nfacility = \"G\"\nserver = \"no such host:5601\"\n",
             "\"server\" must be \"host:port\""},
+           {"  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n  writeable = true\n",
+            "test.toml:8: unknown key \"writeable\" in a property"},
            {"device_count = 2000\nlocation_count = 1000\n"
             "  [[device.property]]\n  name = \"P\"\n  type = \"INT\"\n",
             "more than 1000000 channels"}}) {
