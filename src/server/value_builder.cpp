@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
 
 #include "config.h"
 #include "numeric_value.h"
+#include "vanto/codec.h"
+#include "wire.h"
 
 namespace vantoserver {
 
@@ -142,16 +145,14 @@ const toml::table& table_of(const toml::node& node) {
   return *table;
 }
 
-void set_ustr(EqData& value, const toml::table& t, const Placeholders& names, int index) {
-  const std::string text = text_or(t, "text", "", names);
-  value.set_ustr(integer_or<int32_t>(t, "i1", 0), single_or(t, "f1", 0), single_or(t, "f2", 0),
-                 integer_or<int64_t>(t, "tm", 0), text.c_str(), index);
+wire::UstrItem ustr_of(const toml::table& t, const Placeholders& names) {
+  return {integer_or<int32_t>(t, "i1", 0), single_or(t, "f1", 0), single_or(t, "f2", 0),
+          integer_or<int64_t>(t, "tm", 0), text_or(t, "text", "", names)};
 }
 
-void set_xyzs(EqData& value, const toml::table& t, const Placeholders& names, int index) {
-  const std::string loc = text_or(t, "loc", "", names);
-  value.set_xyzs(integer_or<int32_t>(t, "status", 0), single_or(t, "x", 0), single_or(t, "y", 0),
-                 single_or(t, "z", 0), loc.c_str(), index);
+wire::XyzsItem xyzs_of(const toml::table& t, const Placeholders& names) {
+  return {integer_or<int32_t>(t, "status", 0), single_or(t, "x", 0), single_or(t, "y", 0),
+          single_or(t, "z", 0), text_or(t, "loc", "", names)};
 }
 
 // Each element of the "value" array as a table.
@@ -161,8 +162,38 @@ void each_table(const toml::table& property, Fn&& fn) {
   if (node == nullptr) return;
   const auto* array = node->as_array();
   if (array == nullptr) fail(*node, "\"value\" must be an array of tables");
-  int index = 0;
-  for (const toml::node& element : *array) fn(table_of(element), index++);
+  for (const toml::node& element : *array) fn(table_of(element));
+}
+
+// Arrays are laid out in one pass and read back through the codec: setting
+// their elements one by one copies the whole array for every element, and a
+// configured array of 200,000 numbers kept the server from starting for
+// minutes.
+void adopt_part(const toml::table& p, EqData& value, int type, size_t count,
+                const std::vector<uint8_t>& part) {
+  if (Codec::decode_data(value, type, static_cast<uint32_t>(count), part.data(), part.size()) != 0)
+    fail(p, "cannot build the value: " + value.error_text());
+}
+
+template <typename T>
+void put_element(uint8_t* at, T v) {
+  std::memcpy(at, &v, sizeof v);
+}
+
+// A number into the element of a numeric array type at `at`.
+void put_array_number(int type, const toml::node& node, uint8_t* at) {
+  switch (type) {
+    case DATA_A_INT: return put_element(at, integer<int32_t>(node));
+    case DATA_A_FLOAT: return put_element(at, single(node));
+    case DATA_A_DOUBLE: return put_element(at, number(node));
+    case DATA_A_SHORT: return put_element(at, integer<int16_t>(node));
+    case DATA_A_USHORT: return put_element(at, integer<uint16_t>(node));
+    case DATA_A_UINT: return put_element(at, integer<uint32_t>(node));
+    case DATA_A_LONG: return put_element(at, integer<int64_t>(node));
+    case DATA_A_ULONG: return put_element(at, integer<uint64_t>(node));
+    case DATA_A_BOOL: return put_element(at, static_cast<uint8_t>(number(node) != 0));
+    default: fail(node, std::string("no number array: ") + EqData::type_string(type));
+  }
 }
 
 std::vector<uint8_t> bytes_of(const toml::table& property, size_t count) {
@@ -290,21 +321,38 @@ void build_records(const toml::table& p, EqData& value, int type, const Placehol
   const toml::node* v = p.get("value");
   value.set_type(type);
   switch (type) {
-    case DATA_USTR: set_ustr(value, v ? table_of(*v) : toml::table{}, names, 0); return;
-    case DATA_A_USTR:
-      each_table(p, [&](const toml::table& t, int i) { set_ustr(value, t, names, i); });
+    case DATA_USTR: {
+      const wire::UstrItem u = ustr_of(v ? table_of(*v) : toml::table{}, names);
+      value.set_ustr(u.i1, u.f1, u.f2, u.tm, u.text.c_str(), 0);
       return;
-    case DATA_XYZS: set_xyzs(value, v ? table_of(*v) : toml::table{}, names, 0); return;
-    case DATA_A_XYZS:
-      each_table(p, [&](const toml::table& t, int i) { set_xyzs(value, t, names, i); });
+    }
+    case DATA_A_USTR: {
+      std::vector<wire::UstrItem> items;
+      each_table(p, [&](const toml::table& t) { items.push_back(ustr_of(t, names)); });
+      adopt_part(p, value, type, items.size(), wire::ustr_part(items));
       return;
+    }
+    case DATA_XYZS: {
+      const wire::XyzsItem x = xyzs_of(v ? table_of(*v) : toml::table{}, names);
+      value.set_xyzs(x.status, x.x, x.y, x.z, x.loc.c_str(), 0);
+      return;
+    }
+    case DATA_A_XYZS: {
+      std::vector<wire::XyzsItem> items;
+      each_table(p, [&](const toml::table& t) { items.push_back(xyzs_of(t, names)); });
+      adopt_part(p, value, type, items.size(), wire::xyzs_part(items));
+      return;
+    }
   }
 }
 
 void build_number_array(const toml::table& p, EqData& value, int type) {
   const auto n = elements_of(p, "value");
+  const size_t size = wire::element_size(type);
+  std::vector<uint8_t> part(n.size() * size);
+  for (size_t i = 0; i < n.size(); ++i) put_array_number(type, *n[i], part.data() + i * size);
   value.set_type(type);
-  for (size_t i = 0; i < n.size(); ++i) put_number(value, type, n[i], static_cast<int>(i));
+  adopt_part(p, value, type, n.size(), part);
 }
 
 void build_xy_array(const toml::table& p, EqData& value) {
@@ -312,13 +360,16 @@ void build_xy_array(const toml::table& p, EqData& value) {
   const toml::node* v = p.get("value");
   const auto* array = v ? v->as_array() : nullptr;
   if (v && array == nullptr) fail(*v, "\"value\" must be an array of [x, y] pairs");
-  int index = 0;
+  std::vector<uint8_t> part;
   if (array)
     for (const toml::node& pair : *array) {
       const auto* xy = pair.as_array();
       if (xy == nullptr || xy->size() != 2) fail(pair, "an [x, y] pair is needed here");
-      value.set_xy(single((*xy)[0]), single((*xy)[1]), index++);
+      part.resize(part.size() + 8);
+      put_element(part.data() + part.size() - 8, single((*xy)[0]));
+      put_element(part.data() + part.size() - 4, single((*xy)[1]));
     }
+  adopt_part(p, value, DATA_A_XY, part.size() / 8, part);
 }
 
 void build_byte_array(const toml::table& p, EqData& value) {

@@ -154,6 +154,53 @@ location = "L"
   EXPECT_EQ(value.get_int(), 2147483647);
 }
 
+// Arrays and record arrays are built whole from their config values, also
+// long ones.
+TEST(ConfigTest, ArraysAreBuiltWhole) {
+  std::string many;
+  for (int k = 0; k < 10'000; ++k) many += std::to_string(k) + ",";
+  const auto config = parse_config(R"(
+[[device]]
+facility = "F"
+name = "D"
+location = "L"
+  [[device.property]]
+  name = "MANY"
+  type = "A_INT"
+  value = [)" + many + R"(]
+  [[device.property]]
+  name = "XY"
+  type = "A_XY"
+  value = [[1, 2.5], [3, 4]]
+  [[device.property]]
+  name = "USTR"
+  type = "A_USTR"
+  value = [{ i1 = 1, f1 = 2, f2 = 3, tm = 4, text = "{location} one" }, { text = "two" }]
+  [[device.property]]
+  name = "XYZS"
+  type = "A_XYZS"
+  value = [{ status = 1, x = 2, y = 3, z = 4, loc = "here" }]
+  [[device.property]]
+  name = "BOOL"
+  type = "A_BOOL"
+  value = [0, 1, true, 2]
+)",
+                                   "test.toml");
+  const auto text = [&](const char* property) {
+    vanto::EqData value;
+    config.registry->find(std::string("F/D/L/") + property)->read(value, vantoserver::Moment{});
+    return value;
+  };
+  const vanto::EqData values = text("MANY");
+  ASSERT_EQ(values.length(), 10'000);
+  EXPECT_EQ(values.get_int(0), 0);
+  EXPECT_EQ(values.get_int(9'999), 9'999);
+  EXPECT_EQ(text("XY").get_string(), "1 2.5 3 4");
+  EXPECT_EQ(text("USTR").get_string(), "1 2 3 4 L one\n0 0 0 0 two");
+  EXPECT_EQ(text("XYZS").get_string(), "1 2 3 4 here");
+  EXPECT_EQ(text("BOOL").get_string(), "0 1 1 1");
+}
+
 TEST(HistoryTest, IntervalAnswersTheNewestPointsOldestFirst) {
   vantoserver::History ring(vanto::DATA_A_TS_INT, 3000, 1);
   for (int k = 0; k < 5000; ++k) ring.push({1000 + k, 0, 0, double(k)});
