@@ -33,15 +33,19 @@ SubscriptionHub::SubscriptionHub(zmq::context_t& context, const std::string& bin
   port_ = std::atoi(endpoint.c_str() + endpoint.rfind(':') + 1);
 }
 
-void SubscriptionHub::take_subscriptions(const Moment& now) {
-  // The connections that ended first, so that a reused descriptor is known
-  // as a new connection.
+void SubscriptionHub::forget_closed_connections() {
   for (const ConnectionId& gone : connections_.take_closed()) {
     for (auto it = watched_.begin(); it != watched_.end();) {
       std::erase(it->second.subscribers, gone);
       it = it->second.subscribers.empty() ? watched_.erase(it) : std::next(it);
     }
   }
+}
+
+void SubscriptionHub::take_subscriptions(const Moment& now) {
+  // The connections that ended first, so that a reused descriptor is known
+  // as a new connection.
+  forget_closed_connections();
   for (;;) {
     zmq::message_t message;
     if (!socket_.recv(message, zmq::recv_flags::dontwait)) return;
@@ -51,7 +55,13 @@ void SubscriptionHub::take_subscriptions(const Moment& now) {
     if (bytes.size() < 2 || bytes.back() != '\0' || (bytes[0] != 0 && bytes[0] != 1)) continue;
     // The publisher's own unsubscriptions for a connection that ended carry
     // no connection: the connection's end was counted above.
-    const ConnectionId from = connections_.connection_of(message);
+    ConnectionId from = connections_.connection_of(message);
+    if (from.fd >= 0 && from.serial == 0) {
+      // A connection accepted since the events were read is known after
+      // reading them again; one that has closed since stays unknown.
+      forget_closed_connections();
+      from = connections_.connection_of(message);
+    }
     if (from.fd < 0 || from.serial == 0) continue;
     Channel* channel = registry_.find(bytes.substr(1, bytes.size() - 2));
     if (channel == nullptr || channel->history() != nullptr) continue;

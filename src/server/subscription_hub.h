@@ -46,6 +46,8 @@ class SubscriptionHub {
     std::chrono::steady_clock::time_point flood_due{};  // of the next flood update
   };
   void send(Channel& channel, const Moment& now);
+  // Reads the connection events; the connections that closed leave every watch.
+  void forget_closed_connections();
 
   const Registry& registry_;
   zmq::socket_t socket_;
