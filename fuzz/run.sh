@@ -20,8 +20,8 @@ while getopts "t:j:" opt; do
   esac
 done
 shift $((OPTIND - 1))
-all_targets=(eqadr codec check_value spectrum_header spectrum_preformatted restore_reader
-             sr_file stream_message server_request history_time)
+all_targets=(eqadr codec text_forms check_value spectrum_header spectrum_preformatted
+             restore_reader sr_file stream_message server_request history_time)
 targets=("${@:-${all_targets[@]}}")
 
 # The fuzzing engine comes with clang and its run-time libraries.

@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto mode = input.take<uint8_t>();
   vanto::EqData out;
   if (mode % 2 == 0) {
-    const int type = vantofuzz::pick_type(input.take<uint8_t>(), input.take<int32_t>());
+    // Taken one after the other: the order in which arguments are evaluated is
+    // the compiler's (g++ takes the last first), and the seeds put the selector first.
+    const auto selector = input.take<uint8_t>();
+    const int type = vantofuzz::pick_type(selector, input.take<int32_t>());
     const auto count = input.take<uint32_t>();
     const auto part = input.rest();
     if (vanto::Codec::decode_data(out, type, count, part.data(), part.size()) != 0) return 0;

@@ -261,9 +261,19 @@ std::optional<std::string> EqData::get_string_line() const {
     return plain.empty() ? header : header + " " + plain;
   }
   const uint32_t n = wire::count_of(blk_);
-  if (n < 2 && plain.rfind(kRecordSeparatorOpen, 0) != 0) return plain;
   std::vector<std::string> recs;
   for (uint32_t k = 0; k < n; ++k) recs.push_back(get_string_element_(int(k)));
+  // A record holding a line break (its text was set through the API, or came
+  // from a server) has no one-line form, as a text holding one has none.
+  if (std::any_of(recs.begin(), recs.end(), [](const std::string& r) {
+        return r.find_first_of("\n\r") != std::string::npos;
+      }))
+    return std::nullopt;
+  // One record reads back from its own text, unless that text is empty (an
+  // empty A_STRING or KEYVAL text would read back as no record at all) or
+  // looks like the separator form.
+  if (n < 2 && !(n == 1 && plain.empty()) && plain.rfind(kRecordSeparatorOpen, 0) != 0)
+    return plain;
   for (const char sep : std::string_view(kRecordSeparators)) {
     const bool free = std::none_of(recs.begin(), recs.end(), [sep](const std::string& r) {
       return r.find(sep) != std::string::npos;

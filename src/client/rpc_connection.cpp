@@ -54,7 +54,13 @@ Connection::Connection(const Endpoint& server, const std::atomic<bool>* stop, Si
       silence_(silence),
       socket_(context(), zmq::socket_type::dealer) {
   socket_.set(zmq::sockopt::linger, 0);
-  socket_.connect(server.tcp());
+  // A host ZeroMQ refuses (a name service may answer anything) fails this
+  // connection's calls with the reason; it must not throw out of a call.
+  try {
+    socket_.connect(server.tcp());
+  } catch (const zmq::error_t& e) {
+    connect_error_ = e.what();
+  }
 }
 
 bool Connection::send_request(Op op, uint64_t id, std::string_view address, const EqData* in) {
@@ -71,6 +77,7 @@ bool Connection::send_request(Op op, uint64_t id, std::string_view address, cons
 
 bool Connection::send_encoded(const RequestHeader& header, std::string_view address,
                               std::span<const uint8_t> data) {
+  if (!connect_error_.empty()) return false;
   const auto more = zmq::send_flags::sndmore | zmq::send_flags::dontwait;
   if (!socket_.send(zmq::buffer(&header, sizeof header), more)) return false;
   socket_.send(zmq::buffer(address.data(), address.size()), more);
@@ -80,6 +87,10 @@ bool Connection::send_encoded(const RequestHeader& header, std::string_view addr
 
 void Connection::fail_unavailable(EqData& out, std::chrono::milliseconds timeout) const {
   out.init();
+  if (!connect_error_.empty()) {
+    out.error(unavail_serv, "cannot connect to " + server_.text() + ": " + connect_error_);
+    return;
+  }
   out.error(unavail_serv, "no answer from " + server_.text() + " within " +
                               std::to_string(timeout.count()) + " ms");
 }

@@ -136,7 +136,8 @@ class Connection {
   const std::atomic<bool>* stop_;
   Silence* silence_;
   zmq::socket_t socket_;
-  Frames frames_;  // receive buffer, reused by every call
+  std::string connect_error_;  // why the socket could not connect; empty when it did
+  Frames frames_;              // receive buffer, reused by every call
   // Requests sent ahead and not yet awaited, with their reply once it came.
   std::map<uint64_t, Frames> ahead_;
 };

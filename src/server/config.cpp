@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -18,6 +22,9 @@
 namespace vantoserver {
 
 namespace {
+
+// Most channels a configuration may define.
+constexpr size_t kMaxChannels = 1'000'000;
 
 [[noreturn]] void fail(const toml::node& where, const std::string& what) {
   const auto& source = where.source();
@@ -40,6 +47,15 @@ std::string required_text(const toml::table& table, const char* key) {
       text.find_first_of(" \t\n") != std::string::npos)
     fail(*node, std::string("\"") + key + "\" must be a name without '/', '*' or blanks");
   return text;
+}
+
+// Refuses a key the table does not know: a misspelt key ("writeable") would
+// otherwise be left out without a word.
+void known_keys(const toml::table& table, std::initializer_list<std::string_view> known,
+                const char* what) {
+  for (const auto& [key, node] : table)
+    if (std::find(known.begin(), known.end(), key.str()) == known.end())
+      fail(node, "unknown key \"" + std::string(key.str()) + "\" in " + what);
 }
 
 int64_t integer_or(const toml::table& table, const char* key, int64_t fallback, int64_t min,
@@ -108,13 +124,23 @@ double number_or(const toml::table& table, const char* key, double fallback) {
   const toml::node* node = table.get(key);
   if (node == nullptr) return fallback;
   if (const auto* i = node->as_integer()) return static_cast<double>(i->get());
-  if (const auto* f = node->as_floating_point()) return f->get();
-  fail(*node, std::string("\"") + key + "\" must be a number");
+  if (const auto* f = node->as_floating_point(); f && std::isfinite(f->get())) return f->get();
+  fail(*node, std::string("\"") + key + "\" must be a finite number");
 }
 
 std::unique_ptr<Channel> make_channel(const toml::table& p, const std::string& facility,
                                       const std::string& device, const std::string& location,
                                       int64_t now_sec) {
+  known_keys(
+      p, {"name",           "type",       "writable", "description", "value",      "dynamic",
+          "flood_rate",     "amplitude",  "period",   "offset",      "stream",     "stream_start",
+          "stream_version", "max_length", "x_dim",    "y_dim",       "dims",       "comment",
+          "start",          "increment",  "status",   "groups",      "group_size", "group_inc",
+          "width",          "height",     "bpp",      "ebitpp",      "frame",      "format",
+          "pattern",        "history"},
+      "a property");
+  if (const toml::node* history = p.get("history"); history && history->is_table())
+    known_keys(*history->as_table(), {"capacity", "period", "prefill"}, "a history");
   const std::string property = required_text(p, "name");
   if (property == "SPN") fail(p, "SPN is the stream port request; no channel may be named so");
   const toml::node* type_node = p.get("type");
@@ -159,6 +185,10 @@ std::unique_ptr<Channel> make_channel(const toml::table& p, const std::string& f
 }
 
 void load_devices(const toml::table& block, Registry& registry, int64_t now_sec) {
+  known_keys(block,
+             {"facility", "name", "names", "name_prefix", "device_count", "location", "locations",
+              "location_prefix", "location_count", "property"},
+             "a device");
   const std::string facility = required_text(block, "facility");
   const auto devices = name_list(block, "name", "names", "name_prefix", "device_count");
   const auto locations =
@@ -167,6 +197,12 @@ void load_devices(const toml::table& block, Registry& registry, int64_t now_sec)
   const auto* array = props ? props->as_array() : nullptr;
   if (array == nullptr || array->empty())
     fail(block, "a device block needs at least one [[device.property]]");
+  // Checked before any channel is made: counts of a million devices and a
+  // million locations would otherwise fill the memory for hours.
+  const size_t room = kMaxChannels - std::min(kMaxChannels, registry.channels().size());
+  if (devices.size() > room || locations.size() > room ||
+      devices.size() * locations.size() > room / array->size())
+    fail(block, "more than " + std::to_string(kMaxChannels) + " channels in all");
   for (const auto& device : devices)
     for (const auto& location : locations)
       for (const toml::node& p : *array) {
@@ -177,16 +213,33 @@ void load_devices(const toml::table& block, Registry& registry, int64_t now_sec)
       }
 }
 
+// "host:port": the name service hands both to clients as they are, so the
+// port must be one (the answer's port 0 means "the name server itself") and
+// the host a name a client can connect to (empty: the name server's host).
+bool host_and_port(const std::string& text) {
+  const auto colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  for (size_t k = 0; k < colon; ++k)
+    if (std::isspace(static_cast<unsigned char>(text[k])) ||
+        std::iscntrl(static_cast<unsigned char>(text[k])) || text[k] == '/')
+      return false;
+  int port = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, ec] = std::from_chars(text.data() + colon + 1, end, port);
+  return ec == std::errc() && stop == end && port >= 1 && port <= 65535;
+}
+
 void load_routes(const toml::node& node, Registry& registry) {
   const auto* array = node.as_array();
   if (array == nullptr) fail(node, "\"route\" must be an array of tables ([[route]])");
   for (const toml::node& element : *array) {
     const toml::table& route = as_table(element, "a route");
+    known_keys(route, {"facility", "server"}, "a route");
     const std::string facility = required_text(route, "facility");
     const toml::node* server = route.get("server");
-    if (server == nullptr || !server->is_string() ||
-        server->as_string()->get().find(':') == std::string::npos)
-      fail(route, "\"server\" must be \"host:port\"");
+    if (server == nullptr || !server->is_string() || !host_and_port(server->as_string()->get()))
+      fail(server ? *server : static_cast<const toml::node&>(route),
+           "\"server\" must be \"host:port\" (a host without blanks, a port from 1 to 65535)");
     if (!registry.add_route(facility, server->as_string()->get()))
       fail(route, "facility " + facility + " is served here or routed twice");
   }
@@ -200,6 +253,7 @@ Config build(const toml::table& root) {
                               .count();
   if (const toml::node* server = root.get("server")) {
     const toml::table& s = as_table(*server, "[server]");
+    known_keys(s, {"event_rate"}, "[server]");
     config.settings.event_rate_hz = number_or(s, "event_rate", 10.0);
     if (!(config.settings.event_rate_hz >= 0.1 && config.settings.event_rate_hz <= 1000))
       fail(s, "\"event_rate\" must lie between 0.1 and 1000 (Hz)");

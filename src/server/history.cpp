@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "numeric_value.h"
 #include "vanto/codec.h"
 #include "wire.h"
 
@@ -20,13 +21,13 @@ void store_slot(int type, double v, uint8_t* slot) {
   using namespace vanto;
   switch (type) {
     case DATA_A_TS_BOOL: put(slot, static_cast<uint8_t>(v != 0)); break;
-    case DATA_A_TS_INT: put(slot, static_cast<int32_t>(v)); break;
+    case DATA_A_TS_INT: put(slot, saturated<int32_t>(v)); break;
     case DATA_A_TS_FLOAT: put(slot, static_cast<float>(v)); break;
-    case DATA_A_TS_LONG: put(slot, static_cast<int64_t>(v)); break;
-    case DATA_A_TS_SHORT: put(slot, static_cast<int16_t>(v)); break;
-    case DATA_A_TS_USHORT: put(slot, static_cast<uint16_t>(v)); break;
-    case DATA_A_TS_UINT: put(slot, static_cast<uint32_t>(v)); break;
-    case DATA_A_TS_ULONG: put(slot, static_cast<uint64_t>(v)); break;
+    case DATA_A_TS_LONG: put(slot, saturated<int64_t>(v)); break;
+    case DATA_A_TS_SHORT: put(slot, saturated<int16_t>(v)); break;
+    case DATA_A_TS_USHORT: put(slot, saturated<uint16_t>(v)); break;
+    case DATA_A_TS_UINT: put(slot, saturated<uint32_t>(v)); break;
+    case DATA_A_TS_ULONG: put(slot, saturated<uint64_t>(v)); break;
     default: put(slot, v); break;
   }
 }

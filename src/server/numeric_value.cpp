@@ -44,21 +44,21 @@ void set_number(EqData& out, int type, double value, int index) {
   const double v = std::isfinite(value) ? value : 0.0;
   switch (type) {
     case DATA_INT:
-    case DATA_A_INT: out.set_int(static_cast<int>(v), index); break;
+    case DATA_A_INT: out.set_int(saturated<int32_t>(v), index); break;
     case DATA_FLOAT:
     case DATA_A_FLOAT: out.set_float(static_cast<float>(v), index); break;
     case DATA_DOUBLE:
     case DATA_A_DOUBLE: out.set_double(v, index); break;
     case DATA_SHORT:
-    case DATA_A_SHORT: out.set_short(static_cast<int16_t>(v), index); break;
+    case DATA_A_SHORT: out.set_short(saturated<int16_t>(v), index); break;
     case DATA_USHORT:
-    case DATA_A_USHORT: out.set_ushort(static_cast<uint16_t>(v), index); break;
+    case DATA_A_USHORT: out.set_ushort(saturated<uint16_t>(v), index); break;
     case DATA_UINT:
-    case DATA_A_UINT: out.set_uint(static_cast<uint32_t>(v), index); break;
+    case DATA_A_UINT: out.set_uint(saturated<uint32_t>(v), index); break;
     case DATA_LONG:
-    case DATA_A_LONG: out.set_long(static_cast<int64_t>(v), index); break;
+    case DATA_A_LONG: out.set_long(saturated<int64_t>(v), index); break;
     case DATA_ULONG:
-    case DATA_A_ULONG: out.set_ulong(static_cast<uint64_t>(v), index); break;
+    case DATA_A_ULONG: out.set_ulong(saturated<uint64_t>(v), index); break;
     case DATA_BOOL:
     case DATA_A_BOOL: out.set_bool(v != 0, index); break;
     default: break;

@@ -100,8 +100,9 @@ void Server::run_clock() {
       // due; as fast as it can means not waiting at all.
       const auto wake = std::min(next_tick, subscriptions_->flood(events_.now()));
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - clock::now());
-      zmq::pollitem_t item{subscribers.handle(), 0, ZMQ_POLLIN, 0};
-      if (zmq::poll(&item, 1, std::clamp(left, std::chrono::milliseconds{0}, kStopCheck)) > 0)
+      zmq::pollitem_t items[] = {{subscribers.handle(), 0, ZMQ_POLLIN, 0},
+                                 {subscriptions_->connection_events().handle(), 0, ZMQ_POLLIN, 0}};
+      if (zmq::poll(items, 2, std::clamp(left, std::chrono::milliseconds{0}, kStopCheck)) > 0)
         subscriptions_->take_subscriptions(events_.now());
       if (clock::now() < next_tick) continue;
       events_.tick();

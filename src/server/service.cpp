@@ -30,15 +30,17 @@ Reply spectrum_slice(const EqData& full, const IIII& request) {
   const float start = spectrum->start;
   const float inc = spectrum->increment;
   const int offset = request.i[1];
-  const int step = request.i[2] > 0 ? request.i[2] : 1;
+  // 64 bits: a client's step near the int limit must not overflow the count.
+  const int64_t step = request.i[2] > 0 ? request.i[2] : 1;
   if (offset < 0 || (offset >= count && count > 0))
     return Reply::failure(out_of_range, "offset " + std::to_string(offset) + " beyond the " +
                                             std::to_string(count) + " values of the spectrum");
-  const int available = count == 0 ? 0 : (count - offset + step - 1) / step;
-  const int wanted = request.i[3] > 0 ? std::min(request.i[3], available) : available;
+  const int64_t available = count == 0 ? 0 : (int64_t{count} - offset + step - 1) / step;
+  const int wanted =
+      static_cast<int>(request.i[3] > 0 ? std::min<int64_t>(request.i[3], available) : available);
   std::vector<float> picked(static_cast<size_t>(wanted));
   for (int k = 0; k < wanted; ++k)
-    picked[static_cast<size_t>(k)] = spectrum->value(offset + k * step);
+    picked[static_cast<size_t>(k)] = spectrum->value(static_cast<int>(offset + k * step));
   const std::string text(spectrum->comment);
   EqData slice;
   slice.set_spectrum(text.c_str(), spectrum->time, start + static_cast<float>(offset) * inc,
@@ -65,7 +67,9 @@ Reply image_crop(const EqData& full, const IIII& request) {
   const int w = request.i[2] == 0 ? h.width - x : std::min(request.i[2], h.width - x);
   const int ht = request.i[3] == 0 ? h.height - y : std::min(request.i[3], h.height - y);
   const int bpp = std::max(1, h.bpp);
-  if (static_cast<int64_t>(h.width) * h.height * bpp > bytes)
+  // Compared step by step: a written header's width, height and bytes per
+  // pixel may be anything, and their product overflow 64 bits.
+  if (static_cast<int64_t>(h.width) * h.height > bytes / bpp)
     return Reply::failure(ill_serv, "image pixels shorter than its header says");
   std::vector<uint8_t> area(static_cast<size_t>(w) * ht * bpp);
   for (int row = 0; row < ht; ++row)

@@ -19,7 +19,10 @@ constexpr std::chrono::milliseconds kFloodCatchUp{100};
 
 SubscriptionHub::SubscriptionHub(zmq::context_t& context, const std::string& bind_host,
                                  const Registry& registry)
-    : registry_(registry), socket_(context, zmq::socket_type::xpub) {
+    : registry_(registry),
+      socket_(context, zmq::socket_type::xpub),
+      // Watched from before the bind, so that no connection goes unseen.
+      connections_(context, socket_, "subscriptions") {
   socket_.set(zmq::sockopt::linger, 0);
   socket_.set(zmq::sockopt::maxmsgsize, kMaxSubscriptionBytes);
   // Every subscription is passed up, also a second one to the same topic, so
@@ -30,7 +33,19 @@ SubscriptionHub::SubscriptionHub(zmq::context_t& context, const std::string& bin
   port_ = std::atoi(endpoint.c_str() + endpoint.rfind(':') + 1);
 }
 
+void SubscriptionHub::forget_closed_connections() {
+  for (const ConnectionId& gone : connections_.take_closed()) {
+    for (auto it = watched_.begin(); it != watched_.end();) {
+      std::erase(it->second.subscribers, gone);
+      it = it->second.subscribers.empty() ? watched_.erase(it) : std::next(it);
+    }
+  }
+}
+
 void SubscriptionHub::take_subscriptions(const Moment& now) {
+  // The connections that ended first, so that a reused descriptor is known
+  // as a new connection.
+  forget_closed_connections();
   for (;;) {
     zmq::message_t message;
     if (!socket_.recv(message, zmq::recv_flags::dontwait)) return;
@@ -38,16 +53,30 @@ void SubscriptionHub::take_subscriptions(const Moment& now) {
     // First byte 1 subscribes, 0 unsubscribes; the topic ends with a NUL.
     // Anything else a client sends is dropped.
     if (bytes.size() < 2 || bytes.back() != '\0' || (bytes[0] != 0 && bytes[0] != 1)) continue;
+    // The publisher's own unsubscriptions for a connection that ended carry
+    // no connection: the connection's end was counted above.
+    ConnectionId from = connections_.connection_of(message);
+    if (from.fd >= 0 && from.serial == 0) {
+      // A connection accepted since the events were read is known after
+      // reading them again; one that has closed since stays unknown.
+      forget_closed_connections();
+      from = connections_.connection_of(message);
+    }
+    if (from.fd < 0 || from.serial == 0) continue;
     Channel* channel = registry_.find(bytes.substr(1, bytes.size() - 2));
     if (channel == nullptr || channel->history() != nullptr) continue;
-    Watch& watch = watched_[channel];
     if (bytes[0] == 1) {
-      ++watch.subscribers;
+      Watch& watch = watched_[channel];
+      if (std::find(watch.subscribers.begin(), watch.subscribers.end(), from) ==
+          watch.subscribers.end()) {
+        watch.subscribers.push_back(from);
+      }
       watch.revision = channel->revision();
       watch.flood_due = std::chrono::steady_clock::now();
       send(*channel, now);
-    } else if (--watch.subscribers <= 0) {
-      watched_.erase(channel);
+    } else if (const auto it = watched_.find(channel); it != watched_.end()) {
+      std::erase(it->second.subscribers, from);
+      if (it->second.subscribers.empty()) watched_.erase(it);
     }
   }
 }

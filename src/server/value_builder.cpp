@@ -1,10 +1,17 @@
 #include "value_builder.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include "config.h"
 #include "numeric_value.h"
+#include "vanto/codec.h"
+#include "wire.h"
 
 namespace vantoserver {
 
@@ -25,9 +32,84 @@ double number(const toml::node& node) {
   fail(node, "a number is needed here");
 }
 
-double number_or(const toml::table& table, const char* key, double fallback) {
+// A number as an integer of type T: a TOML integer exactly, a float truncated
+// toward zero. A number beyond the range of T is refused, never wrapped.
+template <typename T>
+T integer(const toml::node& node) {
+  using limits = std::numeric_limits<T>;
+  if (const auto* i = node.as_integer()) {
+    if (std::in_range<T>(i->get())) return static_cast<T>(i->get());
+  } else {
+    const double v = std::trunc(number(node));
+    // Both bounds are powers of two (or 0), exact in a double.
+    const double beyond = static_cast<double>(limits::max() / 2 + 1) * 2.0;
+    if (v >= static_cast<double>(limits::min()) && v < beyond) return static_cast<T>(v);
+  }
+  fail(node, "a number from " + std::to_string(limits::min()) + " to " +
+                 std::to_string(limits::max()) + " is needed here");
+}
+
+template <typename T>
+T integer_or(const toml::table& table, const char* key, T fallback) {
   const toml::node* node = table.get(key);
-  return node ? number(*node) : fallback;
+  return node ? integer<T>(*node) : fallback;
+}
+
+// A number as a float; a finite number beyond the float range is refused.
+float single(const toml::node& node) {
+  const double v = number(node);
+  if (std::isfinite(v) && std::fabs(v) > FLT_MAX) fail(node, "a number beyond the float range");
+  return static_cast<float>(v);
+}
+
+float single_or(const toml::table& table, const char* key, float fallback) {
+  const toml::node* node = table.get(key);
+  return node ? single(*node) : fallback;
+}
+
+// The elements of the array at key, which must have want of them (any number
+// when want is 0); want null elements when the key is missing.
+std::vector<const toml::node*> elements_of(const toml::table& table, const char* key,
+                                           size_t want = 0) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return std::vector<const toml::node*>(want, nullptr);
+  const auto* array = node->as_array();
+  if (array == nullptr) fail(*node, "an array of numbers is needed here");
+  if (want != 0 && array->size() != want)
+    fail(*node, std::string("\"") + key + "\" needs " + std::to_string(want) + " numbers");
+  std::vector<const toml::node*> out;
+  out.reserve(array->size());
+  for (const toml::node& element : *array) out.push_back(&element);
+  return out;
+}
+
+// An element of elements_of: 0 for a missing one.
+template <typename T>
+T integer_at(const toml::node* node) {
+  return node ? integer<T>(*node) : T{};
+}
+float single_at(const toml::node* node) { return node ? single(*node) : 0.0f; }
+
+// A number into element index of a value of a numeric scalar or array type.
+void put_number(EqData& out, int type, const toml::node* node, int index) {
+  if (out.type() != type) out.set_type(type);
+  switch (type) {
+    case DATA_INT:
+    case DATA_A_INT: out.set_int(integer_at<int32_t>(node), index); return;
+    case DATA_FLOAT:
+    case DATA_A_FLOAT: out.set_float(single_at(node), index); return;
+    case DATA_SHORT:
+    case DATA_A_SHORT: out.set_short(integer_at<int16_t>(node), index); return;
+    case DATA_USHORT:
+    case DATA_A_USHORT: out.set_ushort(integer_at<uint16_t>(node), index); return;
+    case DATA_UINT:
+    case DATA_A_UINT: out.set_uint(integer_at<uint32_t>(node), index); return;
+    case DATA_LONG:
+    case DATA_A_LONG: out.set_long(integer_at<int64_t>(node), index); return;
+    case DATA_ULONG:
+    case DATA_A_ULONG: out.set_ulong(integer_at<uint64_t>(node), index); return;
+    default: set_number(out, type, node ? number(*node) : 0.0, index); return;  // DOUBLE, BOOL
+  }
 }
 
 std::string text_or(const toml::table& table, const char* key, const std::string& fallback,
@@ -63,18 +145,14 @@ const toml::table& table_of(const toml::node& node) {
   return *table;
 }
 
-void set_ustr(EqData& value, const toml::table& t, const Placeholders& names, int index) {
-  const std::string text = text_or(t, "text", "", names);
-  value.set_ustr(static_cast<int>(number_or(t, "i1", 0)), static_cast<float>(number_or(t, "f1", 0)),
-                 static_cast<float>(number_or(t, "f2", 0)),
-                 static_cast<int64_t>(number_or(t, "tm", 0)), text.c_str(), index);
+wire::UstrItem ustr_of(const toml::table& t, const Placeholders& names) {
+  return {integer_or<int32_t>(t, "i1", 0), single_or(t, "f1", 0), single_or(t, "f2", 0),
+          integer_or<int64_t>(t, "tm", 0), text_or(t, "text", "", names)};
 }
 
-void set_xyzs(EqData& value, const toml::table& t, const Placeholders& names, int index) {
-  const std::string loc = text_or(t, "loc", "", names);
-  value.set_xyzs(static_cast<int>(number_or(t, "status", 0)),
-                 static_cast<float>(number_or(t, "x", 0)), static_cast<float>(number_or(t, "y", 0)),
-                 static_cast<float>(number_or(t, "z", 0)), loc.c_str(), index);
+wire::XyzsItem xyzs_of(const toml::table& t, const Placeholders& names) {
+  return {integer_or<int32_t>(t, "status", 0), single_or(t, "x", 0), single_or(t, "y", 0),
+          single_or(t, "z", 0), text_or(t, "loc", "", names)};
 }
 
 // Each element of the "value" array as a table.
@@ -84,14 +162,49 @@ void each_table(const toml::table& property, Fn&& fn) {
   if (node == nullptr) return;
   const auto* array = node->as_array();
   if (array == nullptr) fail(*node, "\"value\" must be an array of tables");
-  int index = 0;
-  for (const toml::node& element : *array) fn(table_of(element), index++);
+  for (const toml::node& element : *array) fn(table_of(element));
+}
+
+// Arrays are laid out in one pass and read back through the codec: setting
+// their elements one by one copies the whole array for every element, and a
+// configured array of 200,000 numbers kept the server from starting for
+// minutes.
+void adopt_part(const toml::table& p, EqData& value, int type, size_t count,
+                const std::vector<uint8_t>& part) {
+  if (Codec::decode_data(value, type, static_cast<uint32_t>(count), part.data(), part.size()) != 0)
+    fail(p, "cannot build the value: " + value.error_text());
+}
+
+template <typename T>
+void put_element(uint8_t* at, T v) {
+  std::memcpy(at, &v, sizeof v);
+}
+
+// A number into the element of a numeric array type at `at`.
+void put_array_number(int type, const toml::node& node, uint8_t* at) {
+  switch (type) {
+    case DATA_A_INT: return put_element(at, integer<int32_t>(node));
+    case DATA_A_FLOAT: return put_element(at, single(node));
+    case DATA_A_DOUBLE: return put_element(at, number(node));
+    case DATA_A_SHORT: return put_element(at, integer<int16_t>(node));
+    case DATA_A_USHORT: return put_element(at, integer<uint16_t>(node));
+    case DATA_A_UINT: return put_element(at, integer<uint32_t>(node));
+    case DATA_A_LONG: return put_element(at, integer<int64_t>(node));
+    case DATA_A_ULONG: return put_element(at, integer<uint64_t>(node));
+    case DATA_A_BOOL: return put_element(at, static_cast<uint8_t>(number(node) != 0));
+    default: fail(node, std::string("no number array: ") + EqData::type_string(type));
+  }
 }
 
 std::vector<uint8_t> bytes_of(const toml::table& property, size_t count) {
   std::vector<uint8_t> out;
   if (const toml::node* node = property.get("value")) {
-    for (double v : numbers(*node)) out.push_back(static_cast<uint8_t>(static_cast<int>(v) & 0xff));
+    // A byte from -128 to 255 (-1 is 255).
+    for (const toml::node* byte : elements_of(property, "value")) {
+      const auto v = integer<int16_t>(*byte);
+      if (v < -128 || v > 255) fail(*byte, "a byte from -128 to 255 is needed here");
+      out.push_back(static_cast<uint8_t>(v & 0xff));
+    }
     if (count != 0 && out.size() != count)
       fail(*node, "\"value\" needs " + std::to_string(count) + " bytes");
   } else {
@@ -103,19 +216,19 @@ std::vector<uint8_t> bytes_of(const toml::table& property, size_t count) {
 void build_image(const toml::table& p, Channel& channel, const Placeholders& names,
                  int64_t now_sec) {
   IMH h{};
-  h.width = static_cast<int32_t>(number_or(p, "width", 2));
-  h.height = static_cast<int32_t>(number_or(p, "height", 2));
-  h.bpp = static_cast<int32_t>(number_or(p, "bpp", 1));
+  h.width = integer_or<int32_t>(p, "width", 2);
+  h.height = integer_or<int32_t>(p, "height", 2);
+  h.bpp = integer_or<int32_t>(p, "bpp", 1);
   if (h.width < 1 || h.height < 1 || h.bpp < 1 || h.bpp > 8 ||
       static_cast<int64_t>(h.width) * h.height * h.bpp > (64 << 20))
     fail(p, "image size out of range (1..64 MiB, bpp 1..8)");
   h.aoi_width = h.width;
   h.aoi_height = h.height;
-  h.ebitpp = static_cast<int32_t>(number_or(p, "ebitpp", 8 * h.bpp));
+  h.ebitpp = integer_or<int32_t>(p, "ebitpp", 8 * h.bpp);
   h.hbin = h.vbin = 1;
-  h.frame = static_cast<int32_t>(number_or(p, "frame", 1));
+  h.frame = integer_or<int32_t>(p, "frame", 1);
   h.scale_x = h.scale_y = 1.0f;
-  h.source_format = h.image_format = static_cast<int32_t>(number_or(p, "format", 0));
+  h.source_format = h.image_format = integer_or<int32_t>(p, "format", 0);
   const size_t count = static_cast<size_t>(h.width) * h.height * h.bpp;
   h.length = static_cast<int32_t>(count);
   std::vector<uint8_t> pixels;
@@ -137,19 +250,20 @@ void build_history(const toml::table& p, Channel& channel, int64_t now_sec) {
   const toml::table empty;
   const toml::node* node = p.get("history");
   const toml::table& h = node ? table_of(*node) : empty;
-  const double capacity = number_or(h, "capacity", 7200);
-  const double period = number_or(h, "period", 1);
-  const double prefill = number_or(h, "prefill", 0);
+  const auto capacity = integer_or<int64_t>(h, "capacity", 7200);
+  const auto period = integer_or<int32_t>(h, "period", 1);
+  const auto prefill = integer_or<int64_t>(h, "prefill", 0);
   if (capacity < 1 || capacity > 10'000'000 || period < 1 || prefill < 0)
     fail(node ? *node : static_cast<const toml::node&>(p),
          "history needs capacity 1..10000000, period >= 1 s, prefill >= 0");
-  auto history = std::make_unique<History>(channel.type(), static_cast<size_t>(capacity),
-                                           static_cast<int>(period));
+  auto history = std::make_unique<History>(channel.type(), static_cast<size_t>(capacity), period);
   // Pre-filled points end one period before now; the clock adds the rest.
-  const auto points = static_cast<int64_t>(prefill);
-  const auto step = static_cast<int64_t>(period);
+  // Only the newest capacity of them stay in the ring, so only those are
+  // made (a prefill of 10^18 must not keep the start busy).
+  const int64_t points = prefill;
+  const int64_t step = period;
   const Dynamic source = channel.dynamic == Dynamic::none ? Dynamic::sine : channel.dynamic;
-  for (int64_t k = points; k >= 1; --k) {
+  for (int64_t k = std::min(points, capacity); k >= 1; --k) {
     const int64_t sec = now_sec - k * step;
     const double v = channel.waveform.at(source, static_cast<double>(sec), points - k, points - k);
     history->push(HistoryPoint{sec, 0, 0, v});
@@ -170,30 +284,32 @@ void build_text(const toml::table& p, EqData& value, int type, const Placeholder
 void build_tuple(const toml::table& p, EqData& value, int type) {
   switch (type) {
     case DATA_IIII: {
-      const auto n = numbers_of(p, "value", 4);
-      value.set_iiii(int(n[0]), int(n[1]), int(n[2]), int(n[3]));
+      const auto n = elements_of(p, "value", 4);
+      value.set_iiii(integer_at<int32_t>(n[0]), integer_at<int32_t>(n[1]),
+                     integer_at<int32_t>(n[2]), integer_at<int32_t>(n[3]));
       return;
     }
     case DATA_IFFF: {
-      const auto n = numbers_of(p, "value", 4);
-      value.set_ifff(int(n[0]), float(n[1]), float(n[2]), float(n[3]));
+      const auto n = elements_of(p, "value", 4);
+      value.set_ifff(integer_at<int32_t>(n[0]), single_at(n[1]), single_at(n[2]), single_at(n[3]));
       return;
     }
     case DATA_XY: {
-      const auto n = numbers_of(p, "value", 2);
+      const auto n = elements_of(p, "value", 2);
       value.set_type(DATA_XY);
-      value.set_xy(float(n[0]), float(n[1]));
+      value.set_xy(single_at(n[0]), single_at(n[1]));
       return;
     }
     case DATA_TTII: {
-      const auto n = numbers_of(p, "value", 4);
-      value.set_ttii(int64_t(n[0]), int64_t(n[1]), int(n[2]), int(n[3]));
+      const auto n = elements_of(p, "value", 4);
+      value.set_ttii(integer_at<int64_t>(n[0]), integer_at<int64_t>(n[1]),
+                     integer_at<int32_t>(n[2]), integer_at<int32_t>(n[3]));
       return;
     }
     case DATA_TDS: {
-      const auto n = numbers_of(p, "value", 3);
+      const auto n = elements_of(p, "value", 3);
       value.set_type(DATA_TDS);
-      value.set_tds(int64_t(n[0]), float(n[1]), uint8_t(n[2]));
+      value.set_tds(integer_at<int64_t>(n[0]), single_at(n[1]), integer_at<uint8_t>(n[2]));
       return;
     }
   }
@@ -205,21 +321,38 @@ void build_records(const toml::table& p, EqData& value, int type, const Placehol
   const toml::node* v = p.get("value");
   value.set_type(type);
   switch (type) {
-    case DATA_USTR: set_ustr(value, v ? table_of(*v) : toml::table{}, names, 0); return;
-    case DATA_A_USTR:
-      each_table(p, [&](const toml::table& t, int i) { set_ustr(value, t, names, i); });
+    case DATA_USTR: {
+      const wire::UstrItem u = ustr_of(v ? table_of(*v) : toml::table{}, names);
+      value.set_ustr(u.i1, u.f1, u.f2, u.tm, u.text.c_str(), 0);
       return;
-    case DATA_XYZS: set_xyzs(value, v ? table_of(*v) : toml::table{}, names, 0); return;
-    case DATA_A_XYZS:
-      each_table(p, [&](const toml::table& t, int i) { set_xyzs(value, t, names, i); });
+    }
+    case DATA_A_USTR: {
+      std::vector<wire::UstrItem> items;
+      each_table(p, [&](const toml::table& t) { items.push_back(ustr_of(t, names)); });
+      adopt_part(p, value, type, items.size(), wire::ustr_part(items));
       return;
+    }
+    case DATA_XYZS: {
+      const wire::XyzsItem x = xyzs_of(v ? table_of(*v) : toml::table{}, names);
+      value.set_xyzs(x.status, x.x, x.y, x.z, x.loc.c_str(), 0);
+      return;
+    }
+    case DATA_A_XYZS: {
+      std::vector<wire::XyzsItem> items;
+      each_table(p, [&](const toml::table& t) { items.push_back(xyzs_of(t, names)); });
+      adopt_part(p, value, type, items.size(), wire::xyzs_part(items));
+      return;
+    }
   }
 }
 
 void build_number_array(const toml::table& p, EqData& value, int type) {
-  const auto n = numbers_of(p, "value");
+  const auto n = elements_of(p, "value");
+  const size_t size = wire::element_size(type);
+  std::vector<uint8_t> part(n.size() * size);
+  for (size_t i = 0; i < n.size(); ++i) put_array_number(type, *n[i], part.data() + i * size);
   value.set_type(type);
-  for (size_t i = 0; i < n.size(); ++i) set_number(value, type, n[i], static_cast<int>(i));
+  adopt_part(p, value, type, n.size(), part);
 }
 
 void build_xy_array(const toml::table& p, EqData& value) {
@@ -227,27 +360,31 @@ void build_xy_array(const toml::table& p, EqData& value) {
   const toml::node* v = p.get("value");
   const auto* array = v ? v->as_array() : nullptr;
   if (v && array == nullptr) fail(*v, "\"value\" must be an array of [x, y] pairs");
-  int index = 0;
+  std::vector<uint8_t> part;
   if (array)
     for (const toml::node& pair : *array) {
-      const auto xy = numbers(pair);
-      if (xy.size() != 2) fail(pair, "an [x, y] pair is needed here");
-      value.set_xy(float(xy[0]), float(xy[1]), index++);
+      const auto* xy = pair.as_array();
+      if (xy == nullptr || xy->size() != 2) fail(pair, "an [x, y] pair is needed here");
+      part.resize(part.size() + 8);
+      put_element(part.data() + part.size() - 8, single((*xy)[0]));
+      put_element(part.data() + part.size() - 4, single((*xy)[1]));
     }
+  adopt_part(p, value, DATA_A_XY, part.size() / 8, part);
 }
 
 void build_byte_array(const toml::table& p, EqData& value) {
-  const int x = static_cast<int>(number_or(p, "x_dim", 1));
-  const int y = static_cast<int>(number_or(p, "y_dim", 1));
+  const int x = integer_or<int32_t>(p, "x_dim", 1);
+  const int y = integer_or<int32_t>(p, "y_dim", 1);
   if (x < 0 || y < 0 || static_cast<int64_t>(x) * y > (64 << 20)) fail(p, "bad x_dim/y_dim");
   const auto bytes = bytes_of(p, static_cast<size_t>(x) * y);
   value.set_byte_array(bytes.data(), x, y);
 }
 
 void build_mda(const toml::table& p, EqData& value, int type, const Placeholders& names) {
-  const auto dims_d = numbers_of(p, "dims");
-  if (dims_d.empty() || dims_d.size() > 6) fail(p, "\"dims\" needs 1 to 6 numbers");
-  std::vector<int> dims(dims_d.begin(), dims_d.end());
+  const auto dims_n = elements_of(p, "dims");
+  if (dims_n.empty() || dims_n.size() > 6) fail(p, "\"dims\" needs 1 to 6 numbers");
+  std::vector<int> dims;
+  for (const toml::node* dim : dims_n) dims.push_back(integer<int32_t>(*dim));
   const auto n = numbers_of(p, "value");
   const std::string comment = text_or(p, "comment", "", names);
   value.set_mda(static_cast<int>(dims.size()), dims.data(), comment.c_str(), n.data(),
@@ -256,21 +393,20 @@ void build_mda(const toml::table& p, EqData& value, int type, const Placeholders
 
 void build_spectrum(const toml::table& p, EqData& value, int type, const Placeholders& names,
                     int64_t now_sec) {
-  const auto n = numbers_of(p, "value");
-  const std::vector<float> values(n.begin(), n.end());
+  std::vector<float> values;
+  for (const toml::node* v : elements_of(p, "value")) values.push_back(single(*v));
   const std::string comment = text_or(p, "comment", "", names);
-  const auto start = static_cast<float>(number_or(p, "start", 0));
-  const auto inc = static_cast<float>(number_or(p, "increment", 1));
-  const auto status = static_cast<uint32_t>(number_or(p, "status", 0));
+  const float start = single_or(p, "start", 0);
+  const float inc = single_or(p, "increment", 1);
+  const auto status = integer_or<uint32_t>(p, "status", 0);
   if (type == DATA_SPECTRUM)
     value.set_spectrum(comment.c_str(), now_sec, start, inc, status, values.data(),
                        static_cast<int>(values.size()));
   else
-    value.set_gspectrum(comment.c_str(), now_sec, start, inc, status,
-                        static_cast<int>(number_or(p, "groups", 1)),
-                        static_cast<int>(number_or(p, "group_size", values.size())),
-                        static_cast<float>(number_or(p, "group_inc", 0)), values.data(),
-                        static_cast<int>(values.size()));
+    value.set_gspectrum(
+        comment.c_str(), now_sec, start, inc, status, integer_or<int32_t>(p, "groups", 1),
+        integer_or<int32_t>(p, "group_size", static_cast<int32_t>(values.size())),
+        single_or(p, "group_inc", 0), values.data(), static_cast<int>(values.size()));
 }
 
 }  // namespace
@@ -291,7 +427,7 @@ void build_value(const toml::table& p, Channel& channel, const Placeholders& nam
   const int type = channel.type();
   if (is_numeric_scalar(type)) {
     const toml::node* v = p.get("value");
-    set_number(value, type, v ? number(*v) : 0.0);
+    put_number(value, type, v, 0);
     return;
   }
   if (is_history_type(type)) {

@@ -45,6 +45,12 @@ TEST(TextForms, OneLineFormOfRecordsPicksASeparatorNoRecordHolds) {
   EXPECT_EQ(d.array_length(), 3);
   ASSERT_EQ(d.set_from_string("|^~#@!%&*+=_\nz"), 0);  // every separator taken
   EXPECT_EQ(d.get_string_line(), std::nullopt);
+  ASSERT_EQ(d.set_from_string("[sep=|] "), 0);  // one empty record is no empty array
+  EXPECT_EQ(d.get_string_line(), "[sep=|] ");
+  for (const char* broken : {"a\rb", "x\r\r\r", "[sep=|] a\rb|c"}) {  // no line to give
+    ASSERT_EQ(d.set_from_string(broken), 0);
+    EXPECT_EQ(d.get_string_line(), std::nullopt) << d.get_string();
+  }
 
   EqData spectrum;  // the description comes first, its comment last
   const float v[] = {10, 20};

@@ -1,5 +1,7 @@
 // Malformed requests on a raw ZeroMQ DEALER socket: each gets an error reply
 // or is dropped, and the server goes on serving.
+#include <climits>
+
 #include <zmq.hpp>
 #include <zmq_addon.hpp>
 
@@ -134,6 +136,60 @@ TEST_F(BadInputTest, ClientThatLeavesMidCallDoesNotDisturbTheServer) {
   server().clear_faults();
   expect_server_serves();
   EXPECT_TRUE(server().running());
+}
+
+// Request arguments at the limits of their int fields are answered, not
+// overflowed: a step near INT_MAX once crashed the server.
+TEST_F(BadInputTest, SpectrumRequestsAtTheIntLimitsAreAnswered) {
+  struct Case {
+    vanto::IIII request;
+    int code;
+    std::vector<float> values;
+  };
+  // The spectrum holds 10 20 30.
+  for (const Case& c :
+       std::vector<Case>{{{0, 0, INT_MAX, 0}, 0, {10}},
+                         {{0, 2, INT_MAX, INT_MAX}, 0, {30}},
+                         {{0, 1, 1, INT_MAX}, 0, {20, 30}},
+                         {{0, INT_MAX, INT_MAX, INT_MAX}, vanto::out_of_range, {}}}) {
+    vanto::EqData request;
+    request.set_iiii(c.request.i[0], c.request.i[1], c.request.i[2], c.request.i[3]);
+    const vanto::EqData reply = servertest::get("TEST.SIM/ARRAY/LOC1/SPECTRUM", &request);
+    ASSERT_EQ(reply.error(), c.code) << reply.error_text();
+    if (c.code == 0) {
+      EXPECT_EQ(servertest::spectrum_of(reply).values, c.values);
+    }
+  }
+  expect_server_serves();
+}
+
+// A written image whose header claims more pixels than fit 64 bits is refused
+// when a crop request reads it, instead of being copied past its pixels.
+TEST(WrittenImageTest, HeaderBeyondItsPixelsIsRefusedByACrop) {
+  vantotest::ServerProcess server(vantotest::temp_file(R"([[device]]
+facility = "T"
+name = "CAMERA"
+location = "L"
+  [[device.property]]
+  name = "IMAGE_EXT"
+  type = "IMAGE"
+  writable = true
+)",
+                                                       ".toml"));
+  const std::string address = server.direct("T/CAMERA/L/IMAGE_EXT");
+  vanto::IMH h{};
+  h.width = h.height = 1 << 20;
+  h.bpp = 1 << 24;  // width x height x bpp is 2^64
+  h.aoi_width = h.aoi_height = 1;
+  const std::vector<uint8_t> pixels(16, 7);
+  vanto::EqData image;
+  image.set_image(h, 0, 0, 0, "", pixels.data(), static_cast<int>(pixels.size()));
+  vanto::EqCall call;
+  ASSERT_EQ(servertest::set(call, address, image).error(), 0);
+  vanto::EqData crop;
+  crop.set_iiii(0, 0, 1, 1);
+  EXPECT_EQ(servertest::get(call, address, &crop).error(), vanto::ill_serv);
+  EXPECT_EQ(server.read("T/CAMERA/L/IMAGE_EXT").error(), 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "call_helpers.h"
 #include "harness.h"
@@ -202,6 +203,56 @@ TEST(PublisherTest, MessagesThatAreNoSubscriptionChangeNothing) {
   ASSERT_TRUE(zmq::recv_multipart(subscriber, std::back_inserter(update)));
   EXPECT_EQ(update.front().to_string(), topic);
 }
+
+// How the subscribers of a flood channel go away.
+struct Leaving {
+  const char* name;
+  int connections;    // each subscribes ...
+  int subscriptions;  // ... this often, and then all close
+};
+
+void PrintTo(const Leaving& leaving, std::ostream* os) { *os << leaving.name; }
+
+class SubscribersLeaveTest : public ::testing::TestWithParam<Leaving> {};
+
+// Once the last subscriber of a flood channel has gone, the server stops
+// publishing it: its count (the updates published so far) stands still.
+// Before, two subscribers, or one that subscribed twice, kept it publishing
+// 20,000 updates a second to nobody for as long as the server ran.
+TEST_P(SubscribersLeaveTest, PublishingEndsWithTheLastOne) {
+  const auto server = start_server(false);
+  const std::string address = "TEST.SIM/DYNAMIC/LOC1/FLOOD";
+  const std::string subscription = "\x01" + subscription_topic(address);
+  const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(subscription_port(*server));
+  auto count = [&] { return server->read(address).get_int(); };
+  {
+    zmq::context_t context;
+    std::vector<zmq::socket_t> clients;
+    for (int k = 0; k < GetParam().connections; ++k) {
+      zmq::socket_t& client = clients.emplace_back(context, zmq::socket_type::xsub);
+      client.set(zmq::sockopt::linger, 0);
+      client.connect(endpoint);
+      for (int n = 0; n < GetParam().subscriptions; ++n) client.send(zmq::buffer(subscription));
+      zmq::pollitem_t item{client.handle(), 0, ZMQ_POLLIN, 0};
+      ASSERT_EQ(zmq::poll(&item, 1, 20s), 1) << "no update";
+    }
+    const int before = count();
+    std::this_thread::sleep_for(100ms);
+    ASSERT_GT(count(), before) << "the flood does not run";
+  }
+  bool still = false;
+  for (int attempt = 0; attempt < 50 && !still; ++attempt) {
+    const int before = count();
+    std::this_thread::sleep_for(200ms);
+    still = count() == before;
+  }
+  EXPECT_TRUE(still) << "still published after every subscriber left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SubscribersLeaveTest,
+                         ::testing::Values(Leaving{"TwoSubscribers", 2, 1},
+                                           Leaving{"OneSubscribedThrice", 1, 3}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // ----------------------------------------------------- kept for fault commands
 

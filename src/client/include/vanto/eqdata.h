@@ -142,7 +142,7 @@ class VANTO_EXPORT EqData {
   // reads that form back. A spectrum, MDA or byte array whose description
   // differs from that of its bare values is preceded by its "[key=value,...]"
   // block. Other values give get_string. Nothing when the
-  // value has no one-line form (a text holding a line break, or records that
+  // value has no one-line form (a text or a record holding a line break, or records that
   // hold every candidate separator).
   std::optional<std::string> get_string_line() const;
 
