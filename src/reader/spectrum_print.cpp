@@ -37,9 +37,13 @@ void print_spectrum(ReaderContext& ctx, ChannelEntry& entry) {
             << ", Inc=" << float_text(info.increment) << ", Status=" << info.status
             << ", Time=" << info.time << ", #=" << info.count << '\n';
   }
-  // A failed re-read shows its error text in place of the values.
+  // A failed re-read shows its error text in place of the values; the run
+  // goes on, and fails at its end.
   if (result.error() != 0) {
     ctx.out << vantocli::value_text(result) << '\n';
+    ctx.err << entry.name << ": " << vantocli::value_text(result)
+            << " , result->error() = " << result.error() << '\n';
+    ctx.failed = true;
     return;
   }
   const std::size_t width = ctx.options.width;

@@ -32,10 +32,12 @@ Reply spectrum_slice(const EqData& full, const IIII& request) {
   const int offset = request.i[1];
   // 64 bits: a client's step near the int limit must not overflow the count.
   const int64_t step = request.i[2] > 0 ? request.i[2] : 1;
-  if (offset < 0 || (offset >= count && count > 0))
-    return Reply::failure(out_of_range, "offset " + std::to_string(offset) + " beyond the " +
+  if (offset < 0)
+    return Reply::failure(out_of_range, "offset " + std::to_string(offset) + " before the " +
                                             std::to_string(count) + " values of the spectrum");
-  const int64_t available = count == 0 ? 0 : (int64_t{count} - offset + step - 1) / step;
+  // As many values as there are from the offset on: none past the end, as a
+  // count past the end gives what there is.
+  const int64_t available = offset >= count ? 0 : (int64_t{count} - offset + step - 1) / step;
   const int wanted =
       static_cast<int>(request.i[3] > 0 ? std::min<int64_t>(request.i[3], available) : available);
   std::vector<float> picked(static_cast<size_t>(wanted));

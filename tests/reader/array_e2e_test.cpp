@@ -122,13 +122,14 @@ TEST_F(ArrayOutput, FourIntegersAskForPartOfASpectrum) {
                    every_second.out);
 }
 
-TEST_F(ArrayOutput, AFailedSpectrumReReadShowsItsErrorText) {
-  // An offset beyond the values is refused by the server.
-  const auto r = run({"-a", "-I", "0 50 1 1", "-c", kSquares});
-  EXPECT_EQ(r.status, 0) << r.err;
+TEST_F(ArrayOutput, AFailedSpectrumReReadShowsItsErrorTextAndFailsTheRun) {
+  // An offset before the first value is refused by the server.
+  const auto r = run({"-a", "-I", "0 -1 1 1", "-c", kSquares});
+  EXPECT_EQ(r.status, 1) << r.err;
   const auto lines = vantotest::lines_of(r.out);
   ASSERT_EQ(lines.size(), 3u) << r.out;
   EXPECT_FALSE(lines[2].empty());
+  EXPECT_NE(r.err.find(kSquares + ": " + lines[2]), std::string::npos) << r.err;
 }
 
 TEST_F(ArrayOutput, IntegerArrayOneValuePerLineWithoutHeader) {

@@ -151,7 +151,8 @@ TEST_F(BadInputTest, SpectrumRequestsAtTheIntLimitsAreAnswered) {
        std::vector<Case>{{{0, 0, INT_MAX, 0}, 0, {10}},
                          {{0, 2, INT_MAX, INT_MAX}, 0, {30}},
                          {{0, 1, 1, INT_MAX}, 0, {20, 30}},
-                         {{0, INT_MAX, INT_MAX, INT_MAX}, vanto::out_of_range, {}}}) {
+                         {{0, INT_MAX, INT_MAX, INT_MAX}, 0, {}},
+                         {{0, INT_MIN, INT_MAX, INT_MAX}, vanto::out_of_range, {}}}) {
     vanto::EqData request;
     request.set_iiii(c.request.i[0], c.request.i[1], c.request.i[2], c.request.i[3]);
     const vanto::EqData reply = servertest::get("TEST.SIM/ARRAY/LOC1/SPECTRUM", &request);

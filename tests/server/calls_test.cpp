@@ -234,7 +234,12 @@ TEST_F(CallsTest, SpectrumHonoursOffsetStepAndCount) {
   EXPECT_FLOAT_EQ(s.start, 4.0f);
   EXPECT_FLOAT_EQ(s.increment, 4.0f);
 
+  // Past the end: no values; before the start: refused.
   request.set_iiii(0, 100, 1, 1);
+  const EqData past = get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request);
+  ASSERT_EQ(past.error(), 0) << past.error_text();
+  EXPECT_TRUE(servertest::spectrum_of(past).values.empty());
+  request.set_iiii(0, -1, 1, 1);
   EXPECT_EQ(get("TEST.SIM/TYPES/LOC1/SPECTRUM", &request).error(), vanto::out_of_range);
 }
 
