@@ -53,6 +53,16 @@ void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
                                   [&](const HistoryPoint& p) { return p.seconds >= iv.tmin; });
   if (first == points.end()) return;
   int64_t grid = first->seconds;
+  if (points.size() == 1) {
+    // A history of one point has no pair to walk: its one grid time holds
+    // its value (the header counts that line).
+    const TdsPoint only = tds_of(*first);
+    if (grid > iv.tmax) return;
+    out << export_time_text(grid) << '\t' << static_cast<unsigned>(grid) << '\t'
+        << printf_text("%g", static_cast<double>(only.value)) << '\t'
+        << static_cast<int>(only.status) << '\n';
+    return;
+  }
   double sum = 0;
   long count = 0;
   long lines = 0;

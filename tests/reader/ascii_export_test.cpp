@@ -104,6 +104,13 @@ TEST_F(Export, GridHoldsValuesAcrossEmptyStepsAndAveragesSkippedPoints) {
   EXPECT_SAME_TEXT("# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 4\n" +
                        line(0, "7", 0) + line(10, "7", 0) + line(20, "7", 0) + line(30, "7", 0),
                    exported("gap.txt", {0, 30, 10}));
+
+  // A single point is the one line the header counts.
+  collection.chunks.clear();
+  collection.chunks.push_back(tds_chunk({{500, 9}}));
+  EXPECT_SAME_TEXT(
+      "# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 1\n" + line(500, "9", 0),
+      exported("one.txt", {0, 1000, 10}));
 }
 
 TEST_F(Export, AtMostOneHundredThousandDataLines) {
