@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <ctime>
+#include <limits>
 
 #include "output_file.h"
 #include "printf_text.h"
@@ -29,8 +30,10 @@ long step_line_count(const std::vector<HistoryPoint>& points, const ExportInterv
   const auto first = std::find_if(points.begin(), points.end(),
                                   [&](const HistoryPoint& p) { return p.seconds >= iv.tmin; });
   if (first == points.end() || first->seconds > iv.tmax) return 0;
-  return static_cast<long>(
-      std::min<int64_t>((iv.tmax - first->seconds) / iv.step + 1, kMaxExportLines));
+  // Times are the server's: their distance may not fit 64 bits.
+  int64_t span = 0;
+  if (__builtin_sub_overflow(iv.tmax, first->seconds, &span)) return kMaxExportLines;
+  return static_cast<long>(std::min<int64_t>(span / iv.step + 1, kMaxExportLines));
 }
 
 void write_every_point(std::ostream& out, const std::vector<HistoryPoint>& points,
@@ -53,6 +56,16 @@ void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
                                   [&](const HistoryPoint& p) { return p.seconds >= iv.tmin; });
   if (first == points.end()) return;
   int64_t grid = first->seconds;
+  if (points.size() == 1) {
+    // A history of one point has no pair to walk: its one grid time holds
+    // its value (the header counts that line).
+    const TdsPoint only = tds_of(*first);
+    if (grid > iv.tmax) return;
+    out << export_time_text(grid) << '\t' << static_cast<unsigned>(grid) << '\t'
+        << printf_text("%g", static_cast<double>(only.value)) << '\t'
+        << static_cast<int>(only.status) << '\n';
+    return;
+  }
   double sum = 0;
   long count = 0;
   long lines = 0;
@@ -73,6 +86,8 @@ void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
           << printf_text("%g", value) << '\t' << static_cast<int>(a.status) << '\n';
       ++lines;
       written = true;
+      // A grid time past the largest time there is ends the grid.
+      if (grid > std::numeric_limits<int64_t>::max() - iv.step) return;
     }
     sum = 0;
     count = 0;

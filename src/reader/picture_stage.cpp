@@ -1,5 +1,7 @@
 #include "picture_stage.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <ostream>
 
@@ -158,7 +160,10 @@ StageResult svg_of_pass(ReaderContext& ctx) {
           plot.x_axis == PlotAxis::spectrum ? spectrum_series(entry) : history_series(ctx, entry);
       if (!series)
         return refuse(ctx, "no plot written: the history of " + entry.name + " could not be read");
-      points += series->points.size();
+      // A value that is no number (NaN, inf) is left out of the drawing.
+      points += static_cast<std::size_t>(std::count_if(
+          series->points.begin(), series->points.end(),
+          [](const PlotPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); }));
       plot.series.push_back(std::move(*series));
     }
   }

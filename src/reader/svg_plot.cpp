@@ -31,8 +31,13 @@ struct Range {
   double high;
 };
 
+// Most ticks an axis gets, whatever its range.
+constexpr int kMaxTicks = 100;
+
 // The range of the finite values; a single value is widened by half_width
-// to either side, so that it lies in the middle.
+// to either side, so that it lies in the middle. So are values that differ
+// by no more than the rounding of a double (1e18 and 1e18 + 128): no tick
+// step could tell them apart.
 Range range_of(const std::vector<double>& values, double half_width) {
   Range r{0, 0};
   bool any = false;
@@ -43,7 +48,7 @@ Range range_of(const std::vector<double>& values, double half_width) {
     r.high = std::max(r.high, v);
     any = true;
   }
-  if (r.high - r.low <= 0) {
+  if (r.high - r.low <= std::max(std::abs(r.low), std::abs(r.high)) * 1e-12) {
     const double half = std::max(half_width, std::abs(r.low) * 0.05);
     r = {r.low - half, r.high + half};
   }
@@ -121,7 +126,11 @@ void draw_x_ticks(std::string& svg, const Canvas& c, const Range& r, PlotAxis ax
     first = std::ceil(r.low / step) * step;
   }
   if (!std::isfinite(step) || !(step > 0)) return;  // a range beyond double's reach
-  for (double v = first; v <= r.high + step * 1e-9; v += step) {
+  // Each tick from its index: adding a step too small for the magnitude of
+  // the values would never get past the end of the axis.
+  for (int i = 0; i < kMaxTicks; ++i) {
+    const double v = first + i * step;
+    if (v > r.high + step * 1e-9) break;
     const double x = c.x(v);
     const std::string label =
         axis == PlotAxis::local_time ? time_text(v, format) : number_text(v, step);
@@ -135,7 +144,10 @@ void draw_x_ticks(std::string& svg, const Canvas& c, const Range& r, PlotAxis ax
 void draw_y_ticks(std::string& svg, const Canvas& c, const Range& r) {
   const double step = number_step(r);
   if (!std::isfinite(step) || !(step > 0)) return;
-  for (double v = std::ceil(r.low / step) * step; v <= r.high + step * 1e-9; v += step) {
+  const double first = std::ceil(r.low / step) * step;
+  for (int i = 0; i < kMaxTicks; ++i) {
+    const double v = first + i * step;
+    if (v > r.high + step * 1e-9) break;
     const double y = c.y(v);
     svg += printf_text("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" class=\"grid\"/>\n",
                        kLeft, y, kWidth - kRight, y);

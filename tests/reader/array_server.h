@@ -107,6 +107,12 @@ locations = ["LOC1"]
   value = [10, 20, 30]
   start = 1.5
   increment = 0.5
+  [[device.property]]
+  name = "NANS"
+  type = "SPECTRUM"
+  value = [nan, inf]
+  start = 1.0
+  increment = 0.5
 )";
 
 // One server on kArrayConfig per test suite; vantoget runs against it.

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 
 #include <stdlib.h>
@@ -104,6 +105,24 @@ TEST_F(Export, GridHoldsValuesAcrossEmptyStepsAndAveragesSkippedPoints) {
   EXPECT_SAME_TEXT("# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 4\n" +
                        line(0, "7", 0) + line(10, "7", 0) + line(20, "7", 0) + line(30, "7", 0),
                    exported("gap.txt", {0, 30, 10}));
+
+  // A single point is the one line the header counts.
+  collection.chunks.clear();
+  collection.chunks.push_back(tds_chunk({{500, 9}}));
+  EXPECT_SAME_TEXT(
+      "# Address : F/D/L/P\n# Data Type : A_TDS\n# TDS array length = 1\n" + line(500, "9", 0),
+      exported("one.txt", {0, 1000, 10}));
+
+  // Times at the ends of their type (a server's): the grid stops at the last
+  // time there is, the count does not overflow.
+  constexpr int64_t kLast = std::numeric_limits<int64_t>::max();
+  collection.chunks.clear();
+  collection.chunks.push_back(tds_chunk({{kLast - 15, 1}, {kLast, 2}}));
+  EXPECT_EQ(vantotest::lines_of(exported("end.dat", {0, kLast, 10})).size(), 2u);
+  collection.chunks.clear();
+  collection.chunks.push_back(tds_chunk({{-kLast, 1}, {kLast, 2}}));
+  EXPECT_EQ(vantotest::lines_of(exported("far.txt", {-kLast, kLast, 1}))[2],
+            "# TDS array length = 100000");
 }
 
 TEST_F(Export, AtMostOneHundredThousandDataLines) {

@@ -277,6 +277,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "--svg draws histories or spectra, not both in one plot"},
         BadCase{"SvgWithoutPoints",
                 {"--svg", "@", "-i", "1000 2000 0 0", "-c", kTds},
+                "no plot written: the channels hold no point to draw"},
+        BadCase{"SvgOfValuesThatAreNoNumbers",
+                {"--svg", "@", "-c", "TEST.R3/HIST/LOC1/NANS"},
                 "no plot written: the channels hold no point to draw"}),
     [](const auto& param_info) { return param_info.param.name; });
 

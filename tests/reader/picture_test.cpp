@@ -64,4 +64,39 @@ TEST(SvgPlot, NamesAreEscapedAndAValueThatIsNoNumberBreaksTheLine) {
   EXPECT_NE(svg.find(">B</text>"), std::string::npos) << "a legend for several channels";
 }
 
+// Values that differ by no more than a double's rounding (a history of
+// nanosecond times, a time axis far in the future): the plot still ends, with
+// a handful of ticks.
+struct CloseValues {
+  const char* name;
+  vantoget::PlotAxis axis;
+  std::vector<vantoget::PlotPoint> points;
+  friend std::ostream& operator<<(std::ostream& os, const CloseValues& c) { return os << c.name; }
+};
+
+class SvgCloseValues : public ::testing::TestWithParam<CloseValues> {};
+
+TEST_P(SvgCloseValues, GiveAFewTicksAndAWholeDocument) {
+  vantoget::Plot plot;
+  plot.x_axis = GetParam().axis;
+  plot.series = {{"A", GetParam().points}};
+  const std::string svg = vantoget::svg_plot(plot);
+  const std::regex tick("class=\"(tick|grid)\"");
+  const auto ticks =
+      std::distance(std::sregex_iterator(svg.begin(), svg.end(), tick), std::sregex_iterator());
+  EXPECT_GT(ticks, 1);
+  EXPECT_LT(ticks, 40);
+  EXPECT_TRUE(svg.ends_with("</svg>\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, SvgCloseValues,
+    ::testing::Values(
+        CloseValues{
+            "AdjacentDoubles", vantoget::PlotAxis::spectrum, {{0, 1.0}, {1, 1.0 + 2.3e-16}}},
+        CloseValues{"NanosecondTimes", vantoget::PlotAxis::spectrum, {{0, 1e18}, {1, 1e18 + 128}}},
+        CloseValues{
+            "FarFutureSeconds", vantoget::PlotAxis::local_time, {{4e18, 1}, {4e18 + 512, 2}}}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
 }  // namespace
