@@ -1,5 +1,6 @@
 #include "channel_value.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -195,10 +196,18 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
           return code;
         break;
       case DBF_FLOAT:
-      case DBF_DOUBLE:
+      case DBF_DOUBLE: {
         put.type = DBR_DOUBLE;
-        append(put.bytes, static_cast<dbr_double_t>(in.get_double(index)));
+        const double value = in.get_double(index);
+        // A NaN puts an ao record into the INVALID alarm UDF, after which no
+        // read gives a value (nor the type a write needs).
+        if (!std::isfinite(value)) {
+          why = "value " + element_text(in, index) + " is no finite number";
+          return out_of_range;
+        }
+        append(put.bytes, static_cast<dbr_double_t>(value));
         break;
+      }
       default: {
         put.type = DBR_LONG;
         const int64_t value = in.get_long(index);

@@ -141,6 +141,13 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
       {true,
        {"-c", "epics:TEST:SHORT", "-d", "70000"},
        "value 70000 out of the channel's range , result.error() = 6"},
+      // A NaN would leave the ao record in the INVALID alarm UDF.
+      {true,
+       {"-c", "epics:BENCH:AO4321", "-d", "nan"},
+       "value nan is no finite number , result.error() = 6"},
+      {true,
+       {"-c", "epics:TEST:WF", "-d", "1 -inf"},
+       "value -inf is no finite number , result.error() = 6"},
       {true,
        {"-c", "epics:TEST:MBBO", "-d", "Nope"},
        "'Nope' is none of the labels: Off, On, Fault , result.error() = 5"},
