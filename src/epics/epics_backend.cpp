@@ -369,7 +369,8 @@ class EpicsBackend final : public backend::Backend {
   }
 
   // The state of an enum channel whose label is label (compared without
-  // case): the server would refuse any other with a bare "write failed".
+  // case where no label is the same text): the server would refuse any other with a bare "write
+  // failed".
   int label_index(chid channel, const std::string& label, dbr_enum_t& index, std::string& why) {
     Batch batch(1);
     batch.expect(1);
@@ -381,13 +382,21 @@ class EpicsBackend final : public backend::Backend {
     }
     const auto* info = reinterpret_cast<const dbr_gr_enum*>(batch.answers[0].value.data());
     std::string labels;
+    int found = -1;
     for (int i = 0; i < info->no_str && i < MAX_ENUM_STATES; ++i) {
       const std::string each(info->strs[i], strnlen(info->strs[i], MAX_ENUM_STRING_SIZE));
-      if (strcasecmp(each.c_str(), label.c_str()) == 0) {
-        index = static_cast<dbr_enum_t>(i);
-        return 0;
+      // The label as written wins over one that differs only by case ("on"
+      // and "ON" may be two states).
+      if (each == label) {
+        found = i;
+        break;
       }
+      if (found < 0 && strcasecmp(each.c_str(), label.c_str()) == 0) found = i;
       labels += (labels.empty() ? "" : ", ") + each;
+    }
+    if (found >= 0) {
+      index = static_cast<dbr_enum_t>(found);
+      return 0;
     }
     why = "'" + label + "' is none of the labels: " + labels;
     return ill_parameter;

@@ -99,6 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Write{"TEST:STRING", "two words", "two words", "TEST:STRING"},
                       // The enum's label goes in; the mbbi that follows it shows it.
                       Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI"},
+                      // Of labels that differ only by case, the one as written.
+                      Write{"TEST:CASE", "ON", "ON", "TEST:CASE"},
                       Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF"},
                       Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
     [](const ::testing::TestParamInfo<Write>& case_info) {
