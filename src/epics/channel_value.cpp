@@ -161,19 +161,29 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
                 std::string& why) {
   put = PutValue{};
   const bool array = element_count > 1;
-  put.count = array ? static_cast<unsigned long>(std::max(in.array_length(), 1)) : 1;
+  // A text is one value: its length is no element count.
+  const bool text = in.type() == DATA_STRING || in.type() == DATA_TEXT || in.type() == DATA_XML;
+  put.count = array && !text ? static_cast<unsigned long>(std::max(in.array_length(), 1)) : 1;
   if (field_type == DBF_CHAR && array) {
-    // A byte array, or a text written into a character waveform.
+    // A byte array, a text, or numbers written into a character waveform.
     put.type = DBR_CHAR;
     int x = 0, y = 0, x_offset = 0, y_offset = 0, option = 0;
     uint8_t* bytes = nullptr;
-    std::string text;
     if (in.get_byte(&x, &y, &x_offset, &y_offset, &option, &bytes) && bytes != nullptr) {
       put.bytes.assign(bytes, bytes + static_cast<size_t>(std::max(x, 0)) * std::max(y, 1));
-    } else {
-      text = in.get_string();
-      put.bytes.assign(text.begin(), text.end());
+    } else if (text) {
+      const std::string chars = in.get_string();
+      put.bytes.assign(chars.begin(), chars.end());
       put.bytes.push_back('\0');
+    } else {
+      for (unsigned long i = 0; i < put.count; ++i) {
+        const int64_t value = in.get_long(static_cast<int>(i));
+        if (!fits(DBF_CHAR, value)) {
+          why = "value " + std::to_string(value) + " out of the channel's range";
+          return out_of_range;
+        }
+        put.bytes.push_back(static_cast<char>(value));
+      }
     }
     put.count = put.bytes.size();
   }
@@ -190,8 +200,8 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
       case DBF_ENUM:
         // Channel Access turns a label into its enum value.
         put.type = DBR_STRING;
-        if (const int code =
-                put_text(array ? element_text(in, index) : in.get_string(), put.bytes, why);
+        if (const int code = put_text(array && !text ? element_text(in, index) : in.get_string(),
+                                      put.bytes, why);
             code != 0)
           return code;
         break;

@@ -77,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct Write {
   std::string pv, value, shown, seen_at;  // seen_at: the record a second client reads
+  std::string type;                       // of -t, none where empty
   friend void PrintTo(const Write& w, std::ostream* os) { *os << w.pv; }
 };
 
@@ -84,7 +85,9 @@ class EpicsWrite : public EpicsE2E, public ::testing::WithParamInterface<Write> 
 
 TEST_P(EpicsWrite, IsReadBackAndSeenByASecondClient) {
   const Write& c = GetParam();
-  const ProgramResult put = vantoput({"-c", "epics:" + c.pv, "-d", c.value});
+  std::vector<std::string> args = {"-c", "epics:" + c.pv, "-d", c.value};
+  if (!c.type.empty()) args.insert(args.begin(), {"-t", c.type});
+  const ProgramResult put = vantoput(args);
   EXPECT_EQ(put.status, 0) << put.err;
   EXPECT_EQ(put.out, c.shown + "\n");
   const ProgramResult get = vantoget({"-T", "-c", "epics:" + c.seen_at});
@@ -94,15 +97,19 @@ TEST_P(EpicsWrite, IsReadBackAndSeenByASecondClient) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, EpicsWrite,
-    ::testing::Values(Write{"TEST:AO", "2.75", "2.75", "TEST:AO"},
-                      Write{"TEST/LONG", "-12", "-12", "TEST:LONG"},
-                      Write{"TEST:STRING", "two words", "two words", "TEST:STRING"},
+    ::testing::Values(Write{"TEST:AO", "2.75", "2.75", "TEST:AO", ""},
+                      Write{"TEST/LONG", "-12", "-12", "TEST:LONG", ""},
+                      Write{"TEST:STRING", "two words", "two words", "TEST:STRING", ""},
                       // The enum's label goes in; the mbbi that follows it shows it.
-                      Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI"},
+                      Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI", ""},
                       // Of labels that differ only by case, the one as written.
-                      Write{"TEST:CASE", "ON", "ON", "TEST:CASE"},
-                      Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF"},
-                      Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
+                      Write{"TEST:CASE", "ON", "ON", "TEST:CASE", ""},
+                      Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF", ""},
+                      Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS", ""},
+                      // A text is one element, whatever its length; a number
+                      // into a character waveform is its byte, not its digits.
+                      Write{"TEST:WFD", "1.5", "1.5", "TEST:WFD", "3"},
+                      Write{"TEST:BYTES", "65", "65", "TEST:BYTES", "1"}),
     [](const ::testing::TestParamInfo<Write>& case_info) {
       return std::to_string(case_info.index);
     });
