@@ -273,6 +273,15 @@ TEST_F(EpicsE2E, AServerThatDiesDuringAWriteFailsItAndTellsTheSubscriber) {
   EXPECT_EQ(ended.err, "");
 }
 
+TEST_F(EpicsE2E, AProgramFoundThroughPathFindsTheModuleBesideIt) {
+  const std::string bin = vantotest::program_path("vantoget");
+  const ProgramResult r =
+      run_program("/bin/sh", {"-c", "vantoget -T -c epics:TEST:AI"}, "",
+                  {{"PATH", bin.substr(0, bin.rfind('/')) + ":" + env("PATH")}});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2.5\t\n");
+}
+
 TEST_F(EpicsE2E, WithoutTheModuleOrAStreamAnEpicsAddressIsRefused) {
   const ProgramResult missing = run_program("vantoget", {"-c", "epics:TEST:AO"}, "",
                                             {{"VANTO_EPICS_MODULE", "/nonexistent/x.so"}});
