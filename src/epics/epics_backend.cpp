@@ -306,8 +306,7 @@ class EpicsBackend final : public backend::Backend {
   }
 
   int names(const EqAdr& adr, EqData& out) override {
-    return fail(out, ill_parameter,
-                "Channel Access has no name listing: give whole names (" + pv_name(adr) + ")");
+    return fail(out, ill_parameter, no_listing(pv_name(adr)));
   }
 
   int hostname(const EqAdr& adr, EqData& out) override {
@@ -332,6 +331,8 @@ class EpicsBackend final : public backend::Backend {
     const InContext in(context_);
     auto monitor = std::make_unique<Monitor>();
     monitor->pv = pv_name(adr);
+    if (monitor->pv.find('*') != std::string::npos)
+      return fail(status, ill_parameter, no_listing(monitor->pv));
     monitor->callback = std::move(callback);
     int ca_status = ca_create_channel(monitor->pv.c_str(), Monitor::on_connection, monitor.get(),
                                       CA_PRIORITY_DEFAULT, &monitor->channel);
@@ -362,6 +363,12 @@ class EpicsBackend final : public backend::Backend {
   }
 
  private:
+  // A "*" is no character of a record name: searching for it would only
+  // wait for the time-out.
+  static std::string no_listing(const std::string& pv) {
+    return "Channel Access has no name listing: give whole names (" + pv + ")";
+  }
+
   // The programs name the channel: the texts stay within a line.
   std::string not_found() const {
     return "search unanswered in " + std::to_string(timeout_.count()) +
@@ -411,6 +418,10 @@ class EpicsBackend final : public backend::Backend {
     channels_.reserve(channels_.size() + names.size());
     bool searching = false;
     for (size_t i = 0; i < names.size(); ++i) {
+      if (names[i].find('*') != std::string::npos) {
+        fail(*out[i], ill_parameter, no_listing(names[i]));
+        continue;
+      }
       auto it = channels_.find(names[i]);
       if (it != channels_.end() && ca_state(it->second) != cs_conn) {
         // Lost its server: a new search finds it where it is now.

@@ -210,6 +210,12 @@ TEST_F(EpicsE2E, ASubscriptionPrintsTheChangingCalcRecord) {
   subscriber.signal(SIGTERM);
   const ProgramResult end = subscriber.wait();
   EXPECT_EQ(end.err, "");
+  // A "*" is refused at once, as for reads, not searched for.
+  const ProgramResult wildcard = run_program("vantozmq_subscribe", {"epics:TEST:*"});
+  EXPECT_EQ(wildcard.status, 1);
+  EXPECT_NE(wildcard.err.find("Error 5, illegal parameter: Channel Access has no name listing"),
+            std::string::npos)
+      << wildcard.err;
 }
 
 // A soft IOC of the test's own (scripts/epics-up.sh, on free ports), which
