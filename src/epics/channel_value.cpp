@@ -1,6 +1,7 @@
 #include "channel_value.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -157,6 +158,11 @@ int to_eqdata(const std::string& pv, chtype type, unsigned long count, const voi
   return 0;
 }
 
+// Channel Access shows an unsigned short field as DBF_LONG, a signed or
+// unsigned char as DBF_CHAR, an unsigned long or 64-bit integer as
+// DBF_DOUBLE: a single number for such a channel goes as text, which the
+// server parses in the field's own type and refuses beyond its range, where
+// a binary value would be stored wrapped (70000 as 4464).
 int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count, PutValue& put,
                 std::string& why) {
   put = PutValue{};
@@ -215,6 +221,13 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
           why = "value " + element_text(in, index) + " is no finite number";
           return out_of_range;
         }
+        if (!array && field_type == DBF_DOUBLE) {
+          put.type = DBR_STRING;
+          char digits[32];
+          std::snprintf(digits, sizeof digits, "%.17g", value);
+          if (const int code = put_text(digits, put.bytes, why); code != 0) return code;
+          break;
+        }
         append(put.bytes, static_cast<dbr_double_t>(value));
         break;
       }
@@ -224,6 +237,12 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
         if (!fits(field_type, value)) {
           why = "value " + std::to_string(value) + " out of the channel's range";
           return out_of_range;
+        }
+        if (!array && field_type != DBF_SHORT) {
+          put.type = DBR_STRING;
+          if (const int code = put_text(std::to_string(value), put.bytes, why); code != 0)
+            return code;
+          break;
         }
         append(put.bytes, static_cast<dbr_long_t>(value));
       }

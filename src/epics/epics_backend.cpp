@@ -299,7 +299,12 @@ class EpicsBackend final : public backend::Backend {
       int status = ca_array_put_callback(put.type, put.count, channel, put.bytes.data(),
                                          Batch::on_reply, &batch.answers[0]);
       if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
-      if (status != ECA_NORMAL) return fail(out, code_of(status), ca_message(status));
+      if (status != ECA_NORMAL) {
+        std::string text = ca_message(status);
+        if (status == ECA_PUTFAIL && put.type == DBR_STRING && ca_field_type(channel) != DBF_STRING)
+          text += " (refused in the channel's own type)";
+        return fail(out, code_of(status), text);
+      }
     }
     if (read_back != nullptr) get(adr, *read_back);
     return 0;

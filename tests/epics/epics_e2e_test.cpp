@@ -150,6 +150,14 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
       {true,
        {"-c", "epics:TEST:SHORT", "-d", "70000"},
        "value 70000 out of the channel's range , result.error() = 6"},
+      // Channel Access shows these as long and char: the server refuses
+      // what its own type cannot hold instead of storing it wrapped.
+      {true,
+       {"-c", "epics:TEST:USHORT", "-d", "70000"},
+       "Channel write request failed (refused in the channel's own type) , result.error() = 101"},
+      {true,
+       {"-c", "epics:TEST:SCHAR", "-d", "200"},
+       "Channel write request failed (refused in the channel's own type) , result.error() = 101"},
       // A NaN would leave the ao record in the INVALID alarm UDF.
       {true,
        {"-c", "epics:BENCH:AO4321", "-d", "nan"},
