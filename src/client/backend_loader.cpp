@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "backend.h"
@@ -37,8 +38,12 @@ std::vector<std::string> candidates(const std::string& protocol, const std::stri
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&module_file), &info) != 0 && info.dli_fname != nullptr) {
     std::error_code ignored;
-    std::filesystem::path here =
-        std::filesystem::canonical(std::filesystem::path(info.dli_fname), ignored);
+    // For code linked into the program itself the name is the program's
+    // argv[0], a bare "vantoget" when it was found through PATH.
+    const bool bare = std::string_view(info.dli_fname).find('/') == std::string_view::npos;
+    std::filesystem::path here = std::filesystem::canonical(
+        bare ? std::filesystem::path("/proc/self/exe") : std::filesystem::path(info.dli_fname),
+        ignored);
     if (here.empty()) here = info.dli_fname;
     paths.push_back((here.parent_path() / "vanto" / file).string());
     paths.push_back((here.parent_path().parent_path() / "lib" / "vanto" / file).string());

@@ -1,5 +1,7 @@
 #include "channel_value.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -156,23 +158,38 @@ int to_eqdata(const std::string& pv, chtype type, unsigned long count, const voi
   return 0;
 }
 
+// Channel Access shows an unsigned short field as DBF_LONG, a signed or
+// unsigned char as DBF_CHAR, an unsigned long or 64-bit integer as
+// DBF_DOUBLE: a single number for such a channel goes as text, which the
+// server parses in the field's own type and refuses beyond its range, where
+// a binary value would be stored wrapped (70000 as 4464).
 int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count, PutValue& put,
                 std::string& why) {
   put = PutValue{};
   const bool array = element_count > 1;
-  put.count = array ? static_cast<unsigned long>(std::max(in.array_length(), 1)) : 1;
+  // A text is one value: its length is no element count.
+  const bool text = in.type() == DATA_STRING || in.type() == DATA_TEXT || in.type() == DATA_XML;
+  put.count = array && !text ? static_cast<unsigned long>(std::max(in.array_length(), 1)) : 1;
   if (field_type == DBF_CHAR && array) {
-    // A byte array, or a text written into a character waveform.
+    // A byte array, a text, or numbers written into a character waveform.
     put.type = DBR_CHAR;
     int x = 0, y = 0, x_offset = 0, y_offset = 0, option = 0;
     uint8_t* bytes = nullptr;
-    std::string text;
     if (in.get_byte(&x, &y, &x_offset, &y_offset, &option, &bytes) && bytes != nullptr) {
       put.bytes.assign(bytes, bytes + static_cast<size_t>(std::max(x, 0)) * std::max(y, 1));
-    } else {
-      text = in.get_string();
-      put.bytes.assign(text.begin(), text.end());
+    } else if (text) {
+      const std::string chars = in.get_string();
+      put.bytes.assign(chars.begin(), chars.end());
       put.bytes.push_back('\0');
+    } else {
+      for (unsigned long i = 0; i < put.count; ++i) {
+        const int64_t value = in.get_long(static_cast<int>(i));
+        if (!fits(DBF_CHAR, value)) {
+          why = "value " + std::to_string(value) + " out of the channel's range";
+          return out_of_range;
+        }
+        put.bytes.push_back(static_cast<char>(value));
+      }
     }
     put.count = put.bytes.size();
   }
@@ -189,22 +206,43 @@ int from_eqdata(const EqData& in, chtype field_type, unsigned long element_count
       case DBF_ENUM:
         // Channel Access turns a label into its enum value.
         put.type = DBR_STRING;
-        if (const int code =
-                put_text(array ? element_text(in, index) : in.get_string(), put.bytes, why);
+        if (const int code = put_text(array && !text ? element_text(in, index) : in.get_string(),
+                                      put.bytes, why);
             code != 0)
           return code;
         break;
       case DBF_FLOAT:
-      case DBF_DOUBLE:
+      case DBF_DOUBLE: {
         put.type = DBR_DOUBLE;
-        append(put.bytes, static_cast<dbr_double_t>(in.get_double(index)));
+        const double value = in.get_double(index);
+        // A NaN puts an ao record into the INVALID alarm UDF, after which no
+        // read gives a value (nor the type a write needs).
+        if (!std::isfinite(value)) {
+          why = "value " + element_text(in, index) + " is no finite number";
+          return out_of_range;
+        }
+        if (!array && field_type == DBF_DOUBLE) {
+          put.type = DBR_STRING;
+          char digits[32];
+          std::snprintf(digits, sizeof digits, "%.17g", value);
+          if (const int code = put_text(digits, put.bytes, why); code != 0) return code;
+          break;
+        }
+        append(put.bytes, static_cast<dbr_double_t>(value));
         break;
+      }
       default: {
         put.type = DBR_LONG;
         const int64_t value = in.get_long(index);
         if (!fits(field_type, value)) {
           why = "value " + std::to_string(value) + " out of the channel's range";
           return out_of_range;
+        }
+        if (!array && field_type != DBF_SHORT) {
+          put.type = DBR_STRING;
+          if (const int code = put_text(std::to_string(value), put.bytes, why); code != 0)
+            return code;
+          break;
         }
         append(put.bytes, static_cast<dbr_long_t>(value));
       }

@@ -299,15 +299,19 @@ class EpicsBackend final : public backend::Backend {
       int status = ca_array_put_callback(put.type, put.count, channel, put.bytes.data(),
                                          Batch::on_reply, &batch.answers[0]);
       if (status == ECA_NORMAL) status = answer_of_one(batch, channel);
-      if (status != ECA_NORMAL) return fail(out, code_of(status), ca_message(status));
+      if (status != ECA_NORMAL) {
+        std::string text = ca_message(status);
+        if (status == ECA_PUTFAIL && put.type == DBR_STRING && ca_field_type(channel) != DBF_STRING)
+          text += " (refused in the channel's own type)";
+        return fail(out, code_of(status), text);
+      }
     }
     if (read_back != nullptr) get(adr, *read_back);
     return 0;
   }
 
   int names(const EqAdr& adr, EqData& out) override {
-    return fail(out, ill_parameter,
-                "Channel Access has no name listing: give whole names (" + pv_name(adr) + ")");
+    return fail(out, ill_parameter, no_listing(pv_name(adr)));
   }
 
   int hostname(const EqAdr& adr, EqData& out) override {
@@ -332,6 +336,8 @@ class EpicsBackend final : public backend::Backend {
     const InContext in(context_);
     auto monitor = std::make_unique<Monitor>();
     monitor->pv = pv_name(adr);
+    if (monitor->pv.find('*') != std::string::npos)
+      return fail(status, ill_parameter, no_listing(monitor->pv));
     monitor->callback = std::move(callback);
     int ca_status = ca_create_channel(monitor->pv.c_str(), Monitor::on_connection, monitor.get(),
                                       CA_PRIORITY_DEFAULT, &monitor->channel);
@@ -362,6 +368,12 @@ class EpicsBackend final : public backend::Backend {
   }
 
  private:
+  // A "*" is no character of a record name: searching for it would only
+  // wait for the time-out.
+  static std::string no_listing(const std::string& pv) {
+    return "Channel Access has no name listing: give whole names (" + pv + ")";
+  }
+
   // The programs name the channel: the texts stay within a line.
   std::string not_found() const {
     return "search unanswered in " + std::to_string(timeout_.count()) +
@@ -369,7 +381,8 @@ class EpicsBackend final : public backend::Backend {
   }
 
   // The state of an enum channel whose label is label (compared without
-  // case): the server would refuse any other with a bare "write failed".
+  // case where no label is the same text): the server would refuse any other with a bare "write
+  // failed".
   int label_index(chid channel, const std::string& label, dbr_enum_t& index, std::string& why) {
     Batch batch(1);
     batch.expect(1);
@@ -381,13 +394,21 @@ class EpicsBackend final : public backend::Backend {
     }
     const auto* info = reinterpret_cast<const dbr_gr_enum*>(batch.answers[0].value.data());
     std::string labels;
+    int found = -1;
     for (int i = 0; i < info->no_str && i < MAX_ENUM_STATES; ++i) {
       const std::string each(info->strs[i], strnlen(info->strs[i], MAX_ENUM_STRING_SIZE));
-      if (strcasecmp(each.c_str(), label.c_str()) == 0) {
-        index = static_cast<dbr_enum_t>(i);
-        return 0;
+      // The label as written wins over one that differs only by case ("on"
+      // and "ON" may be two states).
+      if (each == label) {
+        found = i;
+        break;
       }
+      if (found < 0 && strcasecmp(each.c_str(), label.c_str()) == 0) found = i;
       labels += (labels.empty() ? "" : ", ") + each;
+    }
+    if (found >= 0) {
+      index = static_cast<dbr_enum_t>(found);
+      return 0;
     }
     why = "'" + label + "' is none of the labels: " + labels;
     return ill_parameter;
@@ -402,6 +423,10 @@ class EpicsBackend final : public backend::Backend {
     channels_.reserve(channels_.size() + names.size());
     bool searching = false;
     for (size_t i = 0; i < names.size(); ++i) {
+      if (names[i].find('*') != std::string::npos) {
+        fail(*out[i], ill_parameter, no_listing(names[i]));
+        continue;
+      }
       auto it = channels_.find(names[i]);
       if (it != channels_.end() && ca_state(it->second) != cs_conn) {
         // Lost its server: a new search finds it where it is now.

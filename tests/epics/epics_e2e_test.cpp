@@ -77,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct Write {
   std::string pv, value, shown, seen_at;  // seen_at: the record a second client reads
+  std::string type;                       // of -t, none where empty
   friend void PrintTo(const Write& w, std::ostream* os) { *os << w.pv; }
 };
 
@@ -84,7 +85,9 @@ class EpicsWrite : public EpicsE2E, public ::testing::WithParamInterface<Write> 
 
 TEST_P(EpicsWrite, IsReadBackAndSeenByASecondClient) {
   const Write& c = GetParam();
-  const ProgramResult put = vantoput({"-c", "epics:" + c.pv, "-d", c.value});
+  std::vector<std::string> args = {"-c", "epics:" + c.pv, "-d", c.value};
+  if (!c.type.empty()) args.insert(args.begin(), {"-t", c.type});
+  const ProgramResult put = vantoput(args);
   EXPECT_EQ(put.status, 0) << put.err;
   EXPECT_EQ(put.out, c.shown + "\n");
   const ProgramResult get = vantoget({"-T", "-c", "epics:" + c.seen_at});
@@ -94,13 +97,19 @@ TEST_P(EpicsWrite, IsReadBackAndSeenByASecondClient) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, EpicsWrite,
-    ::testing::Values(Write{"TEST:AO", "2.75", "2.75", "TEST:AO"},
-                      Write{"TEST/LONG", "-12", "-12", "TEST:LONG"},
-                      Write{"TEST:STRING", "two words", "two words", "TEST:STRING"},
+    ::testing::Values(Write{"TEST:AO", "2.75", "2.75", "TEST:AO", ""},
+                      Write{"TEST/LONG", "-12", "-12", "TEST:LONG", ""},
+                      Write{"TEST:STRING", "two words", "two words", "TEST:STRING", ""},
                       // The enum's label goes in; the mbbi that follows it shows it.
-                      Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI"},
-                      Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF"},
-                      Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS"}),
+                      Write{"TEST:MBBO", "fault", "Fault", "TEST:MBBI", ""},
+                      // Of labels that differ only by case, the one as written.
+                      Write{"TEST:CASE", "ON", "ON", "TEST:CASE", ""},
+                      Write{"TEST:WF", "1 2 3 4", "1 2 3 4", "TEST:WF", ""},
+                      Write{"TEST:CHARS", "65 66 67", "65 66 67", "TEST:CHARS", ""},
+                      // A text is one element, whatever its length; a number
+                      // into a character waveform is its byte, not its digits.
+                      Write{"TEST:WFD", "1.5", "1.5", "TEST:WFD", "3"},
+                      Write{"TEST:BYTES", "65", "65", "TEST:BYTES", "1"}),
     [](const ::testing::TestParamInfo<Write>& case_info) {
       return std::to_string(case_info.index);
     });
@@ -141,6 +150,21 @@ TEST_F(EpicsE2E, FailuresCarryTheirCodeAndChannelAccesssMessage) {
       {true,
        {"-c", "epics:TEST:SHORT", "-d", "70000"},
        "value 70000 out of the channel's range , result.error() = 6"},
+      // Channel Access shows these as long and char: the server refuses
+      // what its own type cannot hold instead of storing it wrapped.
+      {true,
+       {"-c", "epics:TEST:USHORT", "-d", "70000"},
+       "Channel write request failed (refused in the channel's own type) , result.error() = 101"},
+      {true,
+       {"-c", "epics:TEST:SCHAR", "-d", "200"},
+       "Channel write request failed (refused in the channel's own type) , result.error() = 101"},
+      // A NaN would leave the ao record in the INVALID alarm UDF.
+      {true,
+       {"-c", "epics:BENCH:AO4321", "-d", "nan"},
+       "value nan is no finite number , result.error() = 6"},
+      {true,
+       {"-c", "epics:TEST:WF", "-d", "1 -inf"},
+       "value -inf is no finite number , result.error() = 6"},
       {true,
        {"-c", "epics:TEST:MBBO", "-d", "Nope"},
        "'Nope' is none of the labels: Off, On, Fault , result.error() = 5"},
@@ -194,6 +218,12 @@ TEST_F(EpicsE2E, ASubscriptionPrintsTheChangingCalcRecord) {
   subscriber.signal(SIGTERM);
   const ProgramResult end = subscriber.wait();
   EXPECT_EQ(end.err, "");
+  // A "*" is refused at once, as for reads, not searched for.
+  const ProgramResult wildcard = run_program("vantozmq_subscribe", {"epics:TEST:*"});
+  EXPECT_EQ(wildcard.status, 1);
+  EXPECT_NE(wildcard.err.find("Error 5, illegal parameter: Channel Access has no name listing"),
+            std::string::npos)
+      << wildcard.err;
 }
 
 // A soft IOC of the test's own (scripts/epics-up.sh, on free ports), which
@@ -255,6 +285,15 @@ TEST_F(EpicsE2E, AServerThatDiesDuringAWriteFailsItAndTellsTheSubscriber) {
   const ProgramResult ended = subscriber.wait(30s);
   EXPECT_FALSE(ended.timed_out);
   EXPECT_EQ(ended.err, "");
+}
+
+TEST_F(EpicsE2E, AProgramFoundThroughPathFindsTheModuleBesideIt) {
+  const std::string bin = vantotest::program_path("vantoget");
+  const ProgramResult r =
+      run_program("/bin/sh", {"-c", "vantoget -T -c epics:TEST:AI"}, "",
+                  {{"PATH", bin.substr(0, bin.rfind('/')) + ":" + env("PATH")}});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2.5\t\n");
 }
 
 TEST_F(EpicsE2E, WithoutTheModuleOrAStreamAnEpicsAddressIsRefused) {
