@@ -25,6 +25,12 @@ class Backend {
   virtual size_t get_many(const EqAdr* const* adrs, EqData* const* out, size_t count) = 0;
   // Writes in; when read_back is not null, reads the channel back into it.
   virtual int set(const EqAdr& adr, const EqData& in, EqData& out, EqData* read_back) = 0;
+  // Told before a run of calls on adrs (the writes of a list), so that what
+  // they need can be sought all at once; reports nothing, the calls do.
+  virtual void prepare(const EqAdr* const* adrs, size_t count) {
+    (void)adrs;
+    (void)count;
+  }
   virtual int names(const EqAdr& adr, EqData& out) = 0;
   virtual int hostname(const EqAdr& adr, EqData& out) = 0;
   virtual void set_timeout(std::chrono::milliseconds timeout) = 0;

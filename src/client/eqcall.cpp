@@ -321,6 +321,9 @@ size_t EqCall::set_many(EqAdr* const* adrs, EqData* const* in, EqData* const* ou
                         EqData* const* read_back, size_t count) {
   const bool given = adrs != nullptr && in != nullptr && out != nullptr && read_back != nullptr;
   const size_t total = given ? count : 0;
+  // Another system's channels are sought together before they are written
+  // one by one.
+  if (ForeignCalls::serves_any(adrs, total)) impl_->foreign.prepare(adrs, total);
   // The connection of the previous call, when write i may go there at once.
   auto known_route = [&](size_t i) -> rpc::Connection* {
     if (adrs[i] == nullptr || in[i] == nullptr || out[i] == nullptr || read_back[i] == nullptr ||

@@ -37,6 +37,17 @@ int ForeignCalls::set(const EqAdr& adr, const EqData& in, EqData& out, EqData* r
   return backend == nullptr ? out.error() : backend->set(adr, in, out, read_back);
 }
 
+void ForeignCalls::prepare(EqAdr* const* adrs, size_t count) {
+  std::map<std::string, std::vector<const EqAdr*>> foreign;
+  for (size_t i = 0; i < count; ++i)
+    if (serves(adrs[i])) foreign[adrs[i]->protocol()].push_back(adrs[i]);
+  for (const auto& [protocol, list] : foreign) {
+    EqData missing;  // a module that cannot be loaded: each call reports it
+    if (Backend* backend = backend_of(*list.front(), missing))
+      backend->prepare(list.data(), list.size());
+  }
+}
+
 int ForeignCalls::names(const EqAdr& adr, EqData& out) {
   Backend* backend = backend_of(adr, out);
   return backend == nullptr ? out.error() : backend->names(adr, out);

@@ -23,6 +23,8 @@ class ForeignCalls {
 
   int get(const EqAdr& adr, EqData& out);
   int set(const EqAdr& adr, const EqData& in, EqData& out, EqData* read_back);
+  // Tells each backend the addresses of a run of calls it is about to get.
+  void prepare(EqAdr* const* adrs, size_t count);
   int names(const EqAdr& adr, EqData& out);
   int hostname(const EqAdr& adr, EqData& out);
   std::future<void> subscribe(const EqAdr& adr, std::function<void(const EqData&)> callback);

@@ -310,6 +310,24 @@ class EpicsBackend final : public backend::Backend {
     return 0;
   }
 
+  // The channels of a list of writes are made here all at once, so that
+  // their searches go out together: each write then finds its channel
+  // connected instead of waiting a search round of its own.
+  void prepare(const EqAdr* const* adrs, size_t count) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const InContext in(context_);
+    channels_.reserve(channels_.size() + count);
+    for (size_t i = 0; i < count; ++i) {
+      const std::string name = pv_name(*adrs[i]);
+      if (name.find('*') != std::string::npos || channels_.contains(name)) continue;
+      chid channel = nullptr;
+      if (ca_create_channel(name.c_str(), nullptr, nullptr, CA_PRIORITY_DEFAULT, &channel) ==
+          ECA_NORMAL)
+        channels_.emplace(name, channel);
+    }
+    ca_flush_io();
+  }
+
   int names(const EqAdr& adr, EqData& out) override {
     return fail(out, ill_parameter, no_listing(pv_name(adr)));
   }
@@ -428,7 +446,9 @@ class EpicsBackend final : public backend::Backend {
         continue;
       }
       auto it = channels_.find(names[i]);
-      if (it != channels_.end() && ca_state(it->second) != cs_conn) {
+      if (it != channels_.end() && ca_state(it->second) == cs_never_conn) {
+        searching = true;  // made ahead (prepare), still searched for
+      } else if (it != channels_.end() && ca_state(it->second) != cs_conn) {
         // Lost its server: a new search finds it where it is now.
         ca_clear_channel(it->second);
         channels_.erase(it);
