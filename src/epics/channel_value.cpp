@@ -99,10 +99,6 @@ int to_eqdata(const std::string& pv, chtype type, unsigned long count, const voi
   out.init();
   // Every DBR_TIME_* value begins with status, severity and stamp.
   const auto* head = static_cast<const dbr_time_string*>(value);
-  if (head->severity >= INVALID_ALARM) {
-    out.error(ill_serv, severity_text(head->status));
-    return out.error();
-  }
   const int length = static_cast<int>(count);
   switch (type) {
     case DBR_TIME_STRING: {
@@ -153,6 +149,13 @@ int to_eqdata(const std::string& pv, chtype type, unsigned long count, const voi
       out.error(type_error,
                 "Channel Access type " + std::to_string(type) + " of " + pv + " is not supported");
       return out.error();
+  }
+  // A value of severity INVALID is no value, but the failed result keeps its
+  // type: a writer that is told to go on after a failed read (a leading "@")
+  // still converts its text by it.
+  if (head->severity >= INVALID_ALARM) {
+    out.error(ill_serv, severity_text(head->status));
+    return out.error();
   }
   set_stamp(*head, out);
   return 0;
