@@ -230,8 +230,12 @@ bool connect_channel(chan_tb* tb, chan* chp) {
 // Decides whether a message of event ident is kept. While output is pending
 // only messages of events already waiting (or being stored by another
 // thread: such a message completes a waiting event just as one already in
-// the buffer does) are kept; the decision, the pending mark and the flag are
-// taken together under bmutex, so two channels of one new event never race.
+// the buffer does) are kept; the decision and the pending mark are taken
+// together under bmutex, so two channels of one new event never race. The
+// pending flag itself is raised by the buffer once the message is stored: a
+// message that the buffer refuses (a full entry, a full buffer with -k)
+// gives the output nothing new and wakes nobody, so it must not raise it -
+// the flag would then stay up and keep out every later event.
 bool keep_message(StreamState& st, int64_t ident) {
   std::lock_guard lock(st.bmutex);
   auto& pending = st.events_being_stored;
@@ -240,7 +244,6 @@ bool keep_message(StreamState& st, int64_t ident) {
     return false;
   }
   pending.push_back(ident);
-  st.read_data_prepared = true;
   return true;
 }
 

@@ -64,6 +64,8 @@ bool put_new_data(StreamState& st, chan* pp, const dmsg_info* info,
       pp->len = 0;
       return true;
     }
+    // Output is pending from now until the output thread runs dry.
+    st.read_data_prepared = true;
   }
   wake_output(st);
   return false;

@@ -37,7 +37,8 @@ struct StreamState;
 // Puts one message into the entry of its event id: the container data and the
 // channel's current buffer pp->dp (which is taken over, pp->dp left empty).
 // Returns false when stored, true when refused (entry full, or buffer full
-// with keep); a refused message is freed. A stored message wakes the output.
+// with keep); a refused message is freed. A stored message marks output as
+// pending (read_data_prepared) and wakes the output.
 bool put_new_data(StreamState& st, chan* pp, const dmsg_info* info,
                   std::unique_ptr<vanto::EqData> data, bool keep_old);
 

@@ -340,6 +340,34 @@ TEST_P(HandOver, OnlyAKeptMessageShowsItsUstrLine) {
 }
 INSTANTIATE_TEST_SUITE_P(OutputPending, HandOver, ::testing::Bool());
 
+// A message that the buffer refuses (the 65th of an event whose other
+// channel is silent) gives the output nothing to print and wakes nobody: it
+// must not hold back the messages of the next event, or nothing would be
+// printed again while the channel goes on sending.
+TEST_F(OutputTest, ARefusedMessageDoesNotKeepOutTheNextEvent) {
+  st_.nchans = 2;
+  chan c;
+  chan_cb node;
+  node.cb = filing_call_back(st_);
+  c.root = &node;
+  const auto hand_over = [&](int64_t ident) {
+    c.dp = std::make_unique<uint32_t[]>(1);
+    c.len = 1;
+    auto container = std::make_unique<vanto::EqData>();
+    dmsg_info info;
+    info.ident = ident;
+    return hand_over_message(st_, &c, container, info);
+  };
+  for (int i = 0; i < kMaxSlots; ++i) ASSERT_TRUE(hand_over(1)) << i;
+  wait_for_data(st_);  // the output finds one incomplete event and waits
+  hand_over(1);        // refused: the entry is full
+  EXPECT_TRUE(hand_over(2));
+  EXPECT_EQ(err_.str(), "");
+  int waiting = 0, slots = 0;
+  number_of_entries(st_, &waiting, &slots);
+  EXPECT_EQ(waiting, 2);  // so the output may print the first one now
+}
+
 // The output thread over a prepared buffer.
 class OutputThread : public OutputTest {
  protected:
