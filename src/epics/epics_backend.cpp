@@ -319,7 +319,7 @@ class EpicsBackend final : public backend::Backend {
     channels_.reserve(channels_.size() + count);
     for (size_t i = 0; i < count; ++i) {
       const std::string name = pv_name(*adrs[i]);
-      if (name.find('*') != std::string::npos || channels_.contains(name)) continue;
+      if (is_pattern(name) || channels_.contains(name)) continue;
       chid channel = nullptr;
       if (ca_create_channel(name.c_str(), nullptr, nullptr, CA_PRIORITY_DEFAULT, &channel) ==
           ECA_NORMAL)
@@ -354,8 +354,7 @@ class EpicsBackend final : public backend::Backend {
     const InContext in(context_);
     auto monitor = std::make_unique<Monitor>();
     monitor->pv = pv_name(adr);
-    if (monitor->pv.find('*') != std::string::npos)
-      return fail(status, ill_parameter, no_listing(monitor->pv));
+    if (is_pattern(monitor->pv)) return fail(status, ill_parameter, no_listing(monitor->pv));
     monitor->callback = std::move(callback);
     int ca_status = ca_create_channel(monitor->pv.c_str(), Monitor::on_connection, monitor.get(),
                                       CA_PRIORITY_DEFAULT, &monitor->channel);
@@ -388,6 +387,7 @@ class EpicsBackend final : public backend::Backend {
  private:
   // A "*" is no character of a record name: searching for it would only
   // wait for the time-out.
+  static bool is_pattern(const std::string& pv) { return pv.find('*') != std::string::npos; }
   static std::string no_listing(const std::string& pv) {
     return "Channel Access has no name listing: give whole names (" + pv + ")";
   }
@@ -398,9 +398,9 @@ class EpicsBackend final : public backend::Backend {
            " ms: " + ca_message(ECA_TIMEOUT);
   }
 
-  // The state of an enum channel whose label is label (compared without
-  // case where no label is the same text): the server would refuse any other with a bare "write
-  // failed".
+  // The state of an enum channel whose label is label (compared without case
+  // where no label is the same text): the server would refuse any other with
+  // a bare "write failed".
   int label_index(chid channel, const std::string& label, dbr_enum_t& index, std::string& why) {
     Batch batch(1);
     batch.expect(1);
@@ -441,7 +441,7 @@ class EpicsBackend final : public backend::Backend {
     channels_.reserve(channels_.size() + names.size());
     bool searching = false;
     for (size_t i = 0; i < names.size(); ++i) {
-      if (names[i].find('*') != std::string::npos) {
+      if (is_pattern(names[i])) {
         fail(*out[i], ill_parameter, no_listing(names[i]));
         continue;
       }

@@ -47,6 +47,11 @@ void write_every_point(std::ostream& out, const std::vector<HistoryPoint>& point
   }
 }
 
+void write_grid_line(std::ostream& out, int64_t grid, double value, int status) {
+  out << export_time_text(grid) << '\t' << static_cast<unsigned>(grid) << '\t'
+      << printf_text("%g", value) << '\t' << status << '\n';
+}
+
 // One line per grid time: the value of the point before it (averaged with
 // the points skipped since the last line), held across grid times without
 // points.
@@ -60,10 +65,7 @@ void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
     // A history of one point has no pair to walk: its one grid time holds
     // its value (the header counts that line).
     const TdsPoint only = tds_of(*first);
-    if (grid > iv.tmax) return;
-    out << export_time_text(grid) << '\t' << static_cast<unsigned>(grid) << '\t'
-        << printf_text("%g", static_cast<double>(only.value)) << '\t'
-        << static_cast<int>(only.status) << '\n';
+    if (grid <= iv.tmax) write_grid_line(out, grid, only.value, static_cast<int>(only.status));
     return;
   }
   double sum = 0;
@@ -82,8 +84,7 @@ void write_grid(std::ostream& out, const std::vector<HistoryPoint>& points,
     const double value = count > 0 && written ? (sum + a.value) / (count + 1) : a.value;
     for (; grid <= b.tm; grid += iv.step) {
       if (lines >= kMaxExportLines) return;
-      out << export_time_text(grid) << '\t' << static_cast<unsigned>(grid) << '\t'
-          << printf_text("%g", value) << '\t' << static_cast<int>(a.status) << '\n';
+      write_grid_line(out, grid, value, static_cast<int>(a.status));
       ++lines;
       written = true;
       // A grid time past the largest time there is ends the grid.

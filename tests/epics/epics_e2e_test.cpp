@@ -214,6 +214,22 @@ TEST_F(EpicsE2E, SaveAndRestoreMixesVantoTangoAndEpicsChannels) {
   EXPECT_EQ(vantoget({"-T", "-c", "epics:BENCH:AO7"}).out, "4.5\t\n");
 }
 
+// The channels of a restore are sought together before the first write: an
+// unknown one among them is named and fails the run, the others are written.
+TEST_F(EpicsE2E, ARestoreNamesItsUnknownChannelAndWritesTheOthers) {
+  const std::string file = vantotest::temp_file(
+      "//Save_&_Restore//\n unknown ;\n Tue Dec  8 02:00:00 2026\n ;\n"
+      "epics:BENCH AO11 . .\t6\t1.5\t;\nepics:NO SUCH . .\t6\t1\t;\n"
+      "epics:BENCH AO12 . .\t6\t2.5\t;\n",
+      ".sr");
+  const ProgramResult restore = vantoput({"-f", file});
+  EXPECT_EQ(restore.status, 1);
+  EXPECT_EQ(restore.out, "1.5\n2.5\n");
+  EXPECT_NE(restore.err.find("result.error() = 100 for address epics:NO/SUCH"), std::string::npos)
+      << restore.err;
+  EXPECT_EQ(vantoget({"-T", "-c", "epics:BENCH:AO12"}).out, "2.5\t\n");
+}
+
 TEST_F(EpicsE2E, ASubscriptionPrintsTheChangingCalcRecord) {
   vantotest::ChildProcess subscriber("vantozmq_subscribe", {"epics:TEST:CALC"});
   ASSERT_TRUE(subscriber.wait_for_out("Subscription established successfully.", 30s))
